@@ -1,0 +1,43 @@
+# kelvane_add_test_suite(<name> SOURCES ... LIBS ... [TIMEOUT seconds] [ENV VAR=value ...]
+#                        [PREFIX prefix])
+# Builds one GoogleTest program and registers each of its test cases with CTest. Every case gets a
+# time-out, so a hanging test fails instead of stalling the run. Qt-based cases find no display
+# and use the offscreen platform.
+include(GoogleTest)
+find_package(GTest REQUIRED)
+
+function(kelvane_add_test_suite name)
+  cmake_parse_arguments(ARG "" "TIMEOUT;PREFIX" "SOURCES;LIBS;ENV" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 60)
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest GTest::gtest_main
+                                        Threads::Threads)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
+  target_compile_definitions(${name} PRIVATE
+    KELVANE_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data/"
+    KELVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}/")
+  add_dependencies(${name} kelvane_data)
+  kelvane_register_tests(${name} PREFIX "${ARG_PREFIX}" TIMEOUT ${ARG_TIMEOUT} ENV ${ARG_ENV})
+endfunction()
+
+# kelvane_register_tests(<target> [PREFIX p] [TIMEOUT s] [ENV ...] [FILTER gtest-filter])
+# Registers an already built test program's cases (again), e.g. under another locale.
+function(kelvane_register_tests target)
+  cmake_parse_arguments(ARG "" "TIMEOUT;PREFIX;FILTER" "ENV" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 60)
+  endif()
+  set(extra)
+  if(ARG_FILTER)
+    set(extra EXTRA_ARGS --gtest_filter=${ARG_FILTER})
+  endif()
+  gtest_discover_tests(${target}
+    ${extra}
+    TEST_PREFIX "${ARG_PREFIX}"
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 120
+    PROPERTIES TIMEOUT ${ARG_TIMEOUT}
+               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${ARG_ENV}")
+endfunction()
