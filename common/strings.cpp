@@ -75,35 +75,31 @@ std::string WideToUtf8(const wchar_t* text) { return text ? WideToUtf8(std::wstr
 
 std::wstring Utf8ToWide(const char* text) { return text ? Utf8ToWide(std::string_view(text)) : std::wstring(); }
 
-std::wstring Utf8ToWide(std::string_view text) {
-  std::wstring out;
-  out.reserve(text.size());
-  for (size_t pos = 0; pos < text.size();) {
-    char32_t c;
-    size_t length = DecodeOne(text, pos, c);
-    if (length == 0) return {};
-    out += static_cast<wchar_t>(c);
-    pos += length;
-  }
-  return out;
-}
+namespace {
 
-std::wstring Utf8ToWideLenient(std::string_view text) {
+// Strict decoding gives up on the first fault; lenient decoding replaces the byte and goes on.
+std::wstring DecodeUtf8(std::string_view text, bool lenient) {
   std::wstring out;
   out.reserve(text.size());
   for (size_t pos = 0; pos < text.size();) {
     char32_t c;
     size_t length = DecodeOne(text, pos, c);
     if (length == 0) {
-      out += static_cast<wchar_t>(kReplacement);
-      ++pos;
-      continue;
+      if (!lenient) return {};
+      c = kReplacement;
+      length = 1;
     }
     out += static_cast<wchar_t>(c);
     pos += length;
   }
   return out;
 }
+
+}  // namespace
+
+std::wstring Utf8ToWide(std::string_view text) { return DecodeUtf8(text, false); }
+
+std::wstring Utf8ToWideLenient(std::string_view text) { return DecodeUtf8(text, true); }
 
 std::wstring FormatWV(const wchar_t* format, va_list args) {
   if (!format) return {};
