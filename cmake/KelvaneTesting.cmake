@@ -29,12 +29,12 @@ function(kelvane_register_tests target)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 60)
   endif()
-  set(extra)
+  set(filter)
   if(ARG_FILTER)
-    set(extra EXTRA_ARGS --gtest_filter=${ARG_FILTER})
+    set(filter TEST_FILTER ${ARG_FILTER})
   endif()
   gtest_discover_tests(${target}
-    ${extra}
+    ${filter}
     TEST_PREFIX "${ARG_PREFIX}"
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120

@@ -1,0 +1,139 @@
+#include "storage/sqlite_db.h"
+
+#include <cstring>
+
+namespace {
+
+// A handle that sqlite3_close refuses (statements still alive) is released by sqlite3_close_v2
+// as soon as those statements are finalized, so it is never leaked.
+void CloseForGood(sqlite3* handle) {
+  if (sqlite3_close(handle) != SQLITE_OK) sqlite3_close_v2(handle);
+}
+
+}  // namespace
+
+SQLiteDB::~SQLiteDB() {
+  if (!db) return;
+  sqlite3_interrupt(db);
+  CloseForGood(db);
+  db = nullptr;
+}
+
+bool SQLiteDB::Open(const char* path, const std::string& key, int flags) {
+  if (db) {
+    sqlite3_interrupt(db);
+    // Keep the connection when it cannot be closed: dropping the pointer would leak it and a
+    // second handle would then exist beside it.
+    if (sqlite3_close(db) != SQLITE_OK) return false;
+    db = nullptr;
+  }
+  if (!path) return false;
+#ifndef KELVANE_SQLITE_CIPHER
+  // This build's SQLite cannot apply a key; opening the file unkeyed would silently store the
+  // user's data in plain text, so refuse before anything is created.
+  if (!key.empty()) return false;
+#endif
+  int rc = sqlite3_open_v2(path, &db, flags, nullptr);
+  if (rc != SQLITE_OK) {
+    if (db) CloseForGood(db);
+    db = nullptr;
+    return false;
+  }
+  sqlite3_busy_timeout(db, kDefaultBusyTimeoutMs);
+#ifdef KELVANE_SQLITE_CIPHER
+  if (!key.empty()) {
+    const int length = static_cast<int>(key.size());
+    rc = sqlite3_key(db, key.data(), length);
+    if (rc != SQLITE_OK) rc = sqlite3_rekey(db, key.data(), length);
+  }
+#endif
+  return rc == SQLITE_OK;
+}
+
+bool SQLiteDB::Close() {
+  if (!db) return true;
+  if (sqlite3_close(db) != SQLITE_OK) return false;
+  db = nullptr;
+  return true;
+}
+
+int SQLiteDB::Prepare(SQLiteStatement& statement, const char* sql, int nBytes) {
+  statement.Finalize();
+  if (!db || !sql) return SQLITE_MISUSE;
+  if (nBytes < 0) nBytes = static_cast<int>(std::strlen(sql)) + 1;
+  return sqlite3_prepare_v2(db, sql, nBytes, &statement.stmt, nullptr);
+}
+
+int SQLiteDB::Exec(const char* sql, int (*callback)(void*, int, char**, char**), void* argument) {
+  if (!db || !sql) return SQLITE_MISUSE;
+  return sqlite3_exec(db, sql, callback, argument, nullptr);
+}
+
+std::int64_t SQLiteDB::LastInsertRowId() const { return db ? sqlite3_last_insert_rowid(db) : -1; }
+
+int SQLiteDB::SetBusyTimeout(int ms) { return db ? sqlite3_busy_timeout(db, ms) : SQLITE_MISUSE; }
+
+SQLiteStatement::~SQLiteStatement() { Finalize(); }
+
+void SQLiteStatement::Finalize() {
+  // sqlite3_finalize frees the statement whatever it returns (the code only repeats the last
+  // step's error), so the handle must never be finalized a second time.
+  if (stmt) sqlite3_finalize(stmt);
+  stmt = nullptr;
+}
+
+int SQLiteStatement::BindInt(int index, int value) {
+  return stmt ? sqlite3_bind_int(stmt, index, value) : SQLITE_MISUSE;
+}
+
+int SQLiteStatement::BindText(int index, const char* utf8, int nBytes) {
+  // SQLITE_TRANSIENT: callers bind converted temporaries that may be gone before the step.
+  return stmt ? sqlite3_bind_text(stmt, index, utf8, nBytes, SQLITE_TRANSIENT) : SQLITE_MISUSE;
+}
+
+int SQLiteStatement::Step() { return stmt ? sqlite3_step(stmt) : SQLITE_MISUSE; }
+
+int SQLiteStatement::Reset() { return stmt ? sqlite3_reset(stmt) : SQLITE_MISUSE; }
+
+int SQLiteStatement::GetInt(int column) const { return stmt ? sqlite3_column_int(stmt, column) : 0; }
+
+const char* SQLiteStatement::GetText(int column) const {
+  return stmt ? reinterpret_cast<const char*>(sqlite3_column_text(stmt, column)) : nullptr;
+}
+
+SQLiteAutoTransaction::SQLiteAutoTransaction(SQLiteDB* connection) : db(connection) {
+  if (!db) return;
+  if (db->IsOpen()) db->Exec("BEGIN");
+  active = true;
+}
+
+SQLiteAutoTransaction::~SQLiteAutoTransaction() {
+  if (active && db && db->IsOpen()) End();
+  active = false;
+}
+
+bool SQLiteAutoTransaction::Begin() {
+  if (!db || active) return false;
+  active = true;
+  if (!db->IsOpen()) return false;
+  return db->Exec("BEGIN") == SQLITE_OK;
+}
+
+bool SQLiteAutoTransaction::Commit() {
+  if (!db) return false;
+  if (!db->IsOpen()) {
+    active = false;
+    return false;
+  }
+  const bool committed = End();
+  active = false;
+  return committed;
+}
+
+bool SQLiteAutoTransaction::End() {
+  // A commit that meets another connection's lock even after the busy timeout is tried once
+  // more; then the transaction is given up rather than left open.
+  if (db->Exec("END") == SQLITE_OK || db->Exec("END") == SQLITE_OK) return true;
+  db->Exec("ROLLBACK");
+  return false;
+}
