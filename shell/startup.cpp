@@ -1,0 +1,101 @@
+#include "shell/startup.h"
+
+#include "common/folders.h"
+#include "common/lang_text.h"
+#include "common/process_control.h"
+#include "common/strings.h"
+#include "platform/settings_store.h"
+#include "shell/main_window_stand_in.h"
+#include "zuvi/manager.h"
+#include "zuvi/window.h"
+
+namespace {
+
+constexpr int kDefaultLanguage = 1033;
+
+void Trace(const StartupServices& services, const char* step) {
+  if (services.trace) services.trace(step);
+}
+
+}  // namespace
+
+bool ActivateMainWindow() {
+  MWindow* window = Manager::FromHandle(Manager::FindWindowWithProp(GetProductName()));
+  if (!window) return false;
+  window->ShowWindow(SW_SHOWNORMAL);
+  window->BringToFront();
+  return true;
+}
+
+StartupServices DefaultStartupServices(DeviceManagerSlot& deviceManager) {
+  StartupServices services;
+  services.acquireInstance = [](std::function<void()> onActivate) {
+    // The guard lives as long as the process: the lock ends with it, as a named mutex would.
+    static platform::SingleInstanceGuard guard(WideToUtf8(GetProductName()), platform::RuntimeDir());
+    return guard.Acquire(std::move(onActivate));
+  };
+  services.killProcess = [](const std::wstring& name) { return KillProcessByName(name); };
+  services.userDataFolder = [] { return GetUserDataFolder(); };
+  services.runMainWindow = [] {
+    MainWindowStandIn window;
+    return window.Run();
+  };
+  services.deviceManager = &deviceManager;
+  return services;
+}
+
+int RunKelvane(StartupServices& services) {
+  const std::wstring product = GetProductName();
+  Manager::Startup();
+
+  // 1-2. One instance: a second one asks the first to come forward and leaves.
+  Trace(services, "single-instance");
+  if (services.acquireInstance(&ActivateMainWindow) == platform::SingleInstanceGuard::Result::AlreadyRunning)
+    return 0;
+
+  // 3. The debug privilege has no counterpart here.
+  // 4. A key blocker left over from a crash.
+  Trace(services, "end-blocker");
+  services.killProcess(L"halvorn");
+  // 5. GDI+: nothing to start.
+
+  // 6. The UI language; none stored means English, which is stored.
+  Trace(services, "language");
+  platform::SettingsStore& settings = services.settings ? *services.settings : platform::UserSettings();
+  int lcid = ReadLanguageLcid(product, settings);
+  if (lcid == 0) {
+    lcid = kDefaultLanguage;
+    WriteLanguageLcid(lcid, product, settings);
+  }
+  g_languageId = lcid;
+
+  // 7. The UI library.
+  Trace(services, "ui-library");
+  Manager::SetInstance(nullptr);
+
+  // 8-9. The working folders. Without a user folder nothing is made or deleted: a relative
+  // "edit" would name a folder of whatever directory the program was started in.
+  std::wstring data = services.userDataFolder();
+  if (!data.empty()) {
+    Trace(services, "db-folder");
+    CreateDirectoryRecursive((data + L"db").c_str());
+    Trace(services, "edit-folder");
+    DeleteDirectoryTree((data + L"edit").c_str());
+    CreateDirectoryRecursive((data + L"edit").c_str());
+  }
+  // 10. COM and OLE: nothing to start.
+
+  // 11. The one device manager.
+  Trace(services, "device-manager");
+  if (services.deviceManager) services.deviceManager->Create();
+
+  // 12. The main window, until it ends.
+  Trace(services, "main-window");
+  services.runMainWindow();
+
+  // 13-16. Teardown; COM, OLE and GDI+ have nothing to stop.
+  Trace(services, "device-manager-destroyed");
+  if (services.deviceManager) services.deviceManager->Destroy();
+  if (Manager::QuitRequested()) return Manager::QuitExitCode();
+  return 1;
+}

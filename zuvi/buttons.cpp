@@ -1,0 +1,117 @@
+#include "zuvi/buttons.h"
+
+#include <QPainter>
+#include <QStyleOptionButton>
+#include <QWidget>
+
+#include "zuvi/dialog.h"
+#include "zuvi/internal.h"
+
+using namespace zuvi_internal;
+
+void MButton::PaintFace(QPainter& painter, const QRect& area, bool checked) {
+  QImage image = LoadSkinImage(GetImage());
+  if (image.isNull() && Widget()) {
+    QStyleOptionButton option;
+    option.rect = area;
+    option.state = QStyle::State_Raised;
+    if (IsEffectivelyEnabled()) option.state |= QStyle::State_Enabled;
+    if (StateIndex() == 2 || checked) option.state |= QStyle::State_Sunken | QStyle::State_On;
+    if (StateIndex() == 1) option.state |= QStyle::State_MouseOver;
+    Widget()->style()->drawControl(QStyle::CE_PushButtonBevel, &option, &painter, Widget());
+    QColor text = Widget()->palette().color(QPalette::ButtonText);
+    PaintTitle(painter, area, &text);
+    return;
+  }
+  PaintImageOrFrame(painter, area, checked ? 4 : 0);
+  PaintTitle(painter, area);
+}
+
+void MButton::Paint(QPainter& painter, const QRect& area) { PaintFace(painter, area, false); }
+
+void CCheckButton::SetCheck(bool checked) { SetState(checked_, checked); }
+
+bool CCheckButton::GetCheck() const { return GetState(checked_); }
+
+void CCheckButton::Toggle() {
+  std::lock_guard guard(lock_);
+  checked_ = !checked_;
+}
+
+void CCheckButton::OnInput(const MouseInput& input) {
+  if (input.button == MouseInput::Left) {
+    Toggle();
+    UpdateControl();
+  }
+  MButton::OnInput(input);
+}
+
+void CCheckButton::Paint(QPainter& painter, const QRect& area) { PaintFace(painter, area, GetCheck()); }
+
+void CRadioButton::SetGroupName(const std::wstring& group) {
+  std::lock_guard guard(lock_);
+  group_ = group;
+}
+
+std::wstring CRadioButton::GetGroupName() const { return GetState(group_); }
+
+void CRadioButton::SetCheck(bool checked) {
+  CCheckButton::SetCheck(checked);
+  if (checked) ClearOthers();
+}
+
+void CRadioButton::Toggle() {
+  {
+    std::lock_guard guard(lock_);
+    checked_ = true;
+  }
+  ClearOthers();
+}
+
+void CRadioButton::ClearOthers() {
+  std::wstring group = GetGroupName();
+  if (group.empty() || !GetOwner()) return;
+  for (MControl* control : GetOwner()->Controls()) {
+    auto* radio = dynamic_cast<CRadioButton*>(control);
+    if (radio && radio != this && radio->GetGroupName() == group) radio->CCheckButton::SetCheck(false);
+  }
+}
+
+void CColorButton::SetColor(ARGB color) { SetState(color_, color); }
+
+ARGB CColorButton::GetColor() const { return GetState(color_); }
+
+void CColorButton::Paint(QPainter& painter, const QRect& area) {
+  painter.fillRect(area.adjusted(3, 3, -3, -3), ToQColor(GetColor() | 0xFF000000u));
+  if (GetCheck()) {
+    painter.setPen(QPen(Qt::white, 2));
+    painter.drawRect(area.adjusted(1, 1, -1, -1));
+  }
+}
+
+void DownloadButton::SetDownloadProcess(int percent) { SetState(percent_, std::clamp(percent, 0, 100)); }
+
+int DownloadButton::GetDownloadProcess() const { return GetState(percent_); }
+
+void DownloadButton::Paint(QPainter& painter, const QRect& area) {
+  PaintFace(painter, area, false);
+  int percent = GetDownloadProcess();
+  if (percent > 0) {
+    QRect bar = area.adjusted(2, area.height() - 5, -2, -2);
+    bar.setWidth(bar.width() * percent / 100);
+    painter.fillRect(bar, QColor(0x3C, 0xB4, 0x4B));
+  }
+}
+
+void UpgradeButton::SetUpgradeStatus(int status) { SetState(status_, status); }
+
+int UpgradeButton::GetUpgradeStatus() const { return GetState(status_); }
+
+void UpgradeButton::Paint(QPainter& painter, const QRect& area) {
+  PaintFace(painter, area, false);
+  if (GetUpgradeStatus() == 1) {
+    painter.setBrush(QColor(0xE0, 0x30, 0x30));
+    painter.setPen(Qt::NoPen);
+    painter.drawEllipse(QRect(area.right() - 7, area.top() + 1, 6, 6));
+  }
+}

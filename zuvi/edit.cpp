@@ -1,0 +1,113 @@
+#include "zuvi/edit.h"
+
+#include <QFocusEvent>
+#include <QLineEdit>
+
+#include "zuvi/internal.h"
+
+using namespace zuvi_internal;
+
+namespace {
+
+class EditWidget : public QLineEdit {
+ public:
+  EditWidget(MEdit* edit, QWidget* parent) : QLineEdit(parent), edit_(edit) {
+    setFrame(false);
+    connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
+      edit_->UserInput(FromQString(text));
+      edit_->UpdateControl();  // shows the filtered text
+    });
+    connect(this, &QLineEdit::editingFinished, this, [this] { edit_->UserFinish(); });
+  }
+
+ private:
+  MEdit* edit_;
+};
+
+}  // namespace
+
+int Utf16Length(const std::wstring& text) {
+  int units = 0;
+  for (wchar_t c : text) units += static_cast<std::uint32_t>(c) > 0xFFFF ? 2 : 1;
+  return units;
+}
+
+void MEdit::SetInputMode(int mode) {
+  std::lock_guard guard(lock_);
+  mode_ = mode;
+}
+
+int MEdit::GetInputMode() const { return GetState(mode_); }
+
+void MEdit::SetLimitText(int utf16Units) {
+  std::lock_guard guard(lock_);
+  limit_ = utf16Units < 0 ? 0 : utf16Units;
+}
+
+int MEdit::GetLimitText() const { return GetState(limit_); }
+
+void MEdit::SetTipInfo(const std::wstring& tip) { SetState(tip_, tip); }
+
+void MEdit::SetBackColor(std::uint32_t rgb) { SetState(back_, rgb); }
+
+void MEdit::SetReadOnly(bool readOnly) { SetState(readOnly_, readOnly); }
+
+std::wstring MEdit::Filter(const std::wstring& text) const {
+  std::wstring result;
+  int units = 0;
+  for (wchar_t c : text) {
+    if (mode_ == DigitsOnly && (c < L'0' || c > L'9')) continue;
+    if (c == L'\r' || c == L'\n') continue;
+    int width = static_cast<std::uint32_t>(c) > 0xFFFF ? 2 : 1;
+    if (limit_ > 0 && units + width > limit_) break;
+    units += width;
+    result += c;
+  }
+  return result;
+}
+
+bool MEdit::UserInput(const std::wstring& text) {
+  if (!IsEffectivelyVisible() || !IsEffectivelyEnabled()) return false;
+  {
+    std::lock_guard guard(lock_);
+    if (readOnly_) return false;
+    std::wstring filtered = Filter(text);
+    if (filtered == title_) return false;
+    title_ = filtered;
+  }
+  Notify(NOTIFY_EDIT_CHANGED);
+  return true;
+}
+
+void MEdit::UserFinish() { Notify(NOTIFY_EDIT_END); }
+
+QWidget* MEdit::CreateWidget(QWidget* parent) { return new EditWidget(this, parent); }
+
+void MEdit::SyncKind(QWidget* widget) {
+  auto* edit = static_cast<QLineEdit*>(widget);
+  std::wstring text, tip;
+  std::uint32_t back;
+  ARGB color;
+  bool readOnly;
+  int align;
+  {
+    std::lock_guard guard(lock_);
+    text = title_;
+    tip = tip_;
+    back = back_;
+    color = textColor_;
+    readOnly = readOnly_;
+    align = align_;
+  }
+  QString qtext = ToQString(text);
+  if (edit->text() != qtext) edit->setText(qtext);
+  edit->setPlaceholderText(ToQString(tip));
+  edit->setReadOnly(readOnly);
+  edit->setAlignment(align == 1   ? Qt::AlignCenter
+                     : align == 2 ? Qt::AlignRight | Qt::AlignVCenter
+                                  : Qt::AlignLeft | Qt::AlignVCenter);
+  QColor fg = ToQColor(color);
+  edit->setStyleSheet(QString("QLineEdit { background: #%1; color: %2; }")
+                          .arg(back & 0xFFFFFF, 6, 16, QChar('0'))
+                          .arg(fg.name()));
+}

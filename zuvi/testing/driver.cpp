@@ -1,0 +1,166 @@
+#include "zuvi/testing/driver.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include "zuvi/combo.h"
+#include "zuvi/edit.h"
+#include "zuvi/internal.h"
+#include "zuvi/list_box.h"
+#include "zuvi/manager.h"
+#include "zuvi/menu.h"
+#include "zuvi/range_controls.h"
+#include "zuvi/tab.h"
+
+namespace zuvi_testing {
+
+namespace {
+
+bool PressAtCentre(MDialog& window, int id, MouseInput::Button button) {
+  MControl* control = window.GetControl(id);
+  if (!control) return false;
+  RECT r = control->GetRect();
+  MouseInput input;
+  input.button = button;
+  input.point = POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  return control->Press(input);
+}
+
+Qt::Key QtKeyOf(int vk) {
+  if (vk >= 'A' && vk <= 'Z') return static_cast<Qt::Key>(Qt::Key_A + (vk - 'A'));
+  if (vk >= '0' && vk <= '9') return static_cast<Qt::Key>(Qt::Key_0 + (vk - '0'));
+  switch (vk) {
+    case 13:
+      return Qt::Key_Return;
+    case 27:
+      return Qt::Key_Escape;
+    case 32:
+      return Qt::Key_Space;
+    default:
+      return Qt::Key_unknown;
+  }
+}
+
+}  // namespace
+
+Driver::Driver(int watchdogMs) {
+  Manager::Startup();
+  Manager::SetModalWatchdog(watchdogMs, [](const std::string& description) { ADD_FAILURE() << description; });
+  Manager::SetModalHook([this](MWindow& window) {
+    if (modalAnswers_.empty()) return;
+    auto answer = std::move(modalAnswers_.front());
+    modalAnswers_.pop_front();
+    if (auto* dialog = dynamic_cast<MDialog*>(&window))
+      answer(*dialog);
+    else
+      ADD_FAILURE() << "the modal window is not a dialog";
+  });
+  MenuWnd::SetChooser([this](const std::vector<MenuWnd::Item>&) {
+    if (menuAnswers_.empty()) {
+      ADD_FAILURE() << "a menu opened that the test did not expect";
+      return 0;
+    }
+    int id = menuAnswers_.front();
+    menuAnswers_.pop_front();
+    return id;
+  });
+  platform::SetDialogsOverride(&dialogs_);
+}
+
+Driver::~Driver() {
+  Manager::SetModalWatchdog(0, nullptr);
+  Manager::SetModalHook(nullptr);
+  MenuWnd::SetChooser(nullptr);
+  platform::SetDialogsOverride(nullptr);
+  EXPECT_TRUE(modalAnswers_.empty()) << modalAnswers_.size() << " prompt answer(s) were not used";
+  EXPECT_TRUE(menuAnswers_.empty()) << menuAnswers_.size() << " menu answer(s) were not used";
+  EXPECT_TRUE(dialogs_.answers.empty()) << dialogs_.answers.size() << " file dialog answer(s) were not used";
+  // Windows destroyed by the test leave their widgets for the event loop to delete.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+bool Driver::Click(MDialog& window, int id) { return PressAtCentre(window, id, MouseInput::Left); }
+
+bool Driver::RightClick(MDialog& window, int id) { return PressAtCentre(window, id, MouseInput::Right); }
+
+bool Driver::Select(MDialog& window, int id, int index) {
+  MControl* control = window.GetControl(id);
+  if (auto* combo = dynamic_cast<MComboBox*>(control)) return combo->UserSelect(index);
+  if (auto* list = dynamic_cast<QelListBox*>(control)) return list->UserClickRow(index);
+  if (auto* tab = dynamic_cast<MTabCtrl*>(control)) return tab->UserSelect(index);
+  if (auto* slider = dynamic_cast<MSlider*>(control)) return slider->UserMove(index);
+  return false;
+}
+
+bool Driver::Type(MDialog& window, int id, const std::wstring& text) {
+  auto* edit = dynamic_cast<MEdit*>(window.GetControl(id));
+  return edit && edit->UserInput(text);
+}
+
+bool Driver::FinishEdit(MDialog& window, int id, const std::wstring& text) {
+  MControl* control = window.GetControl(id);
+  if (auto* list = dynamic_cast<QelListBox*>(control)) return list->UserFinishEdit(text);
+  auto* edit = dynamic_cast<MEdit*>(control);
+  if (!edit || !edit->IsEffectivelyEnabled()) return false;
+  edit->UserFinish();
+  return true;
+}
+
+void Driver::ClickWindow(MWindow& window, POINT point) {
+  QWidget* widget = window.Impl() ? window.Impl()->widget.data() : nullptr;
+  if (!widget) return;
+  QPointF at(point.x, point.y);
+  QMouseEvent press(QEvent::MouseButtonPress, at, widget->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QCoreApplication::sendEvent(widget, &press);
+}
+
+void Driver::PressKey(MWindow& window, int virtualKey) {
+  QWidget* widget = window.Impl() ? window.Impl()->widget.data() : nullptr;
+  if (!widget) return;
+  QKeyEvent press(QEvent::KeyPress, QtKeyOf(virtualKey), Qt::NoModifier);
+  QKeyEvent release(QEvent::KeyRelease, QtKeyOf(virtualKey), Qt::NoModifier);
+  QCoreApplication::sendEvent(widget, &press);
+  QCoreApplication::sendEvent(widget, &release);
+}
+
+void Driver::AnswerNextModal(std::function<void(MDialog&)> answer) {
+  modalAnswers_.push_back(std::move(answer));
+}
+
+void Driver::ClickInNextModal(int id) {
+  AnswerNextModal([id](MDialog& window) {
+    EXPECT_TRUE(Click(window, id)) << "control " << id << " of the modal window took no click";
+  });
+}
+
+void Driver::AnswerNextMenu(int id) { menuAnswers_.push_back(id); }
+
+void Driver::AnswerNextFileDialog(std::vector<std::wstring> paths) {
+  dialogs_.answers.push_back(std::move(paths));
+}
+
+void Driver::RunFor(int milliseconds) {
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+bool Driver::RunUntil(const std::function<bool()>& done, int timeoutMs) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done() && clock.elapsed() < timeoutMs) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  return done();
+}
+
+bool Driver::FireTimer(MWindow& window, UINT id) {
+  if (!window.IsTimerActive(id)) return false;
+  window.OnTimer(id);
+  return true;
+}
+
+}  // namespace zuvi_testing

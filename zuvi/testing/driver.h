@@ -1,0 +1,65 @@
+// The test driver: clicks, selects, types, presses keys and answers prompts, menus and file
+// dialogs the way a user would. Every wait is bounded: a modal loop that is still running after
+// the watchdog time fails the current test with a description of the open windows and ends.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/qt/dialogs.h"
+#include "zuvi/dialog.h"
+
+namespace zuvi_testing {
+
+class Driver {
+ public:
+  // Starts the UI library on this thread and installs the hooks. `watchdogMs` bounds each modal
+  // loop.
+  explicit Driver(int watchdogMs = 3000);
+  // Removes the hooks; answers still queued fail the test (they were expected to be used).
+  ~Driver();
+  Driver(const Driver&) = delete;
+  Driver& operator=(const Driver&) = delete;
+
+  // Input to control `id` of `window` (its first control with that id). False when there is no
+  // such control or it took no input (hidden, disabled, wrong kind).
+  static bool Click(MDialog& window, int id);
+  static bool RightClick(MDialog& window, int id);
+  // Picks item `index` of a combo box, a list box (row) or a tab control.
+  static bool Select(MDialog& window, int id, int index);
+  // Types `text` into an edit as its new content (filtered as the user's typing is).
+  static bool Type(MDialog& window, int id, const std::wstring& text);
+  // Leaves an edit (focus lost) or closes a list's in-place editor with `text`.
+  static bool FinishEdit(MDialog& window, int id, const std::wstring& text = L"");
+  // A left click on a free part of the window, at client point `point`.
+  static void ClickWindow(MWindow& window, POINT point);
+  // A key pressed and released in the window (virtual-key code).
+  static void PressKey(MWindow& window, int virtualKey);
+
+  // The next modal loop that starts is handed to `answer` once it runs (e.g. a click on a
+  // prompt's button). Answers are used in order.
+  void AnswerNextModal(std::function<void(MDialog&)> answer);
+  // Clicks control `id` of the next modal window.
+  void ClickInNextModal(int id);
+  // The next popup menu chooses item `id` (0 dismisses it).
+  void AnswerNextMenu(int id);
+  // The next file dialog answers with `paths` (empty: cancelled).
+  void AnswerNextFileDialog(std::vector<std::wstring> paths);
+  platform::ScriptedDialogs& Dialogs() { return dialogs_; }
+
+  // Lets the UI thread run for `milliseconds` (timers, posted messages, queued updates).
+  static void RunFor(int milliseconds);
+  // Runs the UI thread until `done` holds or `timeoutMs` passed; returns `done()`.
+  static bool RunUntil(const std::function<bool()>& done, int timeoutMs = 2000);
+  // Runs the window's timer `id` once, as if it had fired; false when it is not running.
+  static bool FireTimer(MWindow& window, UINT id);
+
+ private:
+  std::deque<std::function<void(MDialog&)>> modalAnswers_;
+  std::deque<int> menuAnswers_;
+  platform::ScriptedDialogs dialogs_;
+};
+
+}  // namespace zuvi_testing
