@@ -1,0 +1,115 @@
+// Building: adding elements and setting attributes, editing the text in place and keeping every
+// record's extent in step with it.
+#include "common/xml_detail.h"
+#include "common/xml_document.h"
+
+using namespace xml_detail;
+
+void XmlDocument::ReplaceText(size_t pos, size_t removed, std::u16string_view inserted, uint32_t owner) {
+  m_text.replace(pos, removed, inserted);
+  const ptrdiff_t delta = static_cast<ptrdiff_t>(inserted.size()) - static_cast<ptrdiff_t>(removed);
+  // The element edited and every element around it grow; everything after the edit moves.
+  for (uint32_t i = owner;; i = m_elements[i].parent) {
+    m_elements[i].length += delta;
+    if (i == 0) break;
+  }
+  for (size_t i = 1; i < m_elements.size(); ++i) {
+    if (m_elements[i].start >= pos + removed) m_elements[i].start += delta;
+  }
+}
+
+bool XmlDocument::OpenEmptyParent(uint32_t parent) {
+  XmlElement& p = m_elements[parent];
+  const size_t tagEnd = p.start + p.startTagLength;
+  if (p.startTagLength < 3 || m_text.compare(tagEnd - 2, 2, u"/>") != 0) return false;
+  const size_t nameEnd = NameEnd(p.start + 1, tagEnd);
+  size_t slash = tagEnd - 2;
+  while (slash > nameEnd && IsBlank(m_text[slash - 1])) --slash;
+  const std::u16string name = m_text.substr(p.start + 1, nameEnd - p.start - 1);
+  const std::u16string replacement = u">\r\n</" + name + u">";
+  const size_t newStartTag = slash - p.start + 1;
+  ReplaceText(slash, tagEnd - slash, replacement, parent);
+  XmlElement& opened = m_elements[parent];
+  opened.startTagLength = newStartTag;
+  opened.endTagLength = name.size() + 3;
+  opened.flags &= ~kElementEmpty;
+  return true;
+}
+
+bool XmlDocument::AddElement(std::wstring_view name, std::wstring_view value, int flags) {
+  if (flags & (kAddBefore | kAddChild)) return false;
+  if ((flags & kAddNoValue) && !value.empty()) return false;
+  const std::u16string tag = ToUtf16(name);
+  if (!IsNameToken(tag)) return false;
+
+  std::u16string element = u"<" + tag;
+  size_t startTag, endTag = 0;
+  if (value.empty()) {
+    element += (flags & kAddSpacedEnd) ? u" />" : u"/>";
+    startTag = element.size();
+  } else {
+    element += u'>';
+    startTag = element.size();
+    const std::u16string text = ToUtf16(value);
+    element += (flags & kAddCData) ? EncodeCData(text) : EscapeText(0, text);
+    element += u"</" + tag + u">";
+    endTag = tag.size() + 3;
+  }
+
+  const uint32_t parent = m_parent;
+  uint32_t after = m_current ? m_current : LastChild(parent);
+  size_t pos;
+  if (after) {
+    pos = m_elements[after].start + m_elements[after].length;
+  } else if (parent == 0) {
+    pos = m_text.size();
+  } else {
+    if ((m_elements[parent].flags & kElementEmpty) && !OpenEmptyParent(parent)) return false;
+    const XmlElement& p = m_elements[parent];
+    pos = p.start + p.length - p.endTagLength;
+    // The first child goes before the line break that precedes the end tag.
+    if (pos >= p.start + p.startTagLength + 2 && m_text.compare(pos - 2, 2, u"\r\n") == 0) pos -= 2;
+  }
+  const bool lineStart = pos == 0 || (pos >= 2 && m_text.compare(pos - 2, 2, u"\r\n") == 0);
+  const std::u16string inserted = (lineStart ? u"" : u"\r\n") + element;
+  ReplaceText(pos, 0, inserted, parent);
+
+  XmlElement record;
+  record.start = pos + inserted.size() - element.size();
+  record.length = element.size();
+  record.startTagLength = startTag;
+  record.endTagLength = endTag;
+  if (value.empty()) record.flags |= kElementEmpty;
+  const uint32_t index = static_cast<uint32_t>(m_elements.size());
+  m_elements.push_back(record);
+  LinkChild(index, parent, after);
+  m_current = index;
+  m_child = 0;
+  m_nodeType = 1;
+  return true;
+}
+
+bool XmlDocument::SetAttributeAt(uint32_t index, std::wstring_view name, std::wstring_view value, int) {
+  if (index == 0 || index >= m_elements.size()) return false;
+  const std::u16string attribute = ToUtf16(name);
+  if (!IsNameToken(attribute)) return false;
+  const std::u16string escaped = EscapeText(kEscapeAttribute, ToUtf16(value));
+  const size_t before = m_text.size();
+  size_t attrStart, valueStart, valueEnd, attrEnd;
+  bool quoted;
+  if (FindAttribute(index, attribute, attrStart, valueStart, valueEnd, attrEnd, quoted)) {
+    if (quoted)
+      ReplaceText(valueStart, valueEnd - valueStart, escaped, index);
+    else
+      ReplaceText(attrStart, attrEnd - attrStart, attribute + u"=\"" + escaped + u"\"", index);
+  } else {
+    const XmlElement& e = m_elements[index];
+    const size_t nameEnd = NameEnd(e.start + 1, e.start + e.startTagLength);
+    size_t pos = e.start + e.startTagLength - 1;  // the '>'
+    if (pos > nameEnd && m_text[pos - 1] == u'/') --pos;
+    while (pos > nameEnd && IsBlank(m_text[pos - 1])) --pos;
+    ReplaceText(pos, 0, u" " + attribute + u"=\"" + escaped + u"\"", index);
+  }
+  m_elements[index].startTagLength += m_text.size() - before;
+  return true;
+}

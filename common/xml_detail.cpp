@@ -1,0 +1,171 @@
+#include "common/xml_detail.h"
+
+#include <sys/mman.h>
+
+#include <cstdint>
+
+namespace xml_detail {
+
+void AppendUtf16(std::u16string& out, char32_t c) {
+  if (c > 0x10FFFF || IsSurrogate(c)) c = kReplacement;
+  if (c < 0x10000) {
+    out += static_cast<char16_t>(c);
+  } else {
+    c -= 0x10000;
+    out += static_cast<char16_t>(0xD800 | (c >> 10));
+    out += static_cast<char16_t>(0xDC00 | (c & 0x3FF));
+  }
+}
+
+std::u16string ToUtf16(std::wstring_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (wchar_t c : text) AppendUtf16(out, static_cast<char32_t>(c));
+  return out;
+}
+
+std::wstring FromUtf16(std::u16string_view text) {
+  std::wstring out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (IsSurrogate(c)) {
+      c = kReplacement;
+    }
+    out += static_cast<wchar_t>(c);
+  }
+  return out;
+}
+
+size_t Utf16Length(std::wstring_view text) {
+  size_t units = 0;
+  for (wchar_t c : text) units += static_cast<char32_t>(c) > 0xFFFF ? 2 : 1;
+  return units;
+}
+
+bool EndsName(char16_t c) {
+  switch (c) {
+    case u' ':
+    case u'\t':
+    case u'\n':
+    case u'\r':
+    case u'<':
+    case u'>':
+    case u'=':
+    case u'\\':
+    case u'/':
+    case u'?':
+    case u'!':
+    case u'"':
+    case u'\'':
+    case u';':
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsNameToken(std::u16string_view name) {
+  if (name.empty()) return false;
+  for (char16_t c : name) {
+    if (EndsName(c) || c == 0) return false;
+  }
+  return true;
+}
+
+size_t DecodeUtf8Lenient(std::string_view bytes, size_t pos, char32_t& out, bool& failed) {
+  const unsigned char lead = static_cast<unsigned char>(bytes[pos]);
+  failed = false;
+  if (lead < 0x80) {
+    out = lead;
+    return 1;
+  }
+  // Byte classes by the high nibble/bits of the lead; bit 6 is not tested, so 80-B7 lead too.
+  size_t more;
+  char32_t value;
+  if (lead <= 0x9F || (lead >= 0xC0 && lead <= 0xDF)) {
+    more = 1, value = lead & 0x1F;
+  } else if (lead <= 0xAF || (lead >= 0xE0 && lead <= 0xEF)) {
+    more = 2, value = lead & 0x0F;
+  } else if (lead <= 0xB7 || (lead >= 0xF0 && lead <= 0xF7)) {
+    more = 3, value = lead & 0x07;
+  } else {
+    failed = true;
+    out = kReplacement;
+    return 1;
+  }
+  if (bytes.size() - pos - 1 < more) {
+    failed = true;
+    out = kReplacement;
+    return 1;
+  }
+  for (size_t i = 1; i <= more; ++i) {
+    const unsigned char next = static_cast<unsigned char>(bytes[pos + i]);
+    if (next < 0x80) {
+      failed = true;
+      out = kReplacement;
+      return 1;
+    }
+    value = (value << 6) | (next & 0x3F);
+  }
+  if (value == 0 || value > 0x10FFFF || IsSurrogate(value)) {
+    failed = true;
+    value = kReplacement;
+  }
+  out = value;
+  return more + 1;
+}
+
+// A large buffer is fresh memory that every first touch faults in page by page; huge pages keep
+// the cost of a big file in proportion to its size (the kernel may decline the advice).
+void AdviseHugePages(const void* data, size_t bytes) {
+  constexpr uintptr_t kHugePage = 2 << 20;
+  if (bytes < 4 * kHugePage) return;
+  const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kHugePage - 1) & ~(kHugePage - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kHugePage - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
+void ReserveText(std::u16string& text, size_t units) {
+  text.reserve(units);
+  AdviseHugePages(text.data(), text.capacity() * sizeof(char16_t));
+}
+
+void ReserveBytes(std::string& bytes, size_t count) {
+  bytes.reserve(count);
+  AdviseHugePages(bytes.data(), bytes.capacity());
+}
+
+bool DecodeUtf8(std::u16string& out, std::string_view bytes) {
+  // No sequence gives more units than it has bytes, so the output is sized once and trimmed.
+  ReserveText(out, bytes.size());
+  out.resize(bytes.size());
+  char16_t* units = out.data();
+  size_t count = 0;
+  bool clean = true;
+  for (size_t pos = 0; pos < bytes.size();) {
+    const unsigned char byte = static_cast<unsigned char>(bytes[pos]);
+    if (byte < 0x80) {  // the common case, without the decoder
+      units[count++] = byte;
+      ++pos;
+      continue;
+    }
+    char32_t c;
+    bool failed;
+    pos += DecodeUtf8Lenient(bytes, pos, c, failed);
+    clean = clean && !failed;
+    if (c < 0x10000) {
+      units[count++] = static_cast<char16_t>(c);
+    } else {
+      units[count++] = static_cast<char16_t>(0xD800 | ((c - 0x10000) >> 10));
+      units[count++] = static_cast<char16_t>(0xDC00 | ((c - 0x10000) & 0x3FF));
+    }
+  }
+  out.resize(count);
+  return clean;
+}
+
+}  // namespace xml_detail

@@ -1,0 +1,103 @@
+// Helpers shared by the XmlDocument source files: the boundary between wide strings and the
+// UTF-16 document text, character classes of the parser, and the lenient UTF-8 decoder.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace xml_detail {
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+inline bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+inline bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+inline bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
+
+// Appends `c` as one unit or a surrogate pair; a value that is no character becomes U+FFFD.
+void AppendUtf16(std::u16string& out, char32_t c);
+// Wide string -> UTF-16 and back. Pairs are joined on the way back; a lone surrogate becomes
+// U+FFFD both ways.
+std::u16string ToUtf16(std::wstring_view text);
+std::wstring FromUtf16(std::u16string_view text);
+// The number of UTF-16 units `text` takes.
+size_t Utf16Length(std::wstring_view text);
+
+inline bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
+// Characters that end a name token.
+bool EndsName(char16_t c);
+// ASCII letters fold to lower case; everything else stays.
+inline char16_t FoldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c; }
+// True when `name` is exactly one name token, i.e. one that can be written and read back.
+bool IsNameToken(std::u16string_view name);
+
+// Decodes one character of lenient UTF-8 at `pos`: returns the bytes used (at least 1) and
+// stores the character in `out` (U+FFFD for a failing sequence, which uses only its first byte).
+// Sets `failed` for a failing sequence. Never reads past `bytes`.
+size_t DecodeUtf8Lenient(std::string_view bytes, size_t pos, char32_t& out, bool& failed);
+// Asks for huge pages under a buffer of several MiB that is about to be filled.
+void AdviseHugePages(const void* data, size_t bytes);
+// Reserve room for `units` in `text` or `count` in `bytes`; large buffers go on huge pages where
+// the system allows, so that filling them does not fault in every 4 KiB page.
+void ReserveText(std::u16string& text, size_t units);
+void ReserveBytes(std::string& bytes, size_t count);
+// Decodes all of `bytes`; returns false when some sequence failed (each became U+FFFD).
+bool DecodeUtf8(std::u16string& out, std::string_view bytes);
+
+}  // namespace xml_detail
+
+namespace xml_detail {
+
+// Node types that NodeScanner::ParseNode reports.
+enum NodeType : int {
+  kNodeEnd = -2,    // end of the text
+  kNodeError = -1,  // a syntax error; the node runs to the next '<' and is taken as text
+  kNodeElement = 1,
+  kNodeText = 2,
+  kNodeBlank = 4,
+  kNodeCData = 8,
+  kNodeProcessing = 16,
+  kNodeComment = 32,
+  kNodeDocType = 64,
+};
+
+struct XmlNode {
+  int type = kNodeEnd;
+  size_t end = 0;                  // one past the node
+  bool endTag = false;             // kNodeElement: "</name>"
+  bool empty = false;              // kNodeElement: "<name/>"
+  const wchar_t* error = nullptr;  // kNodeError: the log entry's name
+};
+
+// Reads one node after another from a text. Positions passed to ParseNode should not decrease: the
+// scanner remembers where terminators were (not) found, so that hostile input stays linear.
+class NodeScanner {
+ public:
+  explicit NodeScanner(std::u16string_view text) : text_(text) {}
+  XmlNode ParseNode(size_t pos);
+
+ private:
+  struct Memo {
+    size_t from = std::u16string_view::npos;
+    size_t found = 0;
+  };
+  size_t FindFrom(Memo& memo, std::u16string_view what, size_t pos);
+  XmlNode Bad(size_t pos, const wchar_t* error);
+  XmlNode Enclosed(size_t pos, size_t openLength, Memo& memo, std::u16string_view close, int type);
+  size_t TagEnd(size_t pos);
+  size_t DocTypeEnd(size_t pos);
+
+  std::u16string_view text_;
+  Memo lessThan_, commentEnd_, cdataEnd_, processingEnd_;
+  size_t docTypeRunsOutFrom_ = std::u16string_view::npos;
+};
+
+}  // namespace xml_detail
+
+namespace xml_detail {
+
+// The code page of an encoding name as the file reader and writer use it: "ANSI" is
+// Windows-1252 (files of Western Windows systems), anything else goes through the charset table.
+int CodePageOfName(std::wstring_view name);
+
+}  // namespace xml_detail

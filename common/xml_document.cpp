@@ -1,0 +1,225 @@
+// XmlDocument: construction, the cursor, attribute and content reads, and the result log.
+#include "common/xml_document.h"
+
+#include "common/xml_detail.h"
+
+using namespace xml_detail;
+
+XmlDocument::XmlDocument() { SetDocumentText(nullptr); }
+
+XmlDocument::XmlDocument(const wchar_t* text) { SetDocumentText(text); }
+
+bool XmlDocument::SetDocumentText(const wchar_t* text) {
+  return SetDocumentText(text ? ToUtf16(text) : std::u16string());
+}
+
+bool XmlDocument::SetDocumentText(std::u16string text) {
+  m_text = std::move(text);
+  m_result.clear();
+  return ParseDocument();
+}
+
+bool XmlDocument::NameMatches(size_t tokenStart, size_t tokenEnd, std::u16string_view name) const {
+  const size_t length = tokenEnd - tokenStart;
+  if (length == 0 || length > name.size()) return false;
+  const bool fold = m_flags & kFoldCase;
+  for (size_t i = 0; i < length; ++i) {
+    char16_t a = m_text[tokenStart + i];
+    char16_t b = name[i];
+    if (fold) a = FoldAscii(a), b = FoldAscii(b);
+    if (a != b) return false;
+  }
+  if (length == name.size()) return true;
+  const char16_t next = name[length];
+  return next == u' ' || next == u'=' || next == u'/' || next == u'[' || next == u']';
+}
+
+uint32_t XmlDocument::LastChild(uint32_t parent) const {
+  const uint32_t first = m_elements[parent].firstChild;
+  return first ? m_elements[first].prevSibling : 0;
+}
+
+void XmlDocument::LinkChild(uint32_t index, uint32_t parent, uint32_t after) {
+  XmlElement& e = m_elements[index];
+  e.parent = parent;
+  const uint32_t first = m_elements[parent].firstChild;
+  if (first == 0) {
+    m_elements[parent].firstChild = index;
+    e.flags |= kElementFirst;
+    e.prevSibling = index;
+    e.nextSibling = 0;
+    return;
+  }
+  if (after == 0) after = m_elements[first].prevSibling;
+  const uint32_t next = m_elements[after].nextSibling;
+  e.flags &= ~kElementFirst;
+  e.prevSibling = after;
+  e.nextSibling = next;
+  m_elements[after].nextSibling = index;
+  if (next == 0)
+    m_elements[first].prevSibling = index;
+  else
+    m_elements[next].prevSibling = index;
+}
+
+bool XmlDocument::FindElement(std::wstring_view name) {
+  if (m_elements.size() <= 1) return false;
+  const std::u16string wanted = ToUtf16(name);
+  uint32_t candidate = m_current ? m_elements[m_current].nextSibling : m_elements[m_parent].firstChild;
+  for (; candidate; candidate = m_elements[candidate].nextSibling) {
+    const XmlElement& e = m_elements[candidate];
+    if (wanted.empty() || NameMatches(e.start + 1, NameEnd(e.start + 1, e.start + e.length), wanted)) {
+      m_current = candidate;
+      m_child = 0;
+      m_nodeType = 1;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool XmlDocument::EnterElement() {
+  if (m_current == 0 || m_nodeType != 1) return false;
+  m_parent = m_current;
+  m_current = m_child;
+  m_child = 0;
+  m_nodeType = m_current ? 1 : 0;
+  return true;
+}
+
+bool XmlDocument::LeaveElement() {
+  if (m_parent == 0) return false;
+  m_child = m_current;
+  m_current = m_parent;
+  m_parent = m_elements[m_parent].parent;
+  m_nodeType = 1;
+  return true;
+}
+
+std::wstring XmlDocument::GetElementName(uint32_t index) const {
+  if (index == 0 || index >= m_elements.size()) return {};
+  const XmlElement& e = m_elements[index];
+  const size_t end = NameEnd(e.start + 1, e.start + e.startTagLength);
+  return FromUtf16(std::u16string_view(m_text).substr(e.start + 1, end - e.start - 1));
+}
+
+bool XmlDocument::FindAttribute(uint32_t index, std::u16string_view name, size_t& attrStart,
+                                size_t& valueStart, size_t& valueEnd, size_t& attrEnd, bool& quoted) const {
+  const XmlElement& e = m_elements[index];
+  const size_t end = e.start + e.startTagLength;
+  // The closing '>' is not part of any value.
+  const size_t limit = (end > e.start && m_text[end - 1] == u'>') ? end - 1 : end;
+  size_t i = NameEnd(e.start + 1, limit);
+  while (i < limit) {
+    const size_t nameStart = i;
+    const size_t nameEnd = NameEnd(i, limit);
+    if (nameEnd == nameStart) {  // a blank or a stray delimiter
+      ++i;
+      continue;
+    }
+    size_t j = nameEnd;
+    while (j < limit && IsBlank(m_text[j])) ++j;
+    quoted = false;
+    if (j < limit && m_text[j] == u'=') {
+      ++j;
+      while (j < limit && IsBlank(m_text[j])) ++j;
+      const char16_t q = j < limit ? m_text[j] : 0;
+      const size_t close = (q == u'"' || q == u'\'')
+                               ? std::u16string_view(m_text).substr(0, limit).find(q, j + 1)
+                               : std::u16string::npos;
+      if (close != std::u16string::npos && close < limit) {
+        quoted = true;
+        valueStart = j + 1;
+        valueEnd = close;
+        attrEnd = close + 1;
+      } else {
+        // Unquoted, or a quote that is never closed: the value runs to the next delimiter.
+        valueStart = j;
+        valueEnd = j;
+        if (q == u'"' || q == u'\'') valueEnd = limit;
+        while (valueEnd < limit &&
+               std::u16string_view(u"= \t\n\r>/?").find(m_text[valueEnd]) == std::u16string_view::npos)
+          ++valueEnd;
+        attrEnd = valueEnd;
+      }
+    } else {
+      valueStart = valueEnd = attrEnd = nameEnd;
+    }
+    if (NameMatches(nameStart, nameEnd, name)) {
+      attrStart = nameStart;
+      return true;
+    }
+    i = attrEnd > nameEnd ? attrEnd : nameEnd;
+  }
+  return false;
+}
+
+bool XmlDocument::GetAttributeAt(std::wstring& out, uint32_t index, std::wstring_view name) const {
+  out.clear();
+  if (index == 0 || index >= m_elements.size() || name.empty()) return false;
+  size_t attrStart, valueStart, valueEnd, attrEnd;
+  bool quoted;
+  if (!FindAttribute(index, ToUtf16(name), attrStart, valueStart, valueEnd, attrEnd, quoted)) return false;
+  out = FromUtf16(UnescapeText(std::u16string_view(m_text).substr(valueStart, valueEnd - valueStart)));
+  return true;
+}
+
+bool XmlDocument::GetAttribute(std::wstring& out, std::wstring_view name) const {
+  return GetAttributeAt(out, m_current, name);
+}
+
+bool XmlDocument::GetData(std::wstring& out) const {
+  out.clear();
+  if (m_current == 0 || m_current >= m_elements.size()) return false;
+  const XmlElement& e = m_elements[m_current];
+  if (e.flags & kElementEmpty) return true;
+  std::u16string data;
+  auto takeGap = [&](size_t from, size_t to) {
+    const std::u16string_view gap = std::u16string_view(m_text).substr(from, to - from);
+    NodeScanner scanner(gap);
+    for (size_t pos = 0; pos < gap.size();) {
+      const XmlNode node = scanner.ParseNode(pos);
+      if (node.type == kNodeText || node.type == kNodeBlank || node.type == kNodeError)
+        data += UnescapeText(gap.substr(pos, node.end - pos));
+      else if (node.type == kNodeCData)
+        data += gap.substr(pos + 9, node.end - pos - 12);
+      pos = node.end;
+    }
+  };
+  size_t pos = e.start + e.startTagLength;
+  for (uint32_t child = e.firstChild; child; child = m_elements[child].nextSibling) {
+    takeGap(pos, m_elements[child].start);
+    pos = m_elements[child].start + m_elements[child].length;
+  }
+  takeGap(pos, e.start + e.length - e.endTagLength);
+  out = FromUtf16(data);
+  return true;
+}
+
+void XmlDocument::AddResult(std::wstring& log, const XmlResultEntry& entry) {
+  if (Utf16Length(log) >= kResultCap) return;
+  auto text = [&](const wchar_t* name, std::wstring_view value) {
+    if (value.empty()) return;
+    log += L' ';
+    log += name;
+    log += L"=\"";
+    log += FromUtf16(EscapeText(kEscapeAttribute, ToUtf16(value)));
+    log += L'"';
+  };
+  auto number = [&](const wchar_t* name, long long value) {
+    if (value == -1) return;
+    log += L' ';
+    log += name;
+    log += L"=\"" + std::to_wstring(value) + L'"';
+  };
+  log += L'<';
+  log += entry.name;
+  text(L"type", entry.type);
+  text(L"encoding", entry.encoding);
+  text(L"tagname", entry.tagname);
+  number(L"count", entry.count);
+  number(L"length", entry.length);
+  number(L"offset", entry.offset);
+  number(L"offset2", entry.offset2);
+  log += L"/>";
+}

@@ -1,0 +1,369 @@
+// Files of XmlDocument: reading any supported encoding into UTF-16 and writing it back.
+#include "common/xml_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+#include "common/strings.h"
+#include "common/xml_detail.h"
+#include "common/xml_document.h"
+
+using namespace xml_detail;
+
+// XmlFile --------------------------------------------------------------------------------------
+
+XmlFile::~XmlFile() {
+  if (file_) std::fclose(file_);
+  if (!temporary_.empty()) unlink(temporary_.c_str());
+}
+
+void XmlFile::AddFileError(int error, std::wstring_view encoding) {
+  const char* message = strerrordesc_np(error);
+  const std::wstring type = Utf8ToWideLenient(message ? message : "Unknown error");
+  XmlDocument::AddResult(log_, {.name = L"file_error", .type = type, .encoding = encoding});
+}
+
+bool XmlFile::Open(const std::wstring& path, int flags) {
+  if (flags & XmlDocument::kFileWrite) return OpenForWrite(WideToUtf8(path));
+  return OpenForRead(WideToUtf8(path));
+}
+
+bool XmlFile::OpenForRead(const std::string& path) {
+  // Non-blocking, so that opening a FIFO does not wait for a writer; cleared once it is known
+  // to be a regular file.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    AddFileError(errno);
+    return false;
+  }
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const int error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    close(fd);
+    AddFileError(error);
+    return false;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  file_ = fdopen(fd, "rb");
+  if (!file_) {
+    const int error = errno;
+    close(fd);
+    AddFileError(error);
+    return false;
+  }
+  size_ = info.st_size;
+  return true;
+}
+
+bool XmlFile::OpenForWrite(const std::string& path) {
+  static std::atomic<unsigned> serial{0};
+  target_ = path;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temporary_ = target_ + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(serial++);
+    fd = open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) {
+    const int error = errno;
+    temporary_.clear();
+    AddFileError(error);
+    return false;
+  }
+  file_ = fdopen(fd, "wb");
+  if (!file_) {
+    const int error = errno;
+    close(fd);
+    AddFileError(error);
+    return false;
+  }
+  return true;
+}
+
+bool XmlFile::ReadText(std::string& bytes) {
+  ReserveBytes(bytes, static_cast<size_t>(size_));
+  bytes.assign(static_cast<size_t>(size_), '\0');
+  const size_t got = std::fread(bytes.data(), 1, bytes.size(), file_);
+  if (got != bytes.size() && std::ferror(file_)) {
+    AddFileError(errno ? errno : EIO);
+    bytes.clear();
+    return false;
+  }
+  bytes.resize(got);  // a file that shrank meanwhile
+  return true;
+}
+
+bool XmlFile::WriteText(std::string_view bytes) {
+  if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
+    AddFileError(errno ? errno : EIO);
+    return false;
+  }
+  return true;
+}
+
+bool XmlFile::Close() {
+  if (!file_) return true;
+  errno = 0;
+  const int result = std::fclose(file_);
+  file_ = nullptr;
+  if (result != 0) {
+    AddFileError(errno ? errno : EIO);
+    return false;
+  }
+  if (temporary_.empty()) return true;
+  if (std::rename(temporary_.c_str(), target_.c_str()) != 0) {
+    AddFileError(errno);
+    return false;  // the destructor removes the temporary file
+  }
+  temporary_.clear();
+  return true;
+}
+
+// Declared encoding ----------------------------------------------------------------------------
+
+namespace {
+
+// The value of pseudo-attribute `name` in an XML declaration.
+std::u16string DeclarationValue(std::u16string_view declaration, std::u16string_view name) {
+  for (size_t at = declaration.find(name); at != std::u16string_view::npos;
+       at = declaration.find(name, at + 1)) {
+    if (at == 0 || !IsBlank(declaration[at - 1])) continue;
+    size_t i = at + name.size();
+    while (i < declaration.size() && IsBlank(declaration[i])) ++i;
+    if (i >= declaration.size() || declaration[i] != u'=') continue;
+    ++i;
+    while (i < declaration.size() && IsBlank(declaration[i])) ++i;
+    if (i >= declaration.size() || (declaration[i] != u'"' && declaration[i] != u'\'')) continue;
+    const size_t close = declaration.find(declaration[i], i + 1);
+    if (close == std::u16string_view::npos) continue;
+    return std::u16string(declaration.substr(i + 1, close - i - 1));
+  }
+  return {};
+}
+
+std::wstring AsciiFolded(std::wstring text) {
+  for (wchar_t& c : text) {
+    if (c >= L'A' && c <= L'Z') c += 32;
+  }
+  return text;
+}
+
+// The charset parameter of a Content-Type value ("text/html; charset=windows-1252").
+std::wstring CharsetParameter(const std::wstring& content) {
+  const std::wstring folded = AsciiFolded(content);
+  const size_t at = folded.find(L"charset=");
+  if (at == std::wstring::npos) return {};
+  size_t begin = at + 8;
+  if (begin < content.size() && (content[begin] == L'"' || content[begin] == L'\'')) ++begin;
+  size_t end = begin;
+  while (end < content.size() && !std::wcschr(L" \t\r\n;\"'", content[end])) ++end;
+  return content.substr(begin, end - begin);
+}
+
+std::wstring HtmlDeclaredCharset(std::u16string_view text) {
+  XmlDocument html;
+  html.SetFlags(XmlDocument::kFoldCase);
+  html.SetDocumentText(std::u16string(text));
+  if (!html.FindElement(L"html") || !html.EnterElement() || !html.FindElement(L"head")) return {};
+  const std::vector<XmlElement>& elements = html.Elements();
+  const uint32_t head = html.GetCurrentElement();
+  // Every element below head in document order, without recursion: meta elements that were
+  // never ended nest into one another.
+  for (uint32_t i = elements[head].firstChild; i;) {
+    if (AsciiFolded(html.GetElementName(i)) == L"meta") {
+      std::wstring value;
+      if (html.GetAttributeAt(value, i, L"charset") && !value.empty()) return value;
+      if (html.GetAttributeAt(value, i, L"http-equiv") && AsciiFolded(value) == L"content-type" &&
+          html.GetAttributeAt(value, i, L"content")) {
+        if (std::wstring charset = CharsetParameter(value); !charset.empty()) return charset;
+      }
+    }
+    if (elements[i].firstChild) {
+      i = elements[i].firstChild;
+      continue;
+    }
+    while (i != head && elements[i].nextSibling == 0) i = elements[i].parent;
+    i = i == head ? 0 : elements[i].nextSibling;
+  }
+  return {};
+}
+
+}  // namespace
+
+std::wstring XmlDocument::GetDeclaredEncoding(std::u16string_view text) {
+  if (text.starts_with(u"<?xml") && text.size() > 5 && (IsBlank(text[5]) || text[5] == u'?')) {
+    const size_t end = text.find(u"?>");
+    return FromUtf16(DeclarationValue(text.substr(0, end), u"encoding"));
+  }
+  return HtmlDeclaredCharset(text);
+}
+
+// Reading --------------------------------------------------------------------------------------
+
+namespace {
+
+struct Mark {
+  std::string_view bytes;
+  const wchar_t* encoding;
+  int flag;
+};
+constexpr Mark kMarks[] = {
+    {"\xEF\xBB\xBF", L"UTF-8", XmlDocument::kFileUtf8Mark},
+    {"\xFF\xFE", L"UTF-16LE", XmlDocument::kFileUtf16LeMark},
+    {"\xFE\xFF", L"UTF-16BE", XmlDocument::kFileUtf16BeMark},
+};
+constexpr size_t kSniffBytes = 1024;
+
+bool IsUnicodeForm(int codePage) { return codePage == 65001 || codePage == 1200 || codePage == 1201; }
+
+long long Length(size_t n) { return static_cast<long long>(n); }
+
+}  // namespace
+
+bool XmlDocument::DecodeFileBytes(std::u16string& text, std::wstring& log, std::string_view bytes,
+                                  int* flags) {
+  text.clear();
+  int fileFlags = kFileRead;
+  std::wstring encoding;
+  const Mark* mark = nullptr;
+  for (const Mark& candidate : kMarks) {
+    if (bytes.starts_with(candidate.bytes)) {
+      mark = &candidate;
+      break;
+    }
+  }
+  bool assumedUtf8 = false;
+  if (mark) {
+    fileFlags |= mark->flag;
+    encoding = mark->encoding;
+  } else {
+    std::u16string head;
+    DecodeUtf8(head, bytes.substr(0, kSniffBytes));
+    encoding = GetDeclaredEncoding(head);
+    if (encoding.empty() && !bytes.empty() && bytes[0] == '<') {
+      encoding = L"UTF-8";
+      assumedUtf8 = true;
+    }
+  }
+  const std::string_view body = bytes.substr(mark ? mark->bytes.size() : 0);
+  size_t nulls = 0;
+
+  if (mark && mark->flag != kFileUtf8Mark) {
+    const size_t units = body.size() / 2;  // an odd last byte is no character
+    AddResult(log, {.name = L"read", .encoding = encoding, .length = Length(units)});
+    const bool bigEndian = mark->flag == kFileUtf16BeMark;
+    if (bigEndian) AddResult(log, {.name = L"endian_swap", .encoding = encoding, .length = Length(units)});
+    text.reserve(units);
+    for (size_t i = 0; i < units; ++i) {
+      const unsigned char a = static_cast<unsigned char>(body[2 * i]);
+      const unsigned char b = static_cast<unsigned char>(body[2 * i + 1]);
+      text += bigEndian ? static_cast<char16_t>(a << 8 | b) : static_cast<char16_t>(b << 8 | a);
+    }
+  } else {
+    AddResult(log, {.name = L"read", .encoding = encoding, .length = Length(body.size())});
+    // Zero bytes are rare: copy only when there are some.
+    std::string withoutNulls;
+    std::string_view clean = body;
+    if (body.find('\0') != std::string_view::npos) {
+      withoutNulls.reserve(body.size());
+      std::copy_if(body.begin(), body.end(), std::back_inserter(withoutNulls), [](char c) { return c != 0; });
+      nulls += body.size() - withoutNulls.size();
+      clean = withoutNulls;
+    }
+
+    int codePage = encoding.empty() ? 0 : CodePageOfName(encoding);
+    if (!encoding.empty() && (codePage <= 0 || !IsCodePageSupported(codePage))) {
+      AddResult(log, {.name = L"unsupported_encoding", .encoding = encoding});
+      encoding.clear();
+      codePage = 0;
+    }
+    if (codePage == 65001) {
+      // A Western file that only starts with '<' keeps its accents instead of turning into U+FFFD.
+      if (!DecodeUtf8(text, clean) && assumedUtf8) codePage = 0;
+    } else if (codePage == 0) {
+      const bool high = std::any_of(clean.begin(), clean.end(), [](char c) { return c & 0x80; });
+      if (high && DecodeUtf8(text, clean)) {
+        encoding = L"UTF-8";
+        codePage = 65001;
+        AddResult(log, {.name = L"utf8_detection", .encoding = encoding, .length = Length(clean.size())});
+      }
+    }
+    if (codePage == 0) {
+      encoding = L"ANSI";
+      codePage = 1252;
+    }
+    if (codePage != 65001) {
+      ConvertText(text, clean, codePage);
+      if (!IsUnicodeForm(codePage))
+        AddResult(log, {.name = L"converted_to", .encoding = encoding, .length = Length(text.size())});
+    }
+  }
+  // Zero units end strings further on; none is kept, whichever decoder produced it.
+  const size_t before = text.size();
+  std::erase(text, u'\0');
+  nulls += before - text.size();
+  if (nulls) AddResult(log, {.name = L"nulls_removed", .count = Length(nulls)});
+  AddResult(log, {.name = L"read", .encoding = encoding, .length = Length(text.size())});
+  if (flags) *flags = fileFlags;
+  return true;
+}
+
+bool XmlDocument::ReadTextFile(std::u16string& text, std::wstring& log, const std::wstring& path,
+                               int* flags) {
+  text.clear();
+  log.clear();
+  if (flags) *flags = 0;
+  XmlFile file(log);
+  if (!file.Open(path, kFileRead)) return false;
+  if (file.Size() > kMaxFileSize) {
+    file.AddFileError(EFBIG);
+    return false;
+  }
+  std::string bytes;
+  if (!file.ReadText(bytes)) return false;
+  if (!file.Close()) return false;
+  return DecodeFileBytes(text, log, bytes, flags);
+}
+
+// Writing --------------------------------------------------------------------------------------
+
+bool XmlDocument::WriteTextFile(std::u16string_view text, std::wstring& log, const std::wstring& path,
+                                int flags) {
+  const Mark* mark = nullptr;
+  for (const Mark& candidate : kMarks) {
+    if (flags & candidate.flag) {
+      mark = &candidate;
+      break;
+    }
+  }
+  std::wstring encoding = mark ? mark->encoding : GetDeclaredEncoding(text);
+  if (encoding.empty()) encoding = L"UTF-8";
+  const int codePage = CodePageOfName(encoding);
+  if (codePage <= 0 || !IsCodePageSupported(codePage)) {
+    AddResult(log, {.name = L"file_error", .type = L"unsupported encoding", .encoding = encoding});
+    return false;
+  }
+  std::string bytes;
+  bool lost = false;
+  ConvertText(bytes, text, codePage, &lost);
+  if (!IsUnicodeForm(codePage))
+    AddResult(log, {.name = L"converted_from", .encoding = encoding, .length = Length(text.size())});
+  if (lost) AddResult(log, {.name = L"conversion_loss", .encoding = encoding});
+
+  XmlFile file(log);
+  if (!file.Open(path, kFileWrite)) return false;
+  if (mark) {
+    if (!file.WriteText(mark->bytes)) return false;
+    AddResult(log, {.name = L"bom", .encoding = encoding});
+  }
+  if (!file.WriteText(bytes)) return false;
+  if (!file.Close()) return false;
+  AddResult(log, {.name = L"write", .encoding = encoding, .length = Length(bytes.size())});
+  return true;
+}

@@ -1,0 +1,140 @@
+// The node scanner: tells the kind and extent of the node at a position, and names syntax errors.
+#include "common/xml_detail.h"
+
+namespace xml_detail {
+
+namespace {
+
+bool StartsName(char16_t c) {
+  return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_' || c == u':' || c >= 0x80;
+}
+
+}  // namespace
+
+size_t NodeScanner::FindFrom(Memo& memo, std::u16string_view what, size_t pos) {
+  // A search from a later position finds the same terminator as long as it lies at or after
+  // that position; a search that ran out stays run out.
+  if (memo.from != std::u16string_view::npos && memo.from <= pos &&
+      (memo.found == std::u16string_view::npos || memo.found >= pos))
+    return memo.found;
+  memo.from = pos;
+  memo.found = text_.find(what, pos);
+  return memo.found;
+}
+
+XmlNode NodeScanner::Bad(size_t pos, const wchar_t* error) {
+  XmlNode node;
+  node.type = kNodeError;
+  node.error = error;
+  const size_t next = FindFrom(lessThan_, u"<", pos + 1);
+  node.end = next == std::u16string_view::npos ? text_.size() : next;
+  return node;
+}
+
+// A node of `type` that opens with `openLength` units at `pos` and ends with `close`.
+XmlNode NodeScanner::Enclosed(size_t pos, size_t openLength, Memo& memo, std::u16string_view close,
+                              int type) {
+  const size_t at = FindFrom(memo, close, pos + openLength);
+  if (at == std::u16string_view::npos) return Bad(pos, L"unterminated_tag_syntax");
+  XmlNode node;
+  node.type = type;
+  node.end = at + close.size();
+  return node;
+}
+
+// One past the '>' that ends the tag at `pos`, or npos. Quotes and apostrophes enclose values,
+// where '>' does not end the tag. A '<' ends the search: it cannot stand in a tag, and stopping
+// there keeps a run of unclosed tags from being scanned again and again.
+size_t NodeScanner::TagEnd(size_t pos) {
+  char16_t quote = 0;
+  for (size_t i = pos + 1; i < text_.size(); ++i) {
+    const char16_t c = text_[i];
+    if (c == u'<') return std::u16string_view::npos;
+    if (quote) {
+      if (c == quote) quote = 0;
+    } else if (c == u'"' || c == u'\'') {
+      quote = c;
+    } else if (c == u'>') {
+      return i + 1;
+    }
+  }
+  return std::u16string_view::npos;
+}
+
+// One past the end of "<!DOCTYPE ...>" at `pos` with its optional internal subset, or npos.
+size_t NodeScanner::DocTypeEnd(size_t pos) {
+  if (docTypeRunsOutFrom_ <= pos) return std::u16string_view::npos;
+  char16_t quote = 0;
+  bool inSubset = false;
+  for (size_t i = pos + 9; i < text_.size(); ++i) {
+    const char16_t c = text_[i];
+    if (quote) {
+      if (c == quote) quote = 0;
+    } else if (c == u'"' || c == u'\'') {
+      quote = c;
+    } else if (c == u'[') {
+      inSubset = true;
+    } else if (c == u']') {
+      inSubset = false;
+    } else if (c == u'>' && !inSubset) {
+      return i + 1;
+    }
+  }
+  // Any later document type runs out as well (or is a second one, malformed anyway).
+  docTypeRunsOutFrom_ = pos;
+  return std::u16string_view::npos;
+}
+
+XmlNode NodeScanner::ParseNode(size_t pos) {
+  XmlNode node;
+  const size_t n = text_.size();
+  if (pos >= n) return node;
+  if (text_[pos] != u'<') {
+    const size_t next = FindFrom(lessThan_, u"<", pos);
+    node.end = next == std::u16string_view::npos ? n : next;
+    node.type = kNodeBlank;
+    for (size_t i = pos; i < node.end; ++i) {
+      if (!IsBlank(text_[i])) {
+        node.type = kNodeText;
+        break;
+      }
+    }
+    return node;
+  }
+  if (pos + 1 >= n) return Bad(pos, L"unterminated_tag_syntax");
+  const char16_t c = text_[pos + 1];
+  const std::u16string_view rest = text_.substr(pos);
+  if (StartsName(c) || c == u'/') {
+    const size_t end = TagEnd(pos);
+    if (end == std::u16string_view::npos) return Bad(pos, L"unterminated_tag_syntax");
+    node.type = kNodeElement;
+    node.end = end;
+    node.endTag = c == u'/';
+    node.empty = !node.endTag && text_[end - 2] == u'/';
+    return node;
+  }
+  if (c == u'?') return Enclosed(pos, 2, processingEnd_, u"?>", kNodeProcessing);
+  if (c != u'!') return Bad(pos, L"first_tag_syntax");
+  if (pos + 2 >= n) return Bad(pos, L"unterminated_tag_syntax");
+  const char16_t kind = text_[pos + 2];
+  if (kind == u'-') {
+    if (pos + 3 >= n || text_[pos + 3] != u'-') return Bad(pos, L"comment_tag_syntax");
+    return Enclosed(pos, 4, commentEnd_, u"-->", kNodeComment);
+  }
+  if (kind == u'[') {
+    if (!rest.starts_with(u"<![CDATA[")) return Bad(pos, L"cdata_section_syntax");
+    return Enclosed(pos, 9, cdataEnd_, u"]]>", kNodeCData);
+  }
+  if (kind == u'D') {
+    if (!rest.starts_with(u"<!DOCTYPE") || rest.size() < 10 || !IsBlank(rest[9]))
+      return Bad(pos, L"doctype_tag_syntax");
+    const size_t end = DocTypeEnd(pos);
+    if (end == std::u16string_view::npos) return Bad(pos, L"unterminated_tag_syntax");
+    node.type = kNodeDocType;
+    node.end = end;
+    return node;
+  }
+  return Bad(pos, L"exclamation_tag_syntax");
+}
+
+}  // namespace xml_detail

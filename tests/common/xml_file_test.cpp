@@ -1,0 +1,123 @@
+// Files and their failures: nothing is lost and every failure is reported.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "common/xml_document.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+size_t FilesIn(const std::string& folder) {
+  return std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator());
+}
+
+// Lowers the file-size limit for its lifetime, with SIGXFSZ ignored so that a write fails with
+// EFBIG instead of ending the process.
+class ScopedFileSizeLimit {
+ public:
+  explicit ScopedFileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &old_);
+    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = old_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~ScopedFileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, oldHandler_);
+  }
+
+ private:
+  rlimit old_;
+  void (*oldHandler_)(int);
+};
+
+}  // namespace
+
+TEST(XmlFile, AMissingFileReadsAsNothingWithItsError) {
+  testing_support::TempDir dir;
+  std::u16string text = u"old";
+  std::wstring log;
+  int flags = -1;
+  EXPECT_FALSE(XmlDocument::ReadTextFile(text, log, dir.wpath() + L"none.xml", &flags));
+  EXPECT_EQ(text, u"");
+  EXPECT_EQ(flags, 0);
+  EXPECT_EQ(log, L"<file_error type=\"No such file or directory\"/>");
+  // A folder and a FIFO are no files to read: refused at once, never waited for.
+  EXPECT_FALSE(XmlDocument::ReadTextFile(text, log, dir.wpath(), &flags));
+  ASSERT_EQ(mkfifo((dir.path() + "fifo").c_str(), 0600), 0);
+  EXPECT_FALSE(XmlDocument::ReadTextFile(text, log, dir.wpath() + L"fifo", &flags));
+  EXPECT_NE(log.find(L"<file_error"), std::wstring::npos);
+}
+
+TEST(XmlFile, ReadsAPathWithNonAsciiCharacters) {
+  testing_support::TempDir dir;
+  dir.Write("\xC3\xA9t\xC3\xA9.xml", "<r/>");
+  std::u16string text;
+  std::wstring log;
+  ASSERT_TRUE(XmlDocument::ReadTextFile(text, log, dir.wpath() + L"\u00e9t\u00e9.xml"));
+  EXPECT_EQ(text, u"<r/>");
+}
+
+TEST(XmlFile, FilesOverTheCapAreRefused) {
+  testing_support::TempDir dir;
+  const std::string path = dir.path() + "huge.xml";
+  std::filesystem::resize_file(dir.Write("huge.xml", "<r/>"), XmlDocument::kMaxFileSize + 1);
+  std::u16string text;
+  std::wstring log;
+  EXPECT_FALSE(XmlDocument::ReadTextFile(text, log, dir.wpath() + L"huge.xml"));
+  EXPECT_EQ(log, L"<file_error type=\"File too large\"/>");
+  EXPECT_EQ(text, u"");
+}
+
+TEST(XmlFile, WriteFailuresLeaveTheTargetAsItWas) {
+  testing_support::TempDir dir;
+  std::wstring log;
+  EXPECT_FALSE(XmlDocument::WriteTextFile(u"<r/>", log, dir.wpath() + L"no/such/folder/x.xml"));
+  EXPECT_EQ(log, L"<file_error type=\"No such file or directory\"/>");
+
+  const std::string target = dir.Write("keep.xml", "<old/>");
+  const std::u16string big = u"<r>" + std::u16string(100000, u'x') + u"</r>";
+  log.clear();
+  {
+    ScopedFileSizeLimit limit(4096);
+    EXPECT_FALSE(XmlDocument::WriteTextFile(big, log, dir.wpath() + L"keep.xml"));
+  }
+  EXPECT_EQ(log, L"<file_error type=\"File too large\"/>");
+  EXPECT_EQ(FileBytes(target), "<old/>");
+  EXPECT_EQ(FilesIn(dir.path()), 1u);  // no temporary file left
+}
+
+TEST(XmlFile, AnEncodingWithoutConverterIsRefusedBeforeTheFileIsTouched) {
+  testing_support::TempDir dir;
+  const std::string target = dir.Write("keep.xml", "<old/>");
+  std::wstring log;
+  EXPECT_FALSE(XmlDocument::WriteTextFile(u"<?xml version=\"1.0\" encoding=\"x-mac-greek\"?><r/>", log,
+                                          dir.wpath() + L"keep.xml"));
+  EXPECT_EQ(log, L"<file_error type=\"unsupported encoding\" encoding=\"x-mac-greek\"/>");
+  EXPECT_EQ(FileBytes(target), "<old/>");
+  EXPECT_EQ(FilesIn(dir.path()), 1u);
+}
+
+TEST(XmlFile, ASuccessfulWriteReplacesTheTarget) {
+  testing_support::TempDir dir;
+  const std::string target = dir.Write("out.xml", "<old/>");
+  std::wstring log;
+  ASSERT_TRUE(XmlDocument::WriteTextFile(u"<new/>", log, dir.wpath() + L"out.xml"));
+  EXPECT_EQ(FileBytes(target), "<new/>");
+  EXPECT_EQ(log, L"<write encoding=\"UTF-8\" length=\"6\"/>");
+  EXPECT_EQ(FilesIn(dir.path()), 1u);
+}
