@@ -98,7 +98,7 @@ size_t LongestOutput(const HidNodeInfo& node) {
 struct HidDeviceManager::Internals {
   WriterFirstSharedMutex lock;  // the manager lock
   std::mutex transferMapMutex;
-  std::map<std::string, std::unique_ptr<std::recursive_mutex>> transferMutexes;
+  std::map<std::string, std::unique_ptr<std::recursive_timed_mutex>> transferMutexes;
   std::mutex wantedMutex;
   // The busy flag is the union of these.
   std::atomic<int> activeSends{0};
@@ -373,19 +373,32 @@ std::optional<std::string> HidDeviceManager::LockKeyOf(int index) const {
   return m_devices[static_cast<size_t>(index)]->lockKey;
 }
 
-std::recursive_mutex& HidDeviceManager::TransferMutex(const std::string& key) {
+std::recursive_timed_mutex& HidDeviceManager::TransferMutex(const std::string& key) {
   std::lock_guard lock(internals_->transferMapMutex);
   auto& slot = internals_->transferMutexes[key];
-  if (!slot) slot = std::make_unique<std::recursive_mutex>();
+  if (!slot) slot = std::make_unique<std::recursive_timed_mutex>();
   return *slot;
 }
 
-TransferGuard HidDeviceManager::LockTransfer(int index) {
+TransferGuard HidDeviceManager::LockTransfer(int index) { return AcquireTransfer(index, std::nullopt, nullptr); }
+
+TransferGuard HidDeviceManager::TryLockTransfer(int index, std::chrono::milliseconds wait, bool* timedOut) {
+  return AcquireTransfer(index, wait, timedOut);
+}
+
+TransferGuard HidDeviceManager::AcquireTransfer(int index, std::optional<std::chrono::milliseconds> wait,
+                                                bool* timedOut) {
+  if (timedOut) *timedOut = false;
   for (int attempt = 0; attempt < kRenumberRetries; ++attempt) {
     std::optional<std::string> key = LockKeyOf(index);
     if (!key) return {};
-    std::recursive_mutex& mutex = TransferMutex(*key);
-    mutex.lock();
+    std::recursive_timed_mutex& mutex = TransferMutex(*key);
+    if (!wait) {
+      mutex.lock();
+    } else if (!mutex.try_lock_for(*wait)) {
+      if (timedOut) *timedOut = true;
+      return {};
+    }
     if (LockKeyOf(index) != key) {  // renumbered while we waited
       mutex.unlock();
       continue;

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <map>
@@ -73,7 +74,7 @@ class TransferGuard {
   friend class HidDeviceManager;
   void release();
   const HidDeviceManager* manager_ = nullptr;
-  std::recursive_mutex* mutex_ = nullptr;
+  std::recursive_timed_mutex* mutex_ = nullptr;
   int index_ = -1;
   std::string key_;
 };
@@ -132,6 +133,9 @@ class HidDeviceManager {
   // is held, other threads' transfers to that keyboard wait. When a reopen gives the index to
   // another keyboard or drops it, the holder's transfers fail without I/O.
   TransferGuard LockTransfer(int index);
+  // The same, but waits at most `wait` for another thread's transaction on that keyboard. A
+  // refused guard with *timedOut set means the keyboard is there but stayed busy.
+  TransferGuard TryLockTransfer(int index, std::chrono::milliseconds wait, bool* timedOut = nullptr);
 
   // ---- Transfers (the static entry points call these).
   // 1 to 65 bytes: one packet (at most 64 bytes copied, the rest zero) with pacing and, with
@@ -162,7 +166,8 @@ class HidDeviceManager {
   template <typename Op>
   bool WithDevice(int index, Op&& op);
   std::optional<std::string> LockKeyOf(int index) const;
-  std::recursive_mutex& TransferMutex(const std::string& key);
+  std::recursive_timed_mutex& TransferMutex(const std::string& key);
+  TransferGuard AcquireTransfer(int index, std::optional<std::chrono::milliseconds> wait, bool* timedOut);
 
   bool SendSingle(HidDeviceRecord& record, const uint8_t* packet, size_t size, int delayMs, bool readBack);
   bool SendBlock(HidDeviceRecord& record, const uint8_t* data, size_t size, int delayMs);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "device/DevicePacket.h"
 
@@ -124,6 +125,7 @@ class SimTransferHandle final : public HidTransferHandle {
     if (alive()) {
       if (role_ == NodeRole::kBulk && kb_.pendingAcks_ > 0) {
         --kb_.pendingAcks_;
+        backend_.wait(kb_.ackLatencyMs_);
         result = static_cast<int>(std::min<size_t>(length, kAckBytes));
         std::memset(data, 0xAC, static_cast<size_t>(result));
       } else {
@@ -176,14 +178,92 @@ class SimTransferHandle final : public HidTransferHandle {
   }
 
   void takePacket(const uint8_t* packet) {
+    // While a block is due, only a packet shaped like a command (nothing but its parameter and
+    // count bytes set) ends it early; anything else is block data.
+    if (kb_.intake_ != SimKeyboard::Intake::kNone && !LooksLikeCommand(packet)) {
+      takeData(packet);
+      return;
+    }
     if (!IsCommandPacket(packet)) return;
+    finishIntake();
     kb_.colorReply_ = -1;  // any other command ends a colour query
     uint8_t command = packet[kPacketCommandOffset];
-    if (command == CMD_READ_COLORS) kb_.colorReply_ = 0;
-    if (command == CMD_LCD_ANIMATION) {
-      kb_.image_.clear();
-      kb_.blocks_ = 0;
+    int count = packet[kPacketCountOffset];
+    auto expect = [&](SimKeyboard::Intake intake, int packets) {
+      kb_.intake_ = packets > 0 ? intake : SimKeyboard::Intake::kNone;
+      kb_.intakeDue_ = packets;
+      kb_.intakeBytes_.clear();
+    };
+    switch (command) {
+      case CMD_READ_COLORS:
+        kb_.colorReply_ = 0;
+        break;
+      case CMD_LCD_ANIMATION:
+        kb_.image_.clear();
+        kb_.blocks_ = 0;
+        kb_.received_.lcdSlot = packet[kPacketParamOffset];
+        kb_.received_.lcdBlocksAnnounced = count | packet[kPacketCountOffset + 1] << 8;
+        break;
+      case CMD_MACRO_DATA:
+        kb_.received_.macroPacketCount = count;
+        expect(SimKeyboard::Intake::kMacro, count + 1);
+        break;
+      case CMD_LIGHT_MODE:
+        expect(SimKeyboard::Intake::kLightRecord, count);
+        break;
+      case CMD_CUSTOM_COLORS:
+        kb_.received_.customColorPackets = count;
+        expect(SimKeyboard::Intake::kCustomColors, count);
+        break;
+      case CMD_LIVE_COLORS:
+        expect(SimKeyboard::Intake::kLiveColors, count);
+        break;
+      case CMD_SAVE:
+        ++kb_.received_.saves;
+        break;
+      default:
+        break;
     }
+  }
+
+  static bool LooksLikeCommand(const uint8_t* packet) {
+    if (!IsCommandPacket(packet)) return false;
+    for (size_t i = kPacketParamOffset + 1; i < kPacketSize; ++i)
+      if (i != kPacketCountOffset && i != kPacketCountOffset + 1 && packet[i] != 0) return false;
+    return true;
+  }
+
+  void takeData(const uint8_t* packet) {
+    kb_.intakeBytes_.insert(kb_.intakeBytes_.end(), packet, packet + kPacketSize);
+    if (--kb_.intakeDue_ == 0) finishIntake();
+  }
+
+  void finishIntake() {
+    auto& r = kb_.received_;
+    const bool whole = kb_.intakeDue_ == 0;
+    switch (kb_.intake_) {
+      case SimKeyboard::Intake::kNone:
+        break;
+      case SimKeyboard::Intake::kMacro:
+        r.macroMemory = kb_.intakeBytes_;
+        break;
+      case SimKeyboard::Intake::kLightRecord:
+        if (kb_.intakeBytes_.size() >= kPacketSize) {
+          std::vector<uint8_t> record(kb_.intakeBytes_.begin(), kb_.intakeBytes_.begin() + kPacketSize);
+          (record[0] == 0x80 ? r.customSettings : r.lightMode) = std::move(record);
+        }
+        break;
+      case SimKeyboard::Intake::kCustomColors:
+        r.customColors = kb_.intakeBytes_;
+        break;
+      case SimKeyboard::Intake::kLiveColors:
+        r.liveColors = kb_.intakeBytes_;
+        if (whole) ++r.liveFrames;
+        break;
+    }
+    kb_.intake_ = SimKeyboard::Intake::kNone;
+    kb_.intakeDue_ = 0;
+    kb_.intakeBytes_.clear();
   }
 
   uint8_t nextStatus() {
@@ -387,6 +467,14 @@ std::vector<uint8_t> SimKeyboard::animationImage() const {
 int SimKeyboard::bulkBlocks() const {
   std::lock_guard lock(backend_.mutex_);
   return blocks_;
+}
+void SimKeyboard::setAckLatencyMs(int ms) {
+  std::lock_guard lock(backend_.mutex_);
+  ackLatencyMs_ = ms;
+}
+SimKeyboard::ReceivedState SimKeyboard::received() const {
+  std::lock_guard lock(backend_.mutex_);
+  return received_;
 }
 
 void SimKeyboard::pushEvent(InputRead::Status status, std::vector<uint8_t> bytes) {
@@ -592,6 +680,14 @@ std::unique_ptr<HidInputReader> SimHidBackend::openInput(const HidNodeInfo& info
 
 void SimHidBackend::advance(int ms) {
   if (virtualClock_ && ms > 0) virtualClock_->advance(ms);
+}
+
+void SimHidBackend::wait(int ms) {
+  if (ms <= 0) return;
+  if (virtualClock_)
+    virtualClock_->advance(ms);
+  else
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 std::string SimHidBackend::newPath() { return "/dev/sim-hidraw" + std::to_string(nextPath_++); }

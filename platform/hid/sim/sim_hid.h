@@ -100,6 +100,27 @@ class SimKeyboard {
   // Blocks written since the last CMD_LCD_ANIMATION, joined.
   std::vector<uint8_t> animationImage() const;
   int bulkBlocks() const;
+  // Time the keyboard takes to acknowledge a bulk block (virtual time with a VirtualClock, else
+  // slept for real).
+  void setAckLatencyMs(int ms);
+
+  // What the keyboard took in, decoded from the packets that reached it. A data block is taken
+  // whole: the packet count its command announced (CMD_MACRO_DATA: that count + 1), as the
+  // keyboard's firmware counts them; a block cut short by a new command is kept as far as it got.
+  struct ReceivedState {
+    std::vector<uint8_t> macroMemory;     // the last macro image
+    int macroPacketCount = -1;            // byte 8 of the last CMD_MACRO_DATA
+    std::vector<uint8_t> lightMode;       // the last light-mode record (64 bytes)
+    std::vector<uint8_t> customSettings;  // the last custom-mode settings record (byte 0 = 0x80)
+    std::vector<uint8_t> customColors;    // the last custom colour block
+    int customColorPackets = -1;          // byte 8 of the last CMD_CUSTOM_COLORS
+    std::vector<uint8_t> liveColors;      // the last live colour block
+    int liveFrames = 0;                   // live colour blocks received whole
+    int lcdSlot = -1;                     // byte 2 of the last CMD_LCD_ANIMATION
+    int lcdBlocksAnnounced = -1;          // bytes 8-9 of the last CMD_LCD_ANIMATION
+    int saves = 0;                        // CMD_SAVE packets
+  };
+  ReceivedState received() const;
 
   // Input reports of the vendor node.
   void pushInput(std::vector<uint8_t> report);
@@ -177,6 +198,14 @@ class SimKeyboard {
   int lateAcks_ = 0;
   std::vector<uint8_t> image_;
   int blocks_ = 0;
+  int ackLatencyMs_ = 0;
+
+  // The data block being received: where it goes and how many packets are still due.
+  enum class Intake { kNone, kMacro, kLightRecord, kCustomColors, kLiveColors };
+  Intake intake_ = Intake::kNone;
+  int intakeDue_ = 0;
+  std::vector<uint8_t> intakeBytes_;
+  ReceivedState received_;
 
   int activeReaders_ = 0;
   int maxReaders_ = 0;
@@ -218,6 +247,8 @@ class SimHidBackend final : public HidBackend {
   friend class SimInputReader;
 
   void advance(int ms);  // under mutex_
+  // A delay of the keyboard itself: virtual time, or real sleeping on a real clock. Under mutex_.
+  void wait(int ms);
   std::string newPath();
   void record(const SimKeyboard& kb, NodeRole role, SimIo::Kind kind, int64_t startMs, const uint8_t* bytes,
               size_t size, int result);

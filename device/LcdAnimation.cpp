@@ -1,0 +1,136 @@
+#include "device/LcdAnimation.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "common/strings.h"
+#include "device/DevicePacket.h"
+#include "device/TransferSteps.h"
+#include "platform/hid/debug_log.h"
+
+namespace {
+
+constexpr int kMaxDelayByte = 0xFF;
+
+bool UsableName(const std::wstring& name) {
+  return !name.empty() && name != L"." && name != L".." && name.find(L'/') == std::wstring::npos &&
+         name.find(L'\\') == std::wstring::npos && name.find(L'\0') == std::wstring::npos;
+}
+
+}  // namespace
+
+uint8_t LcdFrameDelayByte(int delayMs) {
+  const int q = delayMs / 2;
+  return static_cast<uint8_t>(std::clamp(q, 1, kMaxDelayByte));
+}
+
+uint16_t Rgb565(uint32_t rgb) {
+  const uint32_t r = (rgb >> 16) & 0xFF;
+  const uint32_t g = (rgb >> 8) & 0xFF;
+  const uint32_t b = rgb & 0xFF;
+  return static_cast<uint16_t>((r >> 3) << 11 | (g >> 2) << 5 | (b >> 3));
+}
+
+bool PackRgb565Frame(std::span<const uint32_t> pixels, std::span<uint8_t> out) {
+  if (pixels.size() != kLcdPixels || out.size() != kLcdFrameBytes) return false;
+  const size_t first = kRgb565ByteOrder == Rgb565ByteOrder::kLowFirst ? 0 : 1;
+  for (size_t i = 0; i < kLcdPixels; ++i) {
+    const uint16_t v = Rgb565(pixels[i]);
+    out[2 * i + first] = static_cast<uint8_t>(v & 0xFF);
+    out[2 * i + (1 - first)] = static_cast<uint8_t>(v >> 8);
+  }
+  return true;
+}
+
+std::optional<std::string> LcdFramePath(const std::string& workingFolder, const std::wstring& slotFolder,
+                                        const std::wstring& fileName) {
+  if (workingFolder.empty() || !UsableName(slotFolder) || !UsableName(fileName)) return std::nullopt;
+  std::string folder = workingFolder;
+  if (folder.back() != '/') folder += '/';
+  return folder + "led/" + WideToUtf8(slotFolder) + "/" + WideToUtf8(fileName);
+}
+
+LcdAnimationImage BuildLcdAnimationImage(std::span<const LedFrameRow> frames,
+                                         const std::string& workingFolder, const std::wstring& slotFolder,
+                                         const LcdFrameReader& read) {
+  LcdAnimationImage image;
+  // Header, buffer size and block count all come from the rows actually handed in.
+  image.frames = static_cast<int>(std::min(frames.size(), static_cast<size_t>(LCD_MAX_FRAMES)));
+  if (image.frames == 0) return image;
+  const size_t size = kLcdHeaderSize + static_cast<size_t>(image.frames) * kLcdFrameBytes;
+  image.blocks = static_cast<int>((size + kBulkBlockSize - 1) / kBulkBlockSize);
+  image.bytes.assign(static_cast<size_t>(image.blocks) * kBulkBlockSize, kLcdFill);
+  image.bytes[0] = static_cast<uint8_t>(image.frames);
+  for (int i = 0; i < image.frames; ++i) {
+    const LedFrameRow& row = frames[static_cast<size_t>(i)];
+    image.bytes[1 + static_cast<size_t>(i)] = LcdFrameDelayByte(row.delay_time);
+    std::span<uint8_t> out(image.bytes.data() + kLcdHeaderSize + static_cast<size_t>(i) * kLcdFrameBytes,
+                           kLcdFrameBytes);
+    std::optional<std::string> path = LcdFramePath(workingFolder, slotFolder, row.file_name);
+    if (!path) {
+      platform::hid::HidDebugLog("screen frame %d: unusable file name; left blank", i);
+      continue;
+    }
+    std::optional<std::vector<uint32_t>> pixels = read ? read(*path) : std::nullopt;
+    if (!pixels || !PackRgb565Frame(*pixels, out)) {
+      platform::hid::HidDebugLog("screen frame %d: %s cannot be read; left blank", i, path->c_str());
+    }
+  }
+  return image;
+}
+
+void LcdProgressHolder::Set(Target target) {
+  std::lock_guard lock(mutex_);
+  target_ = std::move(target);
+}
+
+void LcdProgressHolder::Clear() {
+  std::lock_guard lock(mutex_);
+  target_ = nullptr;
+}
+
+void LcdProgressHolder::Report(int percent) {
+  std::lock_guard lock(mutex_);  // held during the call, so Clear() waits for a report under way
+  if (!target_) return;
+  char title[32];
+  std::snprintf(title, sizeof title, "Loading: %d%%", percent);
+  target_(percent, title);
+}
+
+uint8_t LcdSlotByte(int selectedSlot) {
+  return selectedSlot < 0 ? 0 : static_cast<uint8_t>((selectedSlot + 1) & 0xFF);
+}
+
+bool SendLcdAnimationImage(const DeviceLink& link, uint8_t slotByte, const LcdAnimationImage& image,
+                           LcdProgressHolder* progress, const std::function<bool()>& stop) {
+  if (image.frames == 0 || image.blocks <= 0 ||
+      image.bytes.size() != static_cast<size_t>(image.blocks) * kBulkBlockSize)
+    return false;
+  TransferGuard guard = link.manager.LockTransfer(link.deviceIndex);
+  if (!guard.valid()) return false;  // no keyboard at this index: nothing to send to
+  SendCommand(link, CMD_BEGIN);
+  SendCommand(link, CMD_LCD_ANIMATION, slotByte, static_cast<uint16_t>(image.blocks));
+  bool stopped = false;
+  for (int k = 0; k < image.blocks; ++k) {
+    if (stop && stop()) {
+      stopped = true;
+      break;
+    }
+    std::span<const uint8_t> block(image.bytes.data() + static_cast<size_t>(k) * kBulkBlockSize,
+                                   kBulkBlockSize);
+    link.manager.Write(block, link.deviceIndex);  // a failed block is not repeated
+    if (progress) progress->Report(k * 100 / image.blocks);
+  }
+  // Also after a stop: closes the keyboard's transaction and clears the transport's busy flag.
+  SendCommand(link, CMD_END);
+  if (stopped) return false;
+  if (progress) progress->Report(100);
+  return true;
+}
+
+bool DownloadLcdAnimation(const DeviceLink& link, const LcdDownloadInput& input, const LcdFrameReader& read,
+                          LcdProgressHolder* progress, const std::function<bool()>& stop) {
+  const LcdAnimationImage image =
+      BuildLcdAnimationImage(input.frames, input.workingFolder, input.slotFolder, read);
+  return SendLcdAnimationImage(link, LcdSlotByte(input.selectedSlot), image, progress, stop);
+}

@@ -1,0 +1,25 @@
+#include "device/TransferSteps.h"
+
+#include <algorithm>
+
+DevicePacket MakeCommandPacket(uint8_t command, uint8_t param, uint16_t count) {
+  DevicePacket p;
+  p.bytes[kPacketMarkerOffset] = CMD_MARKER;
+  p.bytes[kPacketCommandOffset] = command;
+  p.bytes[kPacketParamOffset] = param;
+  p.bytes[kPacketCountOffset] = static_cast<uint8_t>(count & 0xFF);
+  p.bytes[kPacketCountOffset + 1] = static_cast<uint8_t>(count >> 8);
+  return p;
+}
+
+bool SendPacket(const DeviceLink& link, const DevicePacket& packet, int delayMs, bool readBack) {
+  return link.manager.Send(packet.bytes, link.deviceIndex, delayMs, readBack);
+}
+
+bool SendCommand(const DeviceLink& link, uint8_t command, uint8_t param, uint16_t count) {
+  return SendPacket(link, MakeCommandPacket(command, param, count), link.packetDelayMs, true);
+}
+
+void PutTrailer(std::span<uint8_t> bytes, size_t offset) {
+  std::copy(REPORT_TRAILER.begin(), REPORT_TRAILER.end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset));
+}
