@@ -1,0 +1,127 @@
+#include "device/SystemPackets.h"
+
+#include "device/TransferSteps.h"
+#include "platform/hid/debug_log.h"
+
+using platform::hid::HidDebugLog;
+
+namespace {
+
+// Offsets inside the system-settings record.
+constexpr size_t kGameModeOffset = 1;
+constexpr size_t kBlockAltTabOffset = 2;
+constexpr size_t kBlockAltF4Offset = 3;
+constexpr size_t kBlockWindowsKeysOffset = 4;
+constexpr size_t kFnLayerSwitchOffset = 5;
+constexpr size_t kSleepLightOffset = 6;
+constexpr size_t kResponseTimeOffset = 8;
+
+// Offsets inside the clock record.
+constexpr size_t kSlotOffset = 1;
+constexpr size_t kClockMarkerOffset = 2;
+constexpr uint8_t kClockMarker = 0x5A;
+constexpr size_t kYearOffset = 3;  // then month, day, hour, minute, second
+
+// Both records end with the trailer in their last two bytes.
+constexpr size_t kTrailerOffset = kPacketSize - REPORT_TRAILER.size();
+static_assert(kResponseTimeOffset < kTrailerOffset && kYearOffset + 6 <= kTrailerOffset,
+              "record fields must not reach the trailer");
+
+uint8_t LowByte(int value) { return static_cast<uint8_t>(value & 0xFF); }
+
+// One write transaction: holds the keyboard's transfer lock from construction to destruction and
+// sends single packets with read-back. A packet that fails is logged and remembered; the ones
+// after it still go out.
+class Transaction {
+ public:
+  Transaction(const DeviceLink& link, const char* name, int delayMs)
+      : link_(link), name_(name), delayMs_(delayMs), guard_(link.manager.LockTransfer(link.deviceIndex)) {
+    if (!guard_.valid()) HidDebugLog("%s: keyboard %d is not open; nothing sent", name_, link_.deviceIndex);
+  }
+  bool open() const { return guard_.valid(); }
+  bool ok() const { return ok_; }
+
+  void Send(const DevicePacket& packet) {
+    if (SendPacket(link_, packet, delayMs_, true)) return;
+    Fail("a packet was not accepted");
+  }
+  void Fail(const char* what) {
+    HidDebugLog("%s on keyboard %d: %s", name_, link_.deviceIndex, what);
+    ok_ = false;
+  }
+
+ private:
+  const DeviceLink& link_;
+  const char* name_;
+  int delayMs_;
+  TransferGuard guard_;
+  bool ok_ = true;
+};
+
+}  // namespace
+
+std::optional<LocalTime> LocalTimeAt(std::time_t when) {
+  std::tm fields{};
+  if (!localtime_r(&when, &fields)) return std::nullopt;
+  return LocalTime{fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday,
+                   fields.tm_hour,        fields.tm_min,     fields.tm_sec};
+}
+
+std::optional<LocalTime> CurrentLocalTime() { return LocalTimeAt(std::time(nullptr)); }
+
+DevicePacket BuildSystemSettingsCommand(int profile) {
+  return MakeCommandPacket(CMD_SYSTEM_SETTINGS, LowByte(profile), 1);
+}
+
+DevicePacket BuildSystemSettingsRecord(const SystemSettings& settings) {
+  DevicePacket record;
+  auto& b = record.bytes;
+  b[kGameModeOffset] = settings.gameMode ? 1 : 0;
+  // The blocked keys only mean something in game mode; outside it the keyboard gets zeros.
+  if (settings.gameMode) {
+    b[kBlockAltTabOffset] = settings.blockAltTab ? 1 : 0;
+    b[kBlockAltF4Offset] = settings.blockAltF4 ? 1 : 0;
+    b[kBlockWindowsKeysOffset] = settings.blockWindowsKeys ? 1 : 0;
+  }
+  b[kFnLayerSwitchOffset] = settings.fnLayerSwitch ? 1 : 0;
+  b[kSleepLightOffset] = LowByte(settings.sleepLight);
+  b[kResponseTimeOffset] = LowByte(settings.responseTime);
+  PutTrailer(record.bytes, kTrailerOffset);
+  return record;
+}
+
+DevicePacket BuildClockCommand() { return MakeCommandPacket(CMD_CLOCK, 0, 1); }
+
+DevicePacket BuildClockRecord(const LocalTime& now, int selectedSlot) {
+  DevicePacket record;
+  auto& b = record.bytes;
+  b[kSlotOffset] = selectedSlot < 0 ? 0 : LowByte(selectedSlot + 1);
+  b[kClockMarkerOffset] = kClockMarker;
+  const int fields[] = {now.year % 2000, now.month, now.day, now.hour, now.minute, now.second};
+  for (size_t i = 0; i < std::size(fields); ++i) b[kYearOffset + i] = LowByte(fields[i]);
+  PutTrailer(record.bytes, kTrailerOffset);
+  return record;
+}
+
+bool SendSystemSettingsTransaction(const DeviceLink& link, int profile, const SystemSettings& settings) {
+  Transaction transaction(link, "system settings", link.packetDelayMs);
+  if (!transaction.open()) return false;
+  transaction.Send(MakeCommandPacket(CMD_BEGIN));
+  transaction.Send(BuildSystemSettingsCommand(profile));
+  transaction.Send(BuildSystemSettingsRecord(settings));
+  transaction.Send(MakeCommandPacket(CMD_END));
+  return transaction.ok();
+}
+
+bool SendClockTransaction(const DeviceLink& link, int selectedSlot, const LocalTimeSource& clock) {
+  Transaction transaction(link, "clock", kClockPacketDelayMs);
+  if (!transaction.open()) return false;
+  transaction.Send(MakeCommandPacket(CMD_BEGIN));
+  transaction.Send(BuildClockCommand());
+  if (std::optional<LocalTime> now = clock ? clock() : std::nullopt)
+    transaction.Send(BuildClockRecord(*now, selectedSlot));
+  else
+    transaction.Fail("no local time, the clock record is left out");
+  transaction.Send(MakeCommandPacket(CMD_END));
+  return transaction.ok();
+}
