@@ -1,0 +1,275 @@
+// KeyboardDlg: the window of one opened keyboard. It holds every page of the device, the device's
+// configuration store, its input-report listener and its worker, which runs the queued device
+// tasks one per pass (KeyboardTasks.cpp). The pages of the window are methods of this class
+// and work on the members declared here.
+//
+// Threads: construction, Open/Show, OnInitDialog, OnTimer, DestroyWindow and destruction run on
+// the UI thread. The worker runs Run() every 30 ms after the pass. Shared state is either atomic,
+// guarded by its own lock, or a control of the window (controls accept calls from any thread).
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "common/thread_basic.h"
+#include "device/DeviceModel.h"
+#include "device/HidReportListener.h"
+#include "device/SystemPackets.h"
+#include "keyboard/KeyViewStandIn.h"
+#include "keyboard/KeyboardTasks.h"
+#include "platform/clock/clock.h"
+#include "storage/config_db.h"
+#include "storage/config_rows.h"
+#include "zuvi/dialog.h"
+#include "zuvi/image_list.h"
+
+class HidDeviceManager;
+
+// Control ids the window itself touches (the pages name the rest).
+namespace kb_ids {
+inline constexpr int kLightPageButton1 = 40;
+inline constexpr int kLightPageButton2 = 41;
+inline constexpr int kClose = 44;
+inline constexpr int kMinimize = 45;
+inline constexpr int kMaximize = 46;
+inline constexpr int kHome = 48;
+inline constexpr int kTabs = 50;
+inline constexpr int kPageKeyAssign = 51;
+inline constexpr int kPageLighting = 52;
+inline constexpr int kPageCustomLight = 53;
+inline constexpr int kPageMacro = 54;
+inline constexpr int kPageSettings = 55;
+inline constexpr int kPageMusic = 56;
+inline constexpr int kPageCustomLightMode = 57;
+inline constexpr int kPageScreen = 58;
+inline constexpr int kKeyAssignView = 70;
+inline constexpr int kLightModeList = 77;
+inline constexpr int kLightingView = 79;
+inline constexpr int kCustomLightView = 144;
+inline constexpr int kCustomLightModeView = 197;
+inline constexpr int kSettingsView = 277;
+inline constexpr int kMusicView = 296;
+inline constexpr int kScreenSlotList = 323;
+}  // namespace kb_ids
+
+// KeyboardTab: the item ids of the tab column.
+enum KeyboardTab : int {
+  TabKeyAssign = 1,
+  TabMacro = 2,
+  TabLighting = 3,
+  TabCustomLight = 4,
+  TabMusic = 5,
+  TabSettings = 6,
+  TabCustomLightMode = 7,
+  TabScreen = 8,
+};
+
+class KeyboardDlg : public MDialog {
+ public:
+  // Makes the input-report listener of the window; `post` delivers its messages to the window.
+  using ListenerFactory = std::function<std::unique_ptr<HidReportListener>(PostMessageFn post)>;
+
+  // What the window talks to. Empty fields take the program's own: g_hidDeviceManager, the real
+  // clock, a listener on the system's HID back end, the local time of the machine.
+  struct Services {
+    HidDeviceManager* manager = nullptr;
+    platform::Clock* clock = nullptr;
+    ListenerFactory makeListener;
+    LocalTimeSource localTime;
+  };
+
+  // kThread: OnInitDialog starts the worker thread. kManual: no thread; the caller drives the
+  // passes with Run() (tests). Chosen before Open.
+  enum class WorkerMode { kThread, kManual };
+
+  // The private message that shows the main window again after the firmware updater ended; the
+  // worker posts it to this window, which shows the main window on the UI thread.
+  static constexpr UINT kMsgShowMainWindow = WM_APP + 0x4B1;
+  // Timer of the one firmware check after the window opened.
+  static constexpr UINT kTimerFirmwareCheck = 200;
+  // How long a stop waits for the pass in progress before it joins it.
+  static constexpr int kStopWaitMs = 1000;
+
+  KeyboardDlg(const std::wstring& deviceName, int deviceIndex, const std::wstring& identify);
+  ~KeyboardDlg() override;
+
+  // ---- set-up before Open ----
+  void SetServices(Services services);
+  void SetWorkerMode(WorkerMode mode);
+
+  // Reads the capabilities, remembers `parent` as the main window and creates the window as its
+  // child (InitUI, UISize and OnInitDialog run inside). False when the window cannot be created.
+  bool Open(HWND parent);
+  // Open, then the window's modal loop. Touches no member after the loop returns: the owner may
+  // have deleted the object by then. Returns the loop's result (0 when the window was destroyed).
+  int Show(HWND parent);
+
+  // ---- library slots ----
+  int OnInitDialog() override;
+  void InitUI(const RECT& client) override;
+  void UISize(const RECT& client) override;
+  LRESULT OnMessage(int id, int code, LPARAM param, LPARAM extra) override;
+  LRESULT OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  void OnTimer(UINT id) override;
+  // Stops the worker (bounded wait, then join) and the listener, then ends the window.
+  bool DestroyWindow() override;
+
+  // ---- device ----
+  // The rescans of the main window hand the window its new device index (-1: none); any thread.
+  void SetDeviceIndex(int index) { m_deviceIndex.store(index); }
+  int GetDeviceIndex() const { return m_deviceIndex.load(); }
+  // Restarts the listener on the keyboard at the current device index; UI thread.
+  void RestartListener();
+
+  // ---- tasks and the worker pass ----
+  // Appends a task code; any thread, also the worker from inside a running task.
+  void PostTask(int code);
+  // One worker pass: the updater wait, then one task, or else the idle job of the page on show.
+  void Run();
+  void SyncPages(int profile);
+  void EnableDialogControls(bool on);
+  void EnableLcdEditControls(bool on);
+  std::vector<int> QueuedTasks() const { return m_taskList.Snapshot(); }
+  bool IsWorkerRunning() const { return m_worker.IsRunning(); }
+
+  // Wait windows of the screen tasks: a page publishes one before it queues the task; the worker
+  // ends it with DoOK and never deletes it.
+  void SetWaitDlg(std::shared_ptr<MDialog> dialog);
+  void SetWaitDlg2(std::shared_ptr<MDialog> dialog);
+
+  // ---- device model ----
+  void LoadDeviceConfig();
+  void LoadKeyboardLayout();
+  void LoadKeyboardLayoutKeys();
+  // The current maps of the layout; never null (empty before a layout was read).
+  std::shared_ptr<const KeyLayoutMaps> GetLayoutMaps() const;
+  // The key view with this id, or null when its page was not built.
+  KeyViewStandIn* GetKeyView(int id) const;
+
+  // ---- system settings and clock ----
+  void SendSystemSettings(int profile);
+  void SendClockAndLcdSlot();
+
+  // ---- pages not built yet (stand-ins) ----
+  void CheckFirmwareUpdate();
+  void LoadSystemSettings(int profile);
+
+  // ---- members, in declaration order ----
+  KeyboardTaskList m_taskList;
+  std::atomic<int> m_deviceIndex;
+  int m_profile = 1;
+  int m_keyProfileId = 1;
+  int m_selectedKey = 0;
+  int m_fnLayer = 0;
+  std::atomic<int> m_curLightMode{0};
+  std::atomic<int> m_curTab{0};
+  int m_curCustomLightMode = 0;
+  std::uint8_t m_keyMapBusy = 0;
+  std::uint8_t m_hasMacro = 1;
+  std::uint8_t m_hasCustomLight = 1;
+  std::uint8_t m_hasLighting = 1;
+  std::uint8_t m_hasMusic = 1;
+  std::uint8_t m_keyAssignOption = 0;
+  std::uint8_t m_hasCustomLightMode = 1;
+  std::uint8_t m_isRgb = 1;
+  std::uint8_t m_canUpdateFirmware = 0;
+  std::uint8_t m_lightOption = 0;
+  std::uint8_t m_keyLayoutOption = 0;
+  std::wstring m_firmwareVersion;
+  std::wstring m_updaterFile;
+  std::uint8_t m_readColorsEnabled = 1;
+  std::uint8_t m_musicOutputEnabled = 1;
+  int m_packetDelay = 10;
+  std::wstring m_deviceName;
+  std::wstring m_layoutName;
+  std::wstring m_identify;
+  ConfigDB m_configDB;
+  void* m_rawInputBuffer = nullptr;
+  std::unique_ptr<HidReportListener> m_listener;
+  int m_capturedKey = 0;
+  int m_delayMode = 1;
+  int m_fixedDelay = 10;
+  int m_recordState = 0;
+  unsigned int m_lastEventTick = 0;
+  int m_curMacroId = 0;
+  std::uint8_t m_macroSaved = 1;
+  std::vector<MacroRecordRow> m_macroRecords;
+  int m_macroCapacityLeft = 0;
+  MImageList m_imageList;
+  ARGB m_textColor = 0xFFFFFFFF;
+  HWND m_hwndMain = nullptr;
+  int m_colorPollSuspended = 0;
+  int m_colorPollBusy = 0;
+  std::atomic<unsigned int> m_updaterProcessId{0};
+  int m_lcdSlotIndex = 0;
+  std::atomic<std::uint8_t> m_lcdBusy{0};
+  int m_lcdLedId = 0;
+  int m_lcdFrameIndex = 0;
+  int m_lcdSlotNumber = 0;
+  std::uint8_t m_lcdDirty = 0;
+  int m_lcdColorButton = 359;
+  std::wstring m_lcdGifPath;
+
+ private:
+  // ---- pass steps (KeyboardTasks.cpp) ----
+  // False when a stop request ended the wait; the updater id then stays set.
+  bool WaitForUpdaterAndReopen(unsigned int processId);
+  void RunTask(int code);
+  void RunIdleJob();
+  void EndWaitDialog(bool second);
+  bool StopRequested() const { return m_stopRequested.load(); }
+
+  // ---- lifecycle (KeyboardDlg.cpp) ----
+  void OpenStore();
+  void RestoreTab();
+  void StartListener();
+  void StopWorkerAndListener();
+  HidDeviceManager* DeviceManager() const;
+  platform::Clock& PacingClock() const;
+  KeyViewStandIn* AddKeyView(int id, MControl* page);
+
+  // ---- bodies of pages not built yet: stand-ins that do nothing (KeyboardStandIns.cpp) ----
+  void FillProfileLists();
+  void LoadMacroList();
+  void LoadLcdSlots();
+  void InitMusicPage();
+  void UploadKeyMap();
+  void UploadKeyMapFn();
+  void SendLightMode(int profile);
+  void SendCustomModeColors(int profile);
+  void SaveLcdGif();
+  void DownloadLcdAnimation();
+  void ImportLcdGif();
+  void ReadDeviceLedColors();
+  void UpdateCustomLightEffect();
+  void SendCustomLightPreview();
+  void UpdateMusicKeyLevels();
+  void RefreshKeyAssign(int keyProfileId);
+  void LoadCustomLightModeList(int profile);
+  void LoadLightMode(int profile);
+  void LoadCustomLightList(int profile);
+  void LoadMusicModeList();
+
+  Services m_services;
+  WorkerMode m_workerMode = WorkerMode::kThread;
+  std::atomic<bool> m_stopRequested{false};
+  bool m_stopped = false;  // the stop sequence ran (UI thread)
+  std::mutex m_passLock;   // one pass at a time, whatever drives it
+
+  mutable std::mutex m_layoutLock;
+  std::shared_ptr<const KeyLayoutMaps> m_layoutMaps;
+
+  std::mutex m_waitDlgLock;
+  std::shared_ptr<MDialog> m_waitDlg;
+  std::shared_ptr<MDialog> m_waitDlg2;
+
+  std::map<int, std::unique_ptr<KeyViewStandIn>> m_keyViews;  // filled by InitUI only
+
+  // Last member: it is joined before any other member is destroyed.
+  PeriodicWorker m_worker{[this] { Run(); }};
+};

@@ -1,0 +1,253 @@
+// Opening, start-up and teardown of the keyboard window.
+#include <signal.h>
+#include <sys/wait.h>
+
+#include "keyboard_fixture.h"
+#include "zuvi/tab.h"
+
+namespace kb_test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long MsSince(Clock::time_point start) {
+  return static_cast<long>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+}
+
+TEST_F(KeyboardTest, FreshStartCreatesTheStoreQueuesTheStartTasksAndListensToItsKeyboard) {
+  KeyboardDlg& dlg = OpenWindow();
+  EXPECT_TRUE(std::filesystem::exists(StorePath()));
+  EXPECT_TRUE(dlg.m_configDB.opened);
+  EXPECT_EQ(dlg.QueuedTasks(), (std::vector<int>{TaskReloadAll, TaskInitMusic, TaskSyncPages}));
+  EXPECT_FALSE(dlg.IsWorkerRunning()) << "manual mode starts no thread";
+  // Capabilities of a valid device.xml, then the parent remembered before the window existed.
+  EXPECT_EQ(dlg.m_packetDelay, 35);
+  EXPECT_EQ(dlg.m_firmwareVersion, L"0100");
+  EXPECT_EQ(dlg.m_updaterFile, L"kelvane-fwupdate");
+  EXPECT_EQ(dlg.m_hwndMain, main_.GetSafeHwnd());
+  EXPECT_EQ(dlg.m_layoutName, L"V108");
+  // The listener reads the vendor collection of keyboard 0, found by its ids.
+  EXPECT_EQ(listenersMade_, 1);
+  EXPECT_TRUE(zuvi_testing::Driver::RunUntil([&] { return sim_.keyboard(0).activeReaders() == 1; }));
+  EXPECT_EQ(sim_.keyboard(0).openHandles(NodeRole::kVendor), 1);
+
+  // The first start: the new file has no version row yet, so it is made once more; the first
+  // page sync writes the rows, after which a restart keeps the file.
+  Drain(dlg);
+  EXPECT_EQ(QueryText(StorePath(), "SELECT value FROM t_configdata WHERE profile=1 AND key='version'"),
+            "1.0.1");
+  dlg_.reset();
+  EXPECT_EQ(sim_.keyboard(0).openHandles(NodeRole::kVendor), 0) << "the listener closed its node";
+  ASSERT_TRUE(Exec(StorePath(), "UPDATE t_configdata SET value='kept' WHERE key='sleep_light'"));
+  OpenWindow();
+  EXPECT_EQ(QueryText(StorePath(), "SELECT value FROM t_configdata WHERE profile=1 AND key='sleep_light'"),
+            "kept");
+}
+
+TEST_F(KeyboardTest, ARescanGivesTheWindowItsNewIndexAndARestartedListener) {
+  KeyboardDlg& dlg = OpenWindow();
+  ASSERT_TRUE(zuvi_testing::Driver::RunUntil([&] { return sim_.keyboard(0).activeReaders() == 1; }));
+  sim_.keyboard(0).unplug();
+  manager_->Reopen();
+  dlg.SetDeviceIndex(-1);
+  sim_.keyboard(0).replug();
+  manager_->Reopen();
+  dlg.SetDeviceIndex(manager_->Find(kVid, kPid, L""));
+  dlg.RestartListener();
+  EXPECT_EQ(dlg.GetDeviceIndex(), 0);
+  EXPECT_TRUE(zuvi_testing::Driver::RunUntil([&] { return sim_.keyboard(0).activeReaders() == 1; }));
+  EXPECT_EQ(sim_.keyboard(0).openHandles(NodeRole::kVendor), 1) << "the node of the old plug-in was closed";
+}
+
+TEST_F(KeyboardTest, AStoreOfAnotherVersionOrNoStoreAtAllIsReplaced) {
+  for (const std::string& damage : {std::string("UPDATE t_configdata SET value='1.0.0' WHERE key='version'"),
+                                    std::string("DELETE FROM t_configdata WHERE key='version'"),
+                                    std::string("DROP TABLE t_configdata")}) {
+    SCOPED_TRACE(damage);
+    KeyboardDlg& dlg = OpenWindow();
+    Drain(dlg);
+    dlg_.reset();
+    ASSERT_TRUE(Exec(StorePath(), "INSERT INTO t_macro_data(name) VALUES ('mine')"));
+    ASSERT_TRUE(Exec(StorePath(), damage));
+    OpenWindow();
+    EXPECT_EQ(QueryText(StorePath(), "SELECT count(*) FROM t_macro_data WHERE name='mine'"), "0");
+    EXPECT_NE(QueryText(StorePath(), "SELECT count(*) FROM t_keyprofile"), "0")
+        << "default rows of a new store";
+    dlg_.reset();
+  }
+  // A file that is not a database at all.
+  std::ofstream(StorePath(), std::ios::binary | std::ios::trunc) << std::string(4096, 'x');
+  KeyboardDlg& dlg = OpenWindow();
+  EXPECT_TRUE(dlg.m_configDB.opened);
+  EXPECT_NE(QueryText(StorePath(), "SELECT count(*) FROM t_keyprofile"), "0");
+}
+
+TEST_F(KeyboardTest, AStoreThatCannotBeReadNowIsKeptWithItsRows) {
+  KeyboardDlg& first = OpenWindow();
+  Drain(first);
+  dlg_.reset();
+  ASSERT_TRUE(Exec(StorePath(), "INSERT INTO t_macro_data(name) VALUES ('mine')"));
+  // Another connection holds the file exclusively while the window starts.
+  sqlite3* holder = nullptr;
+  ASSERT_EQ(sqlite3_open(StorePath().c_str(), &holder), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  // It lets go once the window's version read has given up waiting for it.
+  std::thread release([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr);
+  });
+  KeyboardDlg& dlg = OpenWindow();
+  release.join();
+  sqlite3_close(holder);
+  EXPECT_TRUE(Logged("the file is kept"));
+  EXPECT_EQ(QueryText(StorePath(), "SELECT count(*) FROM t_macro_data WHERE name='mine'"), "1");
+  EXPECT_EQ(dlg.QueuedTasks().size(), 3u) << "the window goes on";
+}
+
+TEST_F(KeyboardTest, AnIdentifyThatLeavesTheDbFolderOpensNoStore) {
+  const std::string outside = docs_.path() + "Varnel Keyboard Files/victim_data.db";
+  std::ofstream(outside) << "not a store";
+  KeyboardDlg& dlg = OpenWindow(KeyboardDlg::WorkerMode::kManual, L"../victim");
+  EXPECT_FALSE(dlg.m_configDB.opened);
+  EXPECT_TRUE(Logged("cannot name a store file"));
+  EXPECT_EQ(ReadFile(outside), "not a store");
+  Drain(dlg);  // the tasks run on a closed store without harm
+}
+
+TEST_F(KeyboardTest, TheLastTabIsRestoredAndBadPositionsSelectTheFirst) {
+  KeyboardDlg& prepared = OpenWindow();
+  Drain(prepared);
+  dlg_.reset();
+  struct Case {
+    const char* stored;
+    int position;
+    int tab;
+  };
+  // Positions with every capability on: 1 keys, 2 macros, 3 lighting, 8 screen, 7, 4, 5, 6.
+  for (const Case& c :
+       {Case{"3", 3, TabScreen}, Case{"7", 7, TabSettings}, Case{"abc", 0, TabKeyAssign},
+        Case{"-2", 0, TabKeyAssign}, Case{"8", 0, TabKeyAssign}, Case{"2x", 2, TabLighting}}) {
+    SCOPED_TRACE(c.stored);
+    ASSERT_TRUE(Exec(StorePath(),
+                     std::string("UPDATE t_configdata SET value='") + c.stored + "' WHERE key='tab_item'"));
+    KeyboardDlg& dlg = OpenWindow();
+    auto* tabs = dlg.GetControlAs<MTabCtrl>(kb_ids::kTabs);
+    ASSERT_NE(tabs, nullptr);
+    EXPECT_EQ(tabs->GetItemCount(), 8);
+    EXPECT_EQ(tabs->GetSelectItem(), c.position);
+    EXPECT_EQ(dlg.m_curTab.load(), c.tab);
+    EXPECT_EQ(QueryText(StorePath(), "SELECT value FROM t_configdata WHERE profile=1 AND key='tab_item'"),
+              std::to_string(c.position));
+    dlg_.reset();
+  }
+}
+
+TEST_F(KeyboardTest, TabPositionsFollowTheCapabilities) {
+  KeyboardDlg& dlg = MakeWindow();
+  dlg.m_isRgb = 0;  // single colour: no custom light effect page
+  ASSERT_TRUE(dlg.Open(main_.GetSafeHwnd()));
+  auto* tabs = dlg.GetControlAs<MTabCtrl>(kb_ids::kTabs);
+  ASSERT_NE(tabs, nullptr);
+  std::vector<int> ids;
+  for (int i = 0; i < tabs->GetItemCount(); ++i) ids.push_back(tabs->GetItemID(i));
+  EXPECT_EQ(ids, (std::vector<int>{TabKeyAssign, TabMacro, TabLighting, TabScreen, TabCustomLightMode,
+                                   TabMusic, TabSettings}));
+  EXPECT_EQ(dlg.m_hasCustomLight, 0);
+  EXPECT_EQ(dlg.GetKeyView(kb_ids::kCustomLightView), nullptr);
+  EXPECT_NE(dlg.GetKeyView(kb_ids::kCustomLightModeView), nullptr);
+}
+
+TEST_F(KeyboardTest, TheFirmwareTimerFiresOnce) {
+  KeyboardDlg& dlg = OpenWindow();
+  EXPECT_TRUE(dlg.IsTimerActive(KeyboardDlg::kTimerFirmwareCheck));
+  EXPECT_TRUE(zuvi_testing::Driver::FireTimer(dlg, KeyboardDlg::kTimerFirmwareCheck));
+  zuvi_testing::Driver::RunFor(10);
+  EXPECT_FALSE(dlg.IsTimerActive(KeyboardDlg::kTimerFirmwareCheck));
+  EXPECT_FALSE(zuvi_testing::Driver::FireTimer(dlg, KeyboardDlg::kTimerFirmwareCheck));
+}
+
+TEST_F(KeyboardTest, DestroyingWithoutAListenerSkipsItAndTheObjectCanGoAtOnce) {
+  KeyboardDlg& dlg = MakeWindow();
+  KeyboardDlg::Services services = TestServices();
+  services.makeListener = [](PostMessageFn) { return std::unique_ptr<HidReportListener>(); };
+  dlg.SetServices(services);
+  ASSERT_TRUE(dlg.Open(main_.GetSafeHwnd()));
+  EXPECT_EQ(dlg.m_listener, nullptr);
+  EXPECT_TRUE(dlg.DestroyWindow());
+  EXPECT_EQ(dlg.GetSafeHwnd(), nullptr);
+  dlg.Run();  // no pass after the end
+  EXPECT_EQ(dlg.QueuedTasks().size(), 3u);
+  dlg_.reset();
+}
+
+TEST_F(KeyboardTest, ShowRunsTheModalLoopUntilTheWindowIsDestroyed) {
+  KeyboardDlg& dlg = MakeWindow(KeyboardDlg::WorkerMode::kThread);
+  // Once the loop runs, the main window ends the keyboard window, as its home list would.
+  main_.onMessage = [&](UINT message) {
+    if (message == WM_USER + 1) dlg.DestroyWindow();
+  };
+  driver_.AnswerNextModal([&](MDialog&) { PostMessage(main_.GetSafeHwnd(), WM_USER + 1, 0, 0); });
+  EXPECT_EQ(dlg.Show(main_.GetSafeHwnd()), 0);
+  EXPECT_FALSE(dlg.IsWorkerRunning());
+  EXPECT_EQ(dlg.m_listener, nullptr);
+  EXPECT_EQ(sim_.keyboard(0).openHandles(NodeRole::kVendor), 0);
+}
+
+TEST_F(KeyboardTest, DestroyWaitsForAPassBlockedInATransferThenJoinsIt) {
+  KeyboardDlg& dlg = OpenWindow(KeyboardDlg::WorkerMode::kThread);
+  EXPECT_TRUE(dlg.IsWorkerRunning());
+  // Let the start tasks finish, then hold the next transfer inside the keyboard.
+  ASSERT_TRUE(zuvi_testing::Driver::RunUntil([&] { return dlg.QueuedTasks().empty(); }, 3000));
+  std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  sim_.keyboard(0).gateNextIo(NodeRole::kCommand);
+  dlg.PostTask(TaskSendSystemSettings);
+  ASSERT_TRUE(sim_.keyboard(0).waitUntilGated(3000));
+  std::thread releaser([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+    sim_.keyboard(0).releaseGate();
+  });
+  const auto start = Clock::now();
+  EXPECT_TRUE(dlg.DestroyWindow());
+  const long elapsed = MsSince(start);
+  releaser.join();
+  // The bounded wait ran out, then the join waited for the transfer to end.
+  EXPECT_GE(elapsed, 1200);
+  EXPECT_LT(elapsed, 4000);
+  EXPECT_FALSE(dlg.IsWorkerRunning());
+  const size_t packets = Sent().size();
+  dlg.PostTask(TaskSendSystemSettings);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(Sent().size(), packets) << "no pass after the window ended";
+  EXPECT_EQ(dlg.m_listener, nullptr);
+  dlg_.reset();
+}
+
+TEST_F(KeyboardTest, DestroyEndsAWaitForARunningUpdaterWithinTheBound) {
+  KeyboardDlg& dlg = OpenWindow(KeyboardDlg::WorkerMode::kThread);
+  ASSERT_TRUE(zuvi_testing::Driver::RunUntil([&] { return dlg.QueuedTasks().empty(); }, 3000));
+  const pid_t updater = SpawnSleep("30");
+  ASSERT_GT(updater, 0);
+  dlg.m_updaterProcessId = static_cast<unsigned int>(updater);
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));  // the worker is waiting now
+  const auto start = Clock::now();
+  EXPECT_TRUE(dlg.DestroyWindow());
+  EXPECT_LT(MsSince(start), 1000);
+  EXPECT_EQ(dlg.m_updaterProcessId.load(), static_cast<unsigned int>(updater))
+      << "a stopped wait keeps the id";
+  EXPECT_EQ(kill(updater, 0), 0);
+  kill(updater, SIGKILL);
+  waitpid(updater, nullptr, 0);
+  dlg_.reset();
+}
+
+TEST_F(KeyboardTest, TheThreadedWorkerRunsTheStartTasksOnePerPass) {
+  KeyboardDlg& dlg = OpenWindow(KeyboardDlg::WorkerMode::kThread);
+  ASSERT_TRUE(zuvi_testing::Driver::RunUntil([&] { return dlg.QueuedTasks().empty(); }, 3000));
+  ASSERT_TRUE(zuvi_testing::Driver::RunUntil([&] { return TransactionCommands().size() == 1; }, 3000));
+  EXPECT_EQ(TransactionCommands(), (std::vector<uint8_t>{CMD_SYSTEM_SETTINGS}));
+  dlg_.reset();  // deleting a running window stops and joins its worker first
+}
+
+}  // namespace
+}  // namespace kb_test
