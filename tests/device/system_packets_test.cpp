@@ -59,6 +59,10 @@ TEST_F(SystemPacketsTest, SettingsGoOutAsOneReadBackTransactionPacedByTheWindow)
       kEnd,
   };
   EXPECT_EQ(Sent(), expected);  // and no CMD_SAVE after the end
+  const auto received = Keyboard().received();
+  EXPECT_EQ(received.systemProfile, 1);
+  EXPECT_EQ(received.systemSettings, expected[2]);
+  EXPECT_EQ(received.saves, 0);
   ExpectEverySendReadBack();
   EXPECT_EQ(SleepMs(), std::vector<int>(8, 35));
 }
@@ -92,6 +96,7 @@ TEST_F(SystemPacketsTest, ClockCarriesTheSlotAndTheTimeAtTenMilliseconds) {
       kEnd,
   };
   EXPECT_EQ(Sent(), expected);
+  EXPECT_EQ(Keyboard().received().clock, expected[2]);
   ExpectEverySendReadBack();
   EXPECT_EQ(SleepMs(), std::vector<int>(8, 10));
   EXPECT_EQ(sentWhenTimeWasRead, 2u);  // read when the record is built, not before the transaction

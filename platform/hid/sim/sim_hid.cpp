@@ -221,6 +221,13 @@ class SimTransferHandle final : public HidTransferHandle {
       case CMD_SAVE:
         ++kb_.received_.saves;
         break;
+      case CMD_SYSTEM_SETTINGS:
+        kb_.received_.systemProfile = packet[kPacketParamOffset];
+        expect(SimKeyboard::Intake::kSystemRecord, count);
+        break;
+      case CMD_CLOCK:
+        expect(SimKeyboard::Intake::kClockRecord, count);
+        break;
       default:
         break;
     }
@@ -238,6 +245,10 @@ class SimTransferHandle final : public HidTransferHandle {
     if (--kb_.intakeDue_ == 0) finishIntake();
   }
 
+  std::vector<uint8_t> FirstRecord() const {
+    return std::vector<uint8_t>(kb_.intakeBytes_.begin(), kb_.intakeBytes_.begin() + kPacketSize);
+  }
+
   void finishIntake() {
     auto& r = kb_.received_;
     const bool whole = kb_.intakeDue_ == 0;
@@ -249,9 +260,15 @@ class SimTransferHandle final : public HidTransferHandle {
         break;
       case SimKeyboard::Intake::kLightRecord:
         if (kb_.intakeBytes_.size() >= kPacketSize) {
-          std::vector<uint8_t> record(kb_.intakeBytes_.begin(), kb_.intakeBytes_.begin() + kPacketSize);
+          std::vector<uint8_t> record = FirstRecord();
           (record[0] == 0x80 ? r.customSettings : r.lightMode) = std::move(record);
         }
+        break;
+      case SimKeyboard::Intake::kSystemRecord:
+        if (kb_.intakeBytes_.size() >= kPacketSize) r.systemSettings = FirstRecord();
+        break;
+      case SimKeyboard::Intake::kClockRecord:
+        if (kb_.intakeBytes_.size() >= kPacketSize) r.clock = FirstRecord();
         break;
       case SimKeyboard::Intake::kCustomColors:
         r.customColors = kb_.intakeBytes_;

@@ -119,6 +119,9 @@ class SimKeyboard {
     int lcdSlot = -1;                     // byte 2 of the last CMD_LCD_ANIMATION
     int lcdBlocksAnnounced = -1;          // bytes 8-9 of the last CMD_LCD_ANIMATION
     int saves = 0;                        // CMD_SAVE packets
+    std::vector<uint8_t> systemSettings;  // the last system-settings record (64 bytes)
+    int systemProfile = -1;               // byte 2 of the last CMD_SYSTEM_SETTINGS
+    std::vector<uint8_t> clock;           // the last clock record (64 bytes)
   };
   ReceivedState received() const;
 
@@ -201,7 +204,7 @@ class SimKeyboard {
   int ackLatencyMs_ = 0;
 
   // The data block being received: where it goes and how many packets are still due.
-  enum class Intake { kNone, kMacro, kLightRecord, kCustomColors, kLiveColors };
+  enum class Intake { kNone, kMacro, kLightRecord, kCustomColors, kLiveColors, kSystemRecord, kClockRecord };
   Intake intake_ = Intake::kNone;
   int intakeDue_ = 0;
   std::vector<uint8_t> intakeBytes_;
