@@ -1,5 +1,7 @@
 #include "keyboard/KeyViewStandIn.h"
 
+#include <algorithm>
+
 void KeyViewStandIn::ClearItem() {
   std::lock_guard guard(lock_);
   items_.clear();
@@ -36,6 +38,32 @@ void KeyViewStandIn::SetColorEffect(std::uint32_t color) {
   std::lock_guard guard(lock_);
   effect_ = Effect::kPlainColor;
   effectColor_ = color;
+}
+
+void KeyViewStandIn::SetItemLight(size_t index, std::uint32_t color, int state, int level) {
+  std::lock_guard guard(lock_);
+  if (index >= items_.size()) return;
+  items_[index].color = color;
+  items_[index].state = state;
+  items_[index].level = level;
+}
+
+void KeyViewStandIn::SetItemColors(const std::vector<int>& codes,
+                                   const std::vector<std::optional<std::uint32_t>>& colors) {
+  std::lock_guard guard(lock_);
+  const size_t count = std::min({codes.size(), colors.size(), items_.size()});
+  for (size_t k = 0; k < count; ++k)
+    if (colors[k] && items_[k].code == codes[k]) items_[k].color = *colors[k];
+}
+
+void KeyViewStandIn::Redraw() {
+  std::lock_guard guard(lock_);
+  ++redraws_;
+}
+
+int KeyViewStandIn::Redraws() const {
+  std::lock_guard guard(lock_);
+  return redraws_;
 }
 
 std::wstring KeyViewStandIn::Image() const {

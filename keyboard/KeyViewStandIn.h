@@ -4,8 +4,10 @@
 // when the pages that draw keys are built. Any thread (the worker reloads the key items).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,11 @@ struct KeyViewItem {
   int code = 0;
   RECT rect;
   std::wstring icon;
+  // The key's light as the lighting views show it: colour 0x00BBGGRR, light state (0 off, 7
+  // scaled by the level, else the plain colour) and level 0..255.
+  std::uint32_t color = 0;
+  int state = 0;
+  int level = 0;
   bool operator==(const KeyViewItem&) const = default;
 };
 
@@ -35,6 +42,15 @@ class KeyViewStandIn {
   // One colour for every key (single-colour keyboards); 0x00RRGGBB.
   void SetColorEffect(std::uint32_t color);
 
+  // Sets the light of item `index` (ignored past the last item).
+  void SetItemLight(size_t index, std::uint32_t color, int state, int level);
+  // Gives item k colors[k] where it holds a value, provided the item still has key code
+  // codes[k] (the items may have been reloaded meanwhile); other items keep theirs.
+  void SetItemColors(const std::vector<int>& codes, const std::vector<std::optional<std::uint32_t>>& colors);
+  // The view is drawn afresh (counted: the key view classes draw for real).
+  void Redraw();
+  int Redraws() const;
+
   std::wstring Image() const;
   int Type() const;
   int Width() const;
@@ -52,4 +68,5 @@ class KeyViewStandIn {
   std::vector<KeyViewItem> items_;
   Effect effect_ = Effect::kNone;
   std::uint32_t effectColor_ = 0;
+  int redraws_ = 0;
 };

@@ -9,16 +9,20 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/thread_basic.h"
 #include "device/DeviceModel.h"
 #include "device/HidReportListener.h"
+#include "device/LcdAnimation.h"
+#include "device/MacroImage.h"
 #include "device/SystemPackets.h"
 #include "keyboard/KeyViewStandIn.h"
 #include "keyboard/KeyboardTasks.h"
@@ -51,6 +55,7 @@ inline constexpr int kKeyAssignView = 70;
 inline constexpr int kLightModeList = 77;
 inline constexpr int kLightingView = 79;
 inline constexpr int kCustomLightView = 144;
+inline constexpr int kMacroList = 234;
 inline constexpr int kCustomLightModeView = 197;
 inline constexpr int kSettingsView = 277;
 inline constexpr int kMusicView = 296;
@@ -155,6 +160,35 @@ class KeyboardDlg : public MDialog {
   void SendSystemSettings(int profile);
   void SendClockAndLcdSlot();
 
+  // ---- macros (UI thread) ----
+  // Puts every stored macro into the keyboard's macro memory. Waits at most `lockWait` for a
+  // transfer of the worker to end; m_keyMapBusy is set meanwhile. A store whose image does not
+  // fit is refused before anything is sent and stays as it is.
+  MacroDownloadResult DownloadMacros(std::chrono::milliseconds lockWait = kMacroLockWait);
+
+  // ---- lighting (worker) ----
+  // Sends m_curLightMode's settings of `profile` and saves them on the keyboard; nothing when no
+  // mode is selected.
+  void SendLightMode(int profile);
+  // The custom mode's settings record (the mode-20 row of `profile`).
+  void SendCustomModeSettings(int profile);
+  // The key colours of m_curCustomLightMode, then the custom mode's settings.
+  void SendCustomModeColors(int profile);
+  // Reads the keyboard's LED colours into the lighting page's key view.
+  void ReadDeviceLedColors();
+  // One frame of the custom light effect editor's live preview.
+  void SendCustomLightPreview();
+
+  // ---- screen (worker) ----
+  // Sends the selected slot's animation (task 9). False when nothing was sent or it was stopped.
+  bool DownloadLcdAnimation();
+  // Where the download of the current run reports "Loading: N%". The screen page fills it before
+  // it queues the download and empties it when its dialog ends.
+  LcdProgressHolder& LcdProgress() { return m_lcdProgress; }
+
+  // A stop of the window was requested: no further pass runs and a long transfer ends early.
+  bool StopRequested() const { return m_stopRequested.load(); }
+
   // ---- pages not built yet (stand-ins) ----
   void CheckFirmwareUpdate();
   void LoadSystemSettings(int profile);
@@ -169,7 +203,7 @@ class KeyboardDlg : public MDialog {
   std::atomic<int> m_curLightMode{0};
   std::atomic<int> m_curTab{0};
   int m_curCustomLightMode = 0;
-  std::uint8_t m_keyMapBusy = 0;
+  std::atomic<std::uint8_t> m_keyMapBusy{0};  // UI thread (macros) and worker (key map)
   std::uint8_t m_hasMacro = 1;
   std::uint8_t m_hasCustomLight = 1;
   std::uint8_t m_hasLighting = 1;
@@ -203,8 +237,8 @@ class KeyboardDlg : public MDialog {
   MImageList m_imageList;
   ARGB m_textColor = 0xFFFFFFFF;
   HWND m_hwndMain = nullptr;
-  int m_colorPollSuspended = 0;
-  int m_colorPollBusy = 0;
+  std::atomic<int> m_colorPollSuspended{0};  // set by the lighting page (UI thread)
+  std::atomic<int> m_colorPollBusy{0};       // set by the read-back (worker)
   std::atomic<unsigned int> m_updaterProcessId{0};
   int m_lcdSlotIndex = 0;
   std::atomic<std::uint8_t> m_lcdBusy{0};
@@ -222,7 +256,6 @@ class KeyboardDlg : public MDialog {
   void RunTask(int code);
   void RunIdleJob();
   void EndWaitDialog(bool second);
-  bool StopRequested() const { return m_stopRequested.load(); }
 
   // ---- lifecycle (KeyboardDlg.cpp) ----
   void OpenStore();
@@ -240,14 +273,9 @@ class KeyboardDlg : public MDialog {
   void InitMusicPage();
   void UploadKeyMap();
   void UploadKeyMapFn();
-  void SendLightMode(int profile);
-  void SendCustomModeColors(int profile);
   void SaveLcdGif();
-  void DownloadLcdAnimation();
   void ImportLcdGif();
-  void ReadDeviceLedColors();
   void UpdateCustomLightEffect();
-  void SendCustomLightPreview();
   void UpdateMusicKeyLevels();
   void RefreshKeyAssign(int keyProfileId);
   void LoadCustomLightModeList(int profile);
@@ -263,6 +291,14 @@ class KeyboardDlg : public MDialog {
 
   mutable std::mutex m_layoutLock;
   std::shared_ptr<const KeyLayoutMaps> m_layoutMaps;
+
+  // What the macro, lighting and screen transfers need to reach this window's keyboard
+  // (KeyboardLighting.cpp); nullopt without a device manager.
+  std::optional<DeviceLink> Link() const;
+  // Index of the selected screen slot; -1 without a slot list or a selection.
+  int SelectedScreenSlot() const;
+
+  LcdProgressHolder m_lcdProgress;
 
   std::mutex m_waitDlgLock;
   std::shared_ptr<MDialog> m_waitDlg;

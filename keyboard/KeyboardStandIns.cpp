@@ -114,14 +114,10 @@ void KeyboardDlg::LoadLcdSlots() {}
 void KeyboardDlg::InitMusicPage() {}
 void KeyboardDlg::UploadKeyMap() {}
 void KeyboardDlg::UploadKeyMapFn() {}
-void KeyboardDlg::SendLightMode(int) {}
-void KeyboardDlg::SendCustomModeColors(int) {}
 void KeyboardDlg::SaveLcdGif() {}
-void KeyboardDlg::DownloadLcdAnimation() {}
 void KeyboardDlg::ImportLcdGif() {}
-void KeyboardDlg::ReadDeviceLedColors() {}
+// The custom light effect editor advances its own effect before each preview frame.
 void KeyboardDlg::UpdateCustomLightEffect() {}
-void KeyboardDlg::SendCustomLightPreview() {}
 void KeyboardDlg::UpdateMusicKeyLevels() {}
 void KeyboardDlg::RefreshKeyAssign(int) {}
 void KeyboardDlg::LoadCustomLightModeList(int) {}

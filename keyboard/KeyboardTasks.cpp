@@ -51,12 +51,6 @@ constexpr int kUpdaterWaitSliceMs = 50;
 constexpr int kLcdEditControls[] = {326, 332, 339, 342, 343, 344, 345, 346, 347, 349, 348, 351,
                                     352, 356, 357, 358, 359, 360, 361, 362, 363, 364, 366};
 
-// Index of the selected screen slot; -1 without a slot list or a selection.
-int SelectedScreenSlot(const MDialog& window) {
-  auto* slots = window.GetControlAs<QelListBox>(kb_ids::kScreenSlotList);
-  return slots ? slots->GetCurSel() : -1;
-}
-
 }  // namespace
 
 void KeyboardDlg::Run() {
@@ -195,7 +189,12 @@ void KeyboardDlg::EnableDialogControls(bool on) {
     if (MControl* page = GetControl(id)) page->SetEnabledEx(on);
   if (MControl* screen = GetControl(kb_ids::kPageScreen)) screen->SetEnabled(on);
   // On the screen page the editing tools follow the slot selection, not the argument.
-  if (m_curTab.load() == TabScreen) EnableLcdEditControls(SelectedScreenSlot(*this) >= 1);
+  if (m_curTab.load() == TabScreen) EnableLcdEditControls(SelectedScreenSlot() >= 1);
+}
+
+int KeyboardDlg::SelectedScreenSlot() const {
+  auto* slots = GetControlAs<QelListBox>(kb_ids::kScreenSlotList);
+  return slots ? slots->GetCurSel() : -1;
 }
 
 void KeyboardDlg::EnableLcdEditControls(bool on) {

@@ -138,6 +138,17 @@ class KeyboardTest : public ::testing::Test {
     EXPECT_TRUE(dlg.Open(main_.GetSafeHwnd()));
     return dlg;
   }
+  // An opened window whose start tasks have run, with the transcript and the pauses cleared;
+  // `prepare` may change the window before it opens.
+  KeyboardDlg& OpenIdleWindow(const std::function<void(KeyboardDlg&)>& prepare = {}) {
+    KeyboardDlg& dlg = MakeWindow();
+    if (prepare) prepare(dlg);
+    EXPECT_TRUE(dlg.Open(main_.GetSafeHwnd()));
+    Drain(dlg);
+    sim_.clearLog();
+    clock_.clearSleeps();
+    return dlg;
+  }
   // Runs passes by hand until the queue is empty (at most `limit`).
   void Drain(KeyboardDlg& dlg, int limit = 20) {
     for (int i = 0; i < limit && !dlg.QueuedTasks().empty(); ++i) dlg.Run();
