@@ -206,14 +206,14 @@ TEST(XmlParse, HostileNestingStaysLinear) {
   for (int i = 0; i < 100000; ++i) unmatched += u"</b>";
   start = ThreadTime();
   EXPECT_FALSE(doc.SetDocumentText(std::move(unmatched)));
-  EXPECT_LT(ThreadTime() - start, std::chrono::seconds(1));
+  EXPECT_LT(ThreadTime() - start, std::chrono::seconds(3));  // quadratic work would take minutes
 
   // Unclosed tags, comments and sections one after another.
   std::u16string unclosed;
   for (int i = 0; i < 50000; ++i) unclosed += u"<a \"<!--<![CDATA[<?<!DOCTYPE [";
   start = ThreadTime();
   EXPECT_FALSE(doc.SetDocumentText(std::move(unclosed)));
-  EXPECT_LT(ThreadTime() - start, std::chrono::seconds(1));
+  EXPECT_LT(ThreadTime() - start, std::chrono::seconds(3));  // quadratic work would take minutes
 }
 
 TEST(XmlCursor, FindLooksOnlyForwardAndFailuresLeaveTheCursor) {
