@@ -172,14 +172,6 @@ void KeyboardDlg::OnTimer(UINT id) {
   CheckFirmwareUpdate();
 }
 
-LRESULT KeyboardDlg::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == kMsgShowMainWindow) {
-    if (MWindow* main = Manager::FromHandle(m_hwndMain)) main->ShowWindow(SW_SHOW);
-    return 1;
-  }
-  return MDialog::OnWindowMessage(message, wParam, lParam);
-}
-
 // The worker first: no pass runs after this, and the one in progress has ended (a pass that
 // outlasts the bounded wait is joined). Then the listener.
 void KeyboardDlg::StopWorkerAndListener() {

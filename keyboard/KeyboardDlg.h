@@ -26,6 +26,7 @@
 #include "device/SystemPackets.h"
 #include "keyboard/KeyViewStandIn.h"
 #include "keyboard/KeyboardTasks.h"
+#include "keyboard/Visualizer.h"
 #include "platform/clock/clock.h"
 #include "storage/config_db.h"
 #include "storage/config_rows.h"
@@ -34,8 +35,24 @@
 
 class HidDeviceManager;
 
+// Window messages of the keyboard window's own popup menus.
+inline constexpr UINT WM_KEYFUNC_MENU_COMMAND = 0x721;
+inline constexpr UINT WM_PROFILE_MENU_COMMAND = 0x722;
+inline constexpr UINT WM_MACRO_MENU_COMMAND = 0x723;
+inline constexpr UINT WM_LIGHT_EDITOR_MENU_COMMAND = 0x725;
+inline constexpr UINT WM_LCD_MENU_COMMAND = 0x729;
+
 // Control ids the window itself touches (the pages name the rest).
 namespace kb_ids {
+inline constexpr int kBackground = 32;
+inline constexpr int kLogo = 33;
+inline constexpr int kPageIcon = 35;
+inline constexpr int kCaptionKeyAssign = 36;
+inline constexpr int kCaptionMacro = 37;
+inline constexpr int kCaptionLighting = 38;
+inline constexpr int kCaptionMusic = 39;
+inline constexpr int kCaptionCustomLight = 42;
+inline constexpr int kCaptionSettings = 43;
 inline constexpr int kLightPageButton1 = 40;
 inline constexpr int kLightPageButton2 = 41;
 inline constexpr int kClose = 44;
@@ -51,15 +68,28 @@ inline constexpr int kPageSettings = 55;
 inline constexpr int kPageMusic = 56;
 inline constexpr int kPageCustomLightMode = 57;
 inline constexpr int kPageScreen = 58;
+inline constexpr int kProfileList = 66;
 inline constexpr int kKeyAssignView = 70;
+inline constexpr int kKeyFuncControl = 71;
+inline constexpr int kFnSwitch = 74;
+inline constexpr int kFnSwitch2 = 75;
 inline constexpr int kLightModeList = 77;
 inline constexpr int kLightingView = 79;
+inline constexpr int kCustomLightList = 138;
 inline constexpr int kCustomLightView = 144;
-inline constexpr int kMacroList = 234;
+inline constexpr int kCustomLightSwitch = 153;
+inline constexpr int kCustomLightModeList = 195;
 inline constexpr int kCustomLightModeView = 197;
+inline constexpr int kMacroList = 234;
+inline constexpr int kMacroFixedDelayEdit = 252;
+inline constexpr int kMacroStopRecording = 255;
 inline constexpr int kSettingsView = 277;
+inline constexpr int kMusicModeList = 294;
 inline constexpr int kMusicView = 296;
 inline constexpr int kScreenSlotList = 323;
+inline constexpr int kScreenGridCheck = 331;
+inline constexpr int kScreenEditor = 332;
+inline constexpr int kScreenTextEdit = 339;
 }  // namespace kb_ids
 
 // KeyboardTab: the item ids of the tab column.
@@ -189,9 +219,196 @@ class KeyboardDlg : public MDialog {
   // A stop of the window was requested: no further pass runs and a long transfer ends early.
   bool StopRequested() const { return m_stopRequested.load(); }
 
-  // ---- pages not built yet (stand-ins) ----
+  // ---- frame, dispatch and language (KeyboardFrame.cpp, KeyboardDispatch.cpp, KeyboardLanguage.cpp) ----
+  int PreTranslateMessage(MSG* message) override;
+  int OnLButtonDown(UINT flags, POINT point) override;
+  // The tab item at `index` was chosen: leaves the page on show, enters the chosen one and stores
+  // the position. 1; an index without an item changes nothing.
+  virtual int OnTabChanged(int index);
+  virtual int ToggleMaximize();
+  // Gives every built control its text in the UI language (g_languageId) again and relabels the
+  // default names of the lists; the store keeps its names.
+  void ApplyLanguage();
+  // Relabels the default names of the music mode list.
+  void RelabelDefaultProfileNames();
+
+  // ---- firmware update tip and prompts (KeyboardFirmware.cpp) ----
   void CheckFirmwareUpdate();
+  // The program's prompt box over `parent`; 1 OK or yes, 2 no, 0 when it ended without an answer.
+  int ShowMessageBox(HWND parent, const std::wstring& message, const std::wstring& title, int buttons);
+
+  // ---- the pages' members ----
+  // Every page builds its controls in its container and lays them out from the client rectangle.
+  // The handlers answer the notifications and messages that the dispatcher routes to them and
+  // return its result. All are virtual so that the routing stays fixed while the pages grow.
+
+  // Key profiles.
+  virtual int OnProfileListNotify(int code);
+  virtual int OnPresetListNotify(int code);
+  virtual int OnProfileCommand(int menuId);
+  virtual int NewProfile();
+  virtual int DeleteProfile();
+  virtual int ImportProfile();
+  virtual int ExportProfile();
+
+  // Key assignment.
+  virtual void CreateKeyAssignPage();
+  virtual void LayoutKeyAssignPage(const RECT& client);
+  virtual int OnKeyboardCtrlNotify(int code);
+  virtual int OnKeyFuncControlNotify();
+  virtual int OnKeyFunctionCommand(WPARAM wParam, int menuId);
+  virtual int OnLayerButtonP();
+  virtual int OnLayerButtonN();
+  virtual int OnFnSwitch();
+  virtual int OnFnSwitch2();
+
+  // Software key actions (the keyboard's requests).
+  virtual int RunSoftwareKeyAction(int rowId);
+
+  // Macros.
+  virtual void CreateMacroPage();
+  virtual void LayoutMacroPage(const RECT& client);
+  virtual int OnMacroListNotify(int code);
+  virtual int OnMacroMenuCommand(int menuId);
+  virtual int NewMacro();
+  virtual int DeleteMacro();
+  virtual int SelectMacro();
+  virtual int ImportMacro();
+  virtual int ExportMacro();
+  virtual int ApplyMacro();
+
+  // Macro recording and event editing.
+  virtual int OnRawInput(LPARAM rawInput);
+  virtual int OnMacroKeyEditNotify(int code);
+  virtual int OnRecordListNotify(int code);
+  virtual int OnMacroEventKeyRadio();
+  virtual int OnMacroEventMouseRadio();
+  virtual int OnMacroEventDelayRadio();
+  virtual int InsertMacroEvent();
+  virtual int StartMacroRecording();
+  virtual int StopMacroRecording();
+  virtual int MoveMacroEventUp();
+  virtual int MoveMacroEventDown();
+  virtual int DeleteMacroEvent();
+
+  // Settings.
+  virtual void CreateSettingsPage();
+  virtual void LayoutSettingsPage(const RECT& client);
+  virtual int OnLanguageCombo();
+  virtual int OnFnSwitchCombo();
+  virtual int OnResponseTimeCombo();
+  virtual int OnAutoStartCheck();
+  virtual int ResetKeysAndLighting();
+  virtual int FactoryReset();
+  virtual int RunFirmwareUpdater();
+  virtual int OnGameModeCheck();
+  virtual int OnDisableAltTabCheck();
+  virtual int OnDisableAltF4Check();
+  virtual int OnDisableWinCheck();
+  // Fills the settings page from the store and sends the settings.
   void LoadSystemSettings(int profile);
+
+  // Lighting.
+  virtual void CreateLightPage();
+  virtual void LayoutLightPage(const RECT& client);
+  virtual int OnLightModeListNotify(int code);
+  virtual int OnLightPaletteNotify();
+  virtual int OnLightColorButton(int id);
+  virtual int OnLightRedEdit(int code);
+  virtual int OnLightGreenEdit(int code);
+  virtual int OnLightBlueEdit(int code);
+  virtual int OnLightColorfulSwitch();
+  virtual int OnLightBrightnessSlider(int code);
+  virtual int OnLightSpeedSlider(int code);
+  virtual int OnLightDirectionRadio();
+  virtual int OnLightApplyKeyColors();
+  virtual int OnLightSleepTimeRadio(int id);
+  virtual void ShowSleepTimeSelection(int index);
+
+  // Custom light effect editor.
+  virtual void CreateCustomLightPage();
+  virtual void LayoutCustomLightPage(const RECT& client);
+  virtual int OnCustomLightListNotify(int code);
+  virtual int OnCustomLightEffectListNotify(int code);
+  virtual int OnCustomLightPaletteNotify();
+  virtual int OnCustomLightColorButton(int id);
+  virtual int OnCustomLightRedEdit(int code);
+  virtual int OnCustomLightGreenBlueEdit(int code);
+  virtual int OnNewCustomLight();
+  virtual int OnDeleteCustomLight();
+  virtual int OnImportCustomLight();
+  virtual int OnExportCustomLight();
+  virtual int OnCustomLightSpeedSlider();
+  virtual int OnCustomLightSelectAll();
+  virtual int OnCustomLightCheckDigits();
+  virtual int OnCustomLightCheckWasd();
+  virtual int OnCustomLightApplyEffect();
+  virtual int OnCustomLightApplyColor();
+  virtual int OnLightEditorMenuCommand(int command);
+  virtual void EnableCustomLightControls(bool enable);
+
+  // Custom light mode editor.
+  virtual void CreateCustomLightModePage();
+  virtual void LayoutCustomLightModePage(const RECT& client);
+  virtual int OnCustomLightModeListNotify(int code);
+  virtual int OnCustomLightModePaletteNotify();
+  virtual int OnCustomLightModeColorButton(int id);
+  virtual int OnCustomLightModeRedEdit(int code);
+  virtual int OnCustomLightModeGreenBlueEdit(int code);
+  virtual int OnNewCustomLightMode();
+  virtual int OnDeleteCustomLightMode();
+  virtual int OnImportCustomLightMode();
+  virtual int OnExportCustomLightMode();
+  virtual int OnCustomLightModeBrightnessSlider();
+  virtual int OnCustomLightModeSelectAll();
+  virtual int OnCustomLightModeCheckDigits();
+  virtual int OnCustomLightModeCheckWasd();
+  virtual int OnCustomLightModeApplyColor();
+  virtual int OnCustomLightModeApplyColorType();
+
+  // Music.
+  virtual void CreateMusicPage();
+  virtual void LayoutMusicPage(const RECT& client);
+  virtual int OnMusicListNotify(int code);
+  virtual int OnAddMusicMode();
+  virtual int OnDeleteMusicMode();
+  virtual int OnMusicDeviceCombo();
+  virtual int OnMusicForeModeCombo();
+  virtual int OnMusicAmplitudeSlider();
+  virtual int OnMusicBackModeCombo();
+  virtual int OnMusicBackBrightnessSlider();
+
+  // Screen slots.
+  virtual void CreateLcdPage();
+  virtual void LayoutLcdPage(const RECT& client);
+  virtual int OnLcdSlotListNotify(int code);
+  virtual int OnAddLcdSlot();
+  virtual int OnAddLcdGif();
+  virtual int OnDeleteLcdSlot();
+  virtual int OnLcdPreviewTab();
+  virtual int OnLcdEditTab();
+  virtual int OnLcdApplySlot();
+  virtual int OnDownloadLcdAnimation();
+  // A slot key of the keyboard, handed over by the main window.
+  virtual int OnDeviceLcdSlotKey(int action, int value);
+
+  // Screen editing.
+  virtual int OnLcdImageViewNotify(int code);
+  virtual int OnLcdFrameListNotify(int code);
+  virtual int OnLcdFontSizeEdit(int code);
+  virtual int OnLcdPalette3Notify(int code);
+  virtual int OnLcdPalette2Notify(int code);
+  virtual int OnLcdRedEdit(int code);
+  virtual int OnLcdGreenEdit(int code);
+  virtual int OnLcdBlueEdit(int code);
+  virtual int OnLcdColorButton(int id);
+  virtual int OnLcdAddText();
+  virtual int OnLcdAddPicture();
+  virtual int OnLcdCopyFrame();
+  virtual int OnLcdDeleteFrame();
+  virtual int SaveLcdFrames();
+  virtual int OnExportLcdGif();
+  virtual int OnLcdDrawTool(int command);
 
   // ---- members, in declaration order ----
   KeyboardTaskList m_taskList;
@@ -248,6 +465,12 @@ class KeyboardDlg : public MDialog {
   std::uint8_t m_lcdDirty = 0;
   int m_lcdColorButton = 359;
   std::wstring m_lcdGifPath;
+  // The audio analyser of the music page (its rendering follows the music tab).
+  std::unique_ptr<Visualizer> m_visualizer = std::make_unique<Visualizer>();
+
+ protected:
+  // Makes a key view of `id` in `page` (a plain area with the view's record beside it).
+  KeyViewStandIn* AddKeyView(int id, MControl* page);
 
  private:
   // ---- pass steps (KeyboardTasks.cpp) ----
@@ -264,9 +487,12 @@ class KeyboardDlg : public MDialog {
   void StopWorkerAndListener();
   HidDeviceManager* DeviceManager() const;
   platform::Clock& PacingClock() const;
-  KeyViewStandIn* AddKeyView(int id, MControl* page);
 
-  // ---- bodies of pages not built yet: stand-ins that do nothing (KeyboardStandIns.cpp) ----
+  // ---- tab changes (KeyboardDispatch.cpp) ----
+  void LeavePage(int tab);
+  void EnterPage(int tab);
+
+  // ---- task bodies of the pages (KeyboardPageStubs.cpp until their pages are built) ----
   void FillProfileLists();
   void LoadMacroList();
   void LoadLcdSlots();

@@ -69,6 +69,11 @@ class MControl {
   // Makes the control's widget under the window's root widget; UI thread.
   void MakeWidget(QWidget* root);
   void DetachWidget();
+  // The control's widget; null before the window exists.
+  QWidget* GetWidget() const {
+    std::lock_guard guard(lock_);
+    return widget_;
+  }
   // Brings the widget in line with the state; UI thread.
   void SyncWidget();
   virtual void OnMTimer() {}

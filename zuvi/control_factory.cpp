@@ -6,6 +6,10 @@
 #include "zuvi/buttons.h"
 #include "zuvi/combo.h"
 #include "zuvi/edit.h"
+#include "zuvi/image_view.h"
+#include "zuvi/key_func_control.h"
+#include "zuvi/keyboard_ctrl.h"
+#include "zuvi/lcd_view_list.h"
 #include "zuvi/list_box.h"
 #include "zuvi/range_controls.h"
 #include "zuvi/static_controls.h"
@@ -21,8 +25,7 @@ std::unique_ptr<MControl> Make() {
   return std::make_unique<T>();
 }
 
-// Class names as the windows spell them. The keyboard views and the screen controls join this
-// table with the pages that use them.
+// Class names as the windows spell them.
 const std::pair<const wchar_t*, Maker> kClasses[] = {
     {L"MText", Make<MText>},
     {L"MPicture", Make<MPicture>},
@@ -49,6 +52,10 @@ const std::pair<const wchar_t*, Maker> kClasses[] = {
     {L"MTabCtrl", Make<MTabCtrl>},
     {L"CDeviceCtrl", Make<CDeviceCtrl>},
     {L"CirclePalette", Make<CirclePalette>},
+    {L"KeyboardCtrl", Make<KeyboardCtrl>},
+    {L"KeyFuncControl", Make<KeyFuncControl>},
+    {L"LCDViewList", Make<LCDViewList>},
+    {L"ImageView", Make<ImageView>},
 };
 
 }  // namespace

@@ -116,9 +116,20 @@ void MDialog::ApplyLook() {
 void MDialog::EnableWndDrag(int enable) { drag_ = enable != 0; }
 
 int MDialog::OnLButtonDown(UINT, POINT) {
-  WindowWidget* w = Impl()->widget.data();
-  if (drag_ && w && w->isWindow() && w->windowHandle()) w->windowHandle()->startSystemMove();
+  if (drag_) StartSystemMove();
   return 0;
+}
+
+LRESULT MDialog::OnWindowMessage(UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_NCLBUTTONDOWN && wParam == HTCAPTION) StartSystemMove();
+  return 0;
+}
+
+void MDialog::StartSystemMove() {
+  WindowWidget* w = Impl()->widget.data();
+  if (!w || !w->isWindow() || !w->windowHandle()) return;
+  ++systemMoves_;
+  w->windowHandle()->startSystemMove();  // false where the platform refuses; nothing to undo
 }
 
 void MDialog::SetMTimer(int milliseconds) {

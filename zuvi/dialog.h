@@ -51,6 +51,11 @@ class MDialog : public MWindow {
   void DoCancel() { EndModal(IDCANCEL); }
 
   int OnLButtonDown(UINT flags, POINT point) override;
+  // WM_NCLBUTTONDOWN with HTCAPTION starts a system move of a top-level window (ignored where the
+  // platform refuses it, as offscreen). Forwards nothing and returns 0.
+  LRESULT OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  // How many system moves were asked for (tests).
+  int SystemMoveRequests() const { return systemMoves_; }
 
   // Library side: a control reports a notification (UI thread).
   LRESULT DeliverNotification(MControl* control, int code, LPARAM param);
@@ -76,6 +81,8 @@ class MDialog : public MWindow {
   int backMode_ = 0;
   int backValue_ = 0;
   bool drag_ = true;
+  int systemMoves_ = 0;
+  void StartSystemMove();
   int mtimerMs_ = 0;
   void* mtimer_ = nullptr;  // the QTimer of the animation ticks
 };

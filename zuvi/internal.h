@@ -40,6 +40,7 @@ class WindowWidget : public QWidget {
  public:
   WindowWidget(MWindow* window, QWidget* parent, Qt::WindowFlags flags);
   void Detach() { window_ = nullptr; }
+  MWindow* Window() const { return window_; }
   QImage background;
   int backMode = 0;
   int backValue = 0;
@@ -48,13 +49,10 @@ class WindowWidget : public QWidget {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
-  void keyReleaseEvent(QKeyEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  bool PreTranslate(QKeyEvent* event, UINT message);
   MWindow* window_;
 };
 
@@ -64,6 +62,11 @@ void UnregisterWindow(HWND hwnd);
 void SetModalState(MWindow* window, bool inLoop);
 // Called by a modal loop as it starts: runs the test hook and the watchdog set by the tests.
 void BeforeModalLoop(MWindow& window, QEventLoop& loop, int* stalled);
+
+// Key presses and releases go to PreTranslateMessage of the window that holds the widget they are
+// sent to (the focused control, or the window itself) before that widget sees them; true when the
+// window consumed the event. Called once per event, before Qt passes it on to parent widgets.
+bool RouteKeyEvent(QObject* receiver, QEvent* event);
 
 // Windows virtual-key code of a Qt key (letters, digits, Enter, Escape, arrows, F keys).
 WPARAM VirtualKeyOf(int qtKey);

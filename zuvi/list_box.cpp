@@ -86,6 +86,16 @@ bool QelListBox::ModifyItemString(int index, const std::wstring& text) {
   return true;
 }
 
+bool QelListBox::ModifyItemStringIf(int index, const std::wstring& expected, const std::wstring& text) {
+  {
+    std::lock_guard guard(lock_);
+    if (index < 0 || index >= static_cast<int>(items_.size()) || items_[index].text != expected) return false;
+    items_[index].text = text;
+  }
+  UpdateControl();
+  return true;
+}
+
 bool QelListBox::SetCurSel(int index) {
   {
     std::lock_guard guard(lock_);

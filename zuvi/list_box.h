@@ -21,6 +21,9 @@ class QelListBox : public MControlFont {
   bool SetItemData(int index, std::intptr_t data);
   // Replaces a row's text; false out of range.
   bool ModifyItemString(int index, const std::wstring& text);
+  // Replaces a row's text only while the row still holds `expected` (one step under the list's
+  // lock, so a list refilled meanwhile by another thread keeps its new rows); false otherwise.
+  bool ModifyItemStringIf(int index, const std::wstring& expected, const std::wstring& text);
   // -1 clears; out of range is refused.
   bool SetCurSel(int index);
   int GetCurSel() const;

@@ -44,6 +44,16 @@ int g_argc = 1;
 char g_arg0[] = "kelvane";
 char* g_argv[] = {g_arg0, nullptr};
 
+// The application object: every key event meets the window's pre-translation first.
+class ZuviApplication : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool notify(QObject* receiver, QEvent* event) override {
+    if (zuvi_internal::RouteKeyEvent(receiver, event)) return true;
+    return QApplication::notify(receiver, event);
+  }
+};
+
 }  // namespace
 
 namespace zuvi_internal {
@@ -129,7 +139,7 @@ std::wstring Manager::GetSkinDir() { return GetAppDir() + L"skins/" + GetTheme()
 
 void Manager::Startup() {
   if (QCoreApplication::instance()) return;
-  new QApplication(g_argc, g_argv);  // lives until the process ends
+  new ZuviApplication(g_argc, g_argv);  // lives until the process ends
   QApplication::setQuitOnLastWindowClosed(false);
 }
 

@@ -104,6 +104,26 @@ int MTabCtrl::GetItemID(int index) const {
   return items_[index]->id;
 }
 
+bool MTabCtrl::SetItemText(int id, const std::wstring& text) {
+  bool found = false;
+  {
+    std::lock_guard guard(lock_);
+    for (auto& item : items_)
+      if (item->id == id) {
+        item->text = text;
+        found = true;
+      }
+  }
+  if (found) UpdateControl();
+  return found;
+}
+
+std::wstring MTabCtrl::GetItemText(int index) const {
+  std::lock_guard guard(lock_);
+  if (index < 0 || index >= static_cast<int>(items_.size())) return {};
+  return items_[index]->text;
+}
+
 TabItemInfo* MTabCtrl::GetItemInfo(int index) {
   std::lock_guard guard(lock_);
   if (index < 0 || index >= static_cast<int>(items_.size())) return nullptr;

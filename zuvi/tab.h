@@ -27,6 +27,11 @@ struct TabItemInfo {
 // The user's choice of an item reports code 1 with the item's index as parameter.
 class MTabCtrl : public MControlFont {
  public:
+  // Item texts are centred and wrap inside their cell.
+  MTabCtrl() {
+    align_ = 1;
+    valign_ = 4;
+  }
   // Appends an item; returns its index. `layout` may be null.
   int InsertItem(int id, const std::wstring& text, const std::wstring& icon, MControl* layout, int states = 4,
                  int flag = 0);
@@ -39,6 +44,9 @@ class MTabCtrl : public MControlFont {
   // had chosen it; from another thread it reports nothing. An index out of range is refused.
   bool SetSelectItem(int index);
   int GetSelectItem() const;
+  // Gives the item with id `id` the text `text`; false when no item has that id.
+  bool SetItemText(int id, const std::wstring& text);
+  std::wstring GetItemText(int index) const;  // empty out of range
   // The item's id; -1 out of range.
   int GetItemID(int index) const;
   // The item's record, for the window to adjust its rectangle; null out of range. UI thread.

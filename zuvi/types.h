@@ -51,6 +51,7 @@ inline const HWND HWND_TOPMOST = reinterpret_cast<HWND>(static_cast<std::intptr_
 inline const HWND HWND_NOTOPMOST = reinterpret_cast<HWND>(static_cast<std::intptr_t>(-2));
 inline constexpr UINT SWP_NOSIZE = 0x0001;
 inline constexpr UINT SWP_NOMOVE = 0x0002;
+inline constexpr UINT SWP_SHOWWINDOW = 0x0040;
 
 // Message numbers, as Windows numbers them.
 inline constexpr UINT WM_DESTROY = 0x0002;
@@ -62,6 +63,7 @@ inline constexpr UINT WM_SYSKEYUP = 0x0105;
 inline constexpr UINT WM_COMMAND = 0x0111;
 inline constexpr UINT WM_TIMER = 0x0113;
 inline constexpr UINT WM_NCLBUTTONDOWN = 0x00A1;
+inline constexpr UINT WM_INPUT = 0x00FF;
 inline constexpr UINT WM_LBUTTONDOWN = 0x0201;
 inline constexpr UINT WM_LBUTTONUP = 0x0202;
 inline constexpr UINT WM_LBUTTONDBLCLK = 0x0203;

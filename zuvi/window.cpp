@@ -30,9 +30,10 @@ void WindowWidget::paintEvent(QPaintEvent*) {
     path.addRoundedRect(rect(), backValue / 3.0, backValue / 3.0);
     painter.setClipPath(path);
   }
+  // Without a skin every window, child windows too, paints a plain dark face of its own.
   if (!background.isNull())
     painter.drawImage(rect(), background);
-  else if (isWindow())
+  else
     painter.fillRect(rect(), QColor(0x20, 0x22, 0x25));
 }
 
@@ -43,18 +44,22 @@ void WindowWidget::mousePressEvent(QMouseEvent* event) {
   }
 }
 
-bool WindowWidget::PreTranslate(QKeyEvent* event, UINT message) {
-  if (!window_) return false;
-  MSG msg{window_->GetSafeHwnd(), message, VirtualKeyOf(event->key()), 0};
-  return window_->PreTranslateMessage(&msg) != 0;
-}
-
-void WindowWidget::keyPressEvent(QKeyEvent* event) {
-  if (!PreTranslate(event, WM_KEYDOWN)) QWidget::keyPressEvent(event);
-}
-
-void WindowWidget::keyReleaseEvent(QKeyEvent* event) {
-  if (!PreTranslate(event, WM_KEYUP)) QWidget::keyReleaseEvent(event);
+bool RouteKeyEvent(QObject* receiver, QEvent* event) {
+  const bool press = event->type() == QEvent::KeyPress;
+  if (!press && event->type() != QEvent::KeyRelease) return false;
+  auto* key = static_cast<QKeyEvent*>(event);
+  if (!press && key->isAutoRepeat()) return false;  // a held key is released once
+  WindowWidget* root = nullptr;
+  for (QObject* o = receiver; o && !root; o = o->parent()) {
+    root = dynamic_cast<WindowWidget*>(o);
+    if (!root && o->isWidgetType() && static_cast<QWidget*>(o)->isWindow()) break;  // a window of Qt's own
+  }
+  MWindow* window = root ? root->Window() : nullptr;
+  if (!window) return false;
+  const bool alt = key->modifiers().testFlag(Qt::AltModifier);
+  const UINT message = alt ? (press ? WM_SYSKEYDOWN : WM_SYSKEYUP) : (press ? WM_KEYDOWN : WM_KEYUP);
+  MSG msg{window->GetSafeHwnd(), message, VirtualKeyOf(key->key()), 0};
+  return window->PreTranslateMessage(&msg) != 0;
 }
 
 void WindowWidget::resizeEvent(QResizeEvent*) {
@@ -253,6 +258,7 @@ bool MWindow::SetWindowPos(HWND insertAfter, int x, int y, int cx, int cy, UINT 
   }
   if (!(flags & SWP_NOMOVE)) w->move(x, y);
   if (!(flags & SWP_NOSIZE)) w->resize(cx, cy);
+  if (flags & SWP_SHOWWINDOW) ShowWindow(SW_SHOW);
   return true;
 }
 

@@ -16,6 +16,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "device/DevicePacket.h"
@@ -60,10 +61,17 @@ inline std::string ReadFile(const std::string& path) {
 // The main window the keyboard window sits in.
 class MainStandIn : public MDialog {
  public:
+  struct Received {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+  };
   std::vector<UINT> messages;
+  std::vector<Received> received;
   std::function<void(UINT)> onMessage;
-  LRESULT OnWindowMessage(UINT message, WPARAM, LPARAM) override {
+  LRESULT OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
     messages.push_back(message);
+    received.push_back({message, wParam, lParam});
     if (onMessage) onMessage(message);
     return 0;
   }
@@ -127,10 +135,25 @@ class KeyboardTest : public ::testing::Test {
   // A keyboard window on keyboard 0, not yet opened; `prepare` may change it before Open.
   KeyboardDlg& MakeWindow(KeyboardDlg::WorkerMode mode = KeyboardDlg::WorkerMode::kManual,
                           const std::wstring& identify = kIdentify) {
-    dlg_ = std::make_unique<KeyboardDlg>(L"Varnel V108 RGB", 0, identify);
-    dlg_->SetServices(TestServices());
-    dlg_->SetWorkerMode(mode);
-    return *dlg_;
+    return MakeWindowAs<KeyboardDlg>(mode, identify);
+  }
+  // The same with a window class derived from KeyboardDlg.
+  template <typename Window>
+  Window& MakeWindowAs(KeyboardDlg::WorkerMode mode = KeyboardDlg::WorkerMode::kManual,
+                       const std::wstring& identify = kIdentify) {
+    dlg_.reset();
+    auto window = std::make_unique<Window>(L"Varnel V108 RGB", 0, identify);
+    Window& result = *window;
+    result.SetServices(TestServices());
+    result.SetWorkerMode(mode);
+    dlg_ = std::move(window);
+    return result;
+  }
+  // The messages the main window received since the last call.
+  std::vector<MainStandIn::Received> TakeMainMessages() {
+    zuvi_testing::Driver::RunFor(1);  // posted messages arrive
+    main_.messages.clear();
+    return std::exchange(main_.received, {});
   }
   KeyboardDlg& OpenWindow(KeyboardDlg::WorkerMode mode = KeyboardDlg::WorkerMode::kManual,
                           const std::wstring& identify = kIdentify) {

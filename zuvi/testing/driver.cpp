@@ -45,6 +45,31 @@ Qt::Key QtKeyOf(int vk) {
   }
 }
 
+Qt::KeyboardModifiers QtModifiersOf(int modifiers) {
+  Qt::KeyboardModifiers result;
+  if (modifiers & Driver::kShift) result |= Qt::ShiftModifier;
+  if (modifiers & Driver::kControl) result |= Qt::ControlModifier;
+  if (modifiers & Driver::kAlt) result |= Qt::AltModifier;
+  return result;
+}
+
+void SendKey(QWidget* widget, bool press, int vk, int modifiers, bool autoRepeat) {
+  // Letters and digits carry the character they type.
+  QString text;
+  if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9'))
+    text = (modifiers & Driver::kShift) ? QString(QChar(vk)) : QString(QChar(vk)).toLower();
+  QKeyEvent event(press ? QEvent::KeyPress : QEvent::KeyRelease, QtKeyOf(vk), QtModifiersOf(modifiers), text,
+                  autoRepeat);
+  QCoreApplication::sendEvent(widget, &event);
+}
+
+QWidget* WindowWidgetOf(MWindow& window) { return window.Impl() ? window.Impl()->widget.data() : nullptr; }
+
+QWidget* ControlWidgetOf(MDialog& window, int id) {
+  MControl* control = window.GetControl(id);
+  return control ? control->GetWidget() : nullptr;
+}
+
 }  // namespace
 
 Driver::Driver(int watchdogMs) {
@@ -120,12 +145,28 @@ void Driver::ClickWindow(MWindow& window, POINT point) {
 }
 
 void Driver::PressKey(MWindow& window, int virtualKey) {
-  QWidget* widget = window.Impl() ? window.Impl()->widget.data() : nullptr;
-  if (!widget) return;
-  QKeyEvent press(QEvent::KeyPress, QtKeyOf(virtualKey), Qt::NoModifier);
-  QKeyEvent release(QEvent::KeyRelease, QtKeyOf(virtualKey), Qt::NoModifier);
-  QCoreApplication::sendEvent(widget, &press);
-  QCoreApplication::sendEvent(widget, &release);
+  KeyDown(window, virtualKey);
+  KeyUp(window, virtualKey);
+}
+
+void Driver::KeyDown(MWindow& window, int virtualKey, int modifiers, bool autoRepeat) {
+  if (QWidget* widget = WindowWidgetOf(window)) SendKey(widget, true, virtualKey, modifiers, autoRepeat);
+}
+
+void Driver::KeyUp(MWindow& window, int virtualKey, int modifiers, bool autoRepeat) {
+  if (QWidget* widget = WindowWidgetOf(window)) SendKey(widget, false, virtualKey, modifiers, autoRepeat);
+}
+
+bool Driver::KeyDownOn(MDialog& window, int id, int virtualKey, int modifiers, bool autoRepeat) {
+  QWidget* widget = ControlWidgetOf(window, id);
+  if (widget) SendKey(widget, true, virtualKey, modifiers, autoRepeat);
+  return widget != nullptr;
+}
+
+bool Driver::KeyUpOn(MDialog& window, int id, int virtualKey, int modifiers, bool autoRepeat) {
+  QWidget* widget = ControlWidgetOf(window, id);
+  if (widget) SendKey(widget, false, virtualKey, modifiers, autoRepeat);
+  return widget != nullptr;
 }
 
 void Driver::AnswerNextModal(std::function<void(MDialog&)> answer) {

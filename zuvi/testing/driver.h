@@ -37,6 +37,15 @@ class Driver {
   static void ClickWindow(MWindow& window, POINT point);
   // A key pressed and released in the window (virtual-key code).
   static void PressKey(MWindow& window, int virtualKey);
+  // One press or one release of a key, as the window system delivers it: to the window itself, or
+  // to the widget of control `id` as if it had the focus. `modifiers` is a mix of kShift, kControl
+  // and kAlt; `autoRepeat` marks the events of a key held down. The control forms are false when
+  // the control does not exist or has no widget yet.
+  enum Modifier { kShift = 1, kControl = 2, kAlt = 4 };
+  static void KeyDown(MWindow& window, int virtualKey, int modifiers = 0, bool autoRepeat = false);
+  static void KeyUp(MWindow& window, int virtualKey, int modifiers = 0, bool autoRepeat = false);
+  static bool KeyDownOn(MDialog& window, int id, int virtualKey, int modifiers = 0, bool autoRepeat = false);
+  static bool KeyUpOn(MDialog& window, int id, int virtualKey, int modifiers = 0, bool autoRepeat = false);
 
   // The next modal loop that starts is handed to `answer` once it runs (e.g. a click on a
   // prompt's button). Answers are used in order.

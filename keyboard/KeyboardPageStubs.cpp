@@ -1,0 +1,227 @@
+// The members of the pages that are not built yet. Each group is replaced by the files of its
+// page when that page is built: a builder makes only the page's key view, a layout places it, a
+// handler does nothing and answers 0, a task body does nothing (the settings page still sends).
+#include <algorithm>
+
+#include "keyboard/KeyboardDlg.h"
+
+namespace {
+
+// Where a page's key view goes until the page lays itself out.
+void PlaceKeyView(const KeyboardDlg& dlg, int id, const RECT& client) {
+  if (MControl* view = dlg.GetControl(id))
+    view->SetRect(RECT{310, 110, std::max(310, client.right - 20), std::max(110, client.bottom - 300)});
+}
+
+}  // namespace
+
+// ---- Key profiles ----
+
+int KeyboardDlg::OnProfileListNotify(int) { return 0; }
+int KeyboardDlg::OnPresetListNotify(int) { return 0; }
+int KeyboardDlg::OnProfileCommand(int) { return 0; }
+int KeyboardDlg::NewProfile() { return 0; }
+int KeyboardDlg::DeleteProfile() { return 0; }
+int KeyboardDlg::ImportProfile() { return 0; }
+int KeyboardDlg::ExportProfile() { return 0; }
+void KeyboardDlg::FillProfileLists() {}
+
+// ---- Key assignment ----
+
+void KeyboardDlg::CreateKeyAssignPage() {
+  AddKeyView(kb_ids::kKeyAssignView, GetControl(kb_ids::kPageKeyAssign));
+}
+void KeyboardDlg::LayoutKeyAssignPage(const RECT& client) {
+  PlaceKeyView(*this, kb_ids::kKeyAssignView, client);
+}
+int KeyboardDlg::OnKeyboardCtrlNotify(int) { return 0; }
+int KeyboardDlg::OnKeyFuncControlNotify() { return 0; }
+int KeyboardDlg::OnKeyFunctionCommand(WPARAM, int) { return 0; }
+int KeyboardDlg::OnLayerButtonP() { return 0; }
+int KeyboardDlg::OnLayerButtonN() { return 0; }
+int KeyboardDlg::OnFnSwitch() { return 0; }
+int KeyboardDlg::OnFnSwitch2() { return 0; }
+void KeyboardDlg::RefreshKeyAssign(int) {}
+void KeyboardDlg::UploadKeyMap() {}
+void KeyboardDlg::UploadKeyMapFn() {}
+
+// ---- Software key actions ----
+
+int KeyboardDlg::RunSoftwareKeyAction(int) { return 0; }
+
+// ---- Macros ----
+
+void KeyboardDlg::CreateMacroPage() {}
+void KeyboardDlg::LayoutMacroPage(const RECT&) {}
+int KeyboardDlg::OnMacroListNotify(int) { return 0; }
+int KeyboardDlg::OnMacroMenuCommand(int) { return 0; }
+int KeyboardDlg::NewMacro() { return 0; }
+int KeyboardDlg::DeleteMacro() { return 0; }
+int KeyboardDlg::SelectMacro() { return 0; }
+int KeyboardDlg::ImportMacro() { return 0; }
+int KeyboardDlg::ExportMacro() { return 0; }
+int KeyboardDlg::ApplyMacro() { return 0; }
+void KeyboardDlg::LoadMacroList() {}
+
+// ---- Macro recording and event editing ----
+
+int KeyboardDlg::OnRawInput(LPARAM) { return 0; }
+int KeyboardDlg::OnMacroKeyEditNotify(int) { return 0; }
+int KeyboardDlg::OnRecordListNotify(int) { return 0; }
+int KeyboardDlg::OnMacroEventKeyRadio() { return 0; }
+int KeyboardDlg::OnMacroEventMouseRadio() { return 0; }
+int KeyboardDlg::OnMacroEventDelayRadio() { return 0; }
+int KeyboardDlg::InsertMacroEvent() { return 0; }
+int KeyboardDlg::StartMacroRecording() { return 0; }
+int KeyboardDlg::StopMacroRecording() { return 0; }
+int KeyboardDlg::MoveMacroEventUp() { return 0; }
+int KeyboardDlg::MoveMacroEventDown() { return 0; }
+int KeyboardDlg::DeleteMacroEvent() { return 0; }
+
+// ---- Settings ----
+
+void KeyboardDlg::CreateSettingsPage() {
+  AddKeyView(kb_ids::kSettingsView, GetControl(kb_ids::kPageSettings));
+}
+void KeyboardDlg::LayoutSettingsPage(const RECT& client) {
+  PlaceKeyView(*this, kb_ids::kSettingsView, client);
+}
+int KeyboardDlg::OnLanguageCombo() { return 0; }
+int KeyboardDlg::OnFnSwitchCombo() { return 0; }
+int KeyboardDlg::OnResponseTimeCombo() { return 0; }
+int KeyboardDlg::OnAutoStartCheck() { return 0; }
+int KeyboardDlg::ResetKeysAndLighting() { return 0; }
+int KeyboardDlg::FactoryReset() { return 0; }
+int KeyboardDlg::RunFirmwareUpdater() { return 0; }
+int KeyboardDlg::OnGameModeCheck() { return 0; }
+int KeyboardDlg::OnDisableAltTabCheck() { return 0; }
+int KeyboardDlg::OnDisableAltF4Check() { return 0; }
+int KeyboardDlg::OnDisableWinCheck() { return 0; }
+// Without the page only the sending half runs.
+void KeyboardDlg::LoadSystemSettings(int profile) { SendSystemSettings(profile); }
+
+// ---- Lighting ----
+
+void KeyboardDlg::CreateLightPage() { AddKeyView(kb_ids::kLightingView, GetControl(kb_ids::kPageLighting)); }
+void KeyboardDlg::LayoutLightPage(const RECT& client) { PlaceKeyView(*this, kb_ids::kLightingView, client); }
+int KeyboardDlg::OnLightModeListNotify(int) { return 0; }
+int KeyboardDlg::OnLightPaletteNotify() { return 0; }
+int KeyboardDlg::OnLightColorButton(int) { return 0; }
+int KeyboardDlg::OnLightRedEdit(int) { return 0; }
+int KeyboardDlg::OnLightGreenEdit(int) { return 0; }
+int KeyboardDlg::OnLightBlueEdit(int) { return 0; }
+int KeyboardDlg::OnLightColorfulSwitch() { return 0; }
+int KeyboardDlg::OnLightBrightnessSlider(int) { return 0; }
+int KeyboardDlg::OnLightSpeedSlider(int) { return 0; }
+int KeyboardDlg::OnLightDirectionRadio() { return 0; }
+int KeyboardDlg::OnLightApplyKeyColors() { return 0; }
+int KeyboardDlg::OnLightSleepTimeRadio(int) { return 0; }
+void KeyboardDlg::ShowSleepTimeSelection(int) {}
+void KeyboardDlg::LoadLightMode(int) {}
+
+// ---- Custom light effect editor ----
+
+void KeyboardDlg::CreateCustomLightPage() {
+  AddKeyView(kb_ids::kCustomLightView, GetControl(kb_ids::kPageCustomLight));
+}
+void KeyboardDlg::LayoutCustomLightPage(const RECT& client) {
+  PlaceKeyView(*this, kb_ids::kCustomLightView, client);
+}
+int KeyboardDlg::OnCustomLightListNotify(int) { return 0; }
+int KeyboardDlg::OnCustomLightEffectListNotify(int) { return 0; }
+int KeyboardDlg::OnCustomLightPaletteNotify() { return 0; }
+int KeyboardDlg::OnCustomLightColorButton(int) { return 0; }
+int KeyboardDlg::OnCustomLightRedEdit(int) { return 0; }
+int KeyboardDlg::OnCustomLightGreenBlueEdit(int) { return 0; }
+int KeyboardDlg::OnNewCustomLight() { return 0; }
+int KeyboardDlg::OnDeleteCustomLight() { return 0; }
+int KeyboardDlg::OnImportCustomLight() { return 0; }
+int KeyboardDlg::OnExportCustomLight() { return 0; }
+int KeyboardDlg::OnCustomLightSpeedSlider() { return 0; }
+int KeyboardDlg::OnCustomLightSelectAll() { return 0; }
+int KeyboardDlg::OnCustomLightCheckDigits() { return 0; }
+int KeyboardDlg::OnCustomLightCheckWasd() { return 0; }
+int KeyboardDlg::OnCustomLightApplyEffect() { return 0; }
+int KeyboardDlg::OnCustomLightApplyColor() { return 0; }
+int KeyboardDlg::OnLightEditorMenuCommand(int) { return 0; }
+void KeyboardDlg::EnableCustomLightControls(bool) {}
+void KeyboardDlg::LoadCustomLightList(int) {}
+// The editor advances its own effect before each preview frame.
+void KeyboardDlg::UpdateCustomLightEffect() {}
+
+// ---- Custom light mode editor ----
+
+void KeyboardDlg::CreateCustomLightModePage() {
+  AddKeyView(kb_ids::kCustomLightModeView, GetControl(kb_ids::kPageCustomLightMode));
+}
+void KeyboardDlg::LayoutCustomLightModePage(const RECT& client) {
+  PlaceKeyView(*this, kb_ids::kCustomLightModeView, client);
+}
+int KeyboardDlg::OnCustomLightModeListNotify(int) { return 0; }
+int KeyboardDlg::OnCustomLightModePaletteNotify() { return 0; }
+int KeyboardDlg::OnCustomLightModeColorButton(int) { return 0; }
+int KeyboardDlg::OnCustomLightModeRedEdit(int) { return 0; }
+int KeyboardDlg::OnCustomLightModeGreenBlueEdit(int) { return 0; }
+int KeyboardDlg::OnNewCustomLightMode() { return 0; }
+int KeyboardDlg::OnDeleteCustomLightMode() { return 0; }
+int KeyboardDlg::OnImportCustomLightMode() { return 0; }
+int KeyboardDlg::OnExportCustomLightMode() { return 0; }
+int KeyboardDlg::OnCustomLightModeBrightnessSlider() { return 0; }
+int KeyboardDlg::OnCustomLightModeSelectAll() { return 0; }
+int KeyboardDlg::OnCustomLightModeCheckDigits() { return 0; }
+int KeyboardDlg::OnCustomLightModeCheckWasd() { return 0; }
+int KeyboardDlg::OnCustomLightModeApplyColor() { return 0; }
+int KeyboardDlg::OnCustomLightModeApplyColorType() { return 0; }
+void KeyboardDlg::LoadCustomLightModeList(int) {}
+
+// ---- Music and its audio analyser ----
+
+void KeyboardDlg::CreateMusicPage() { AddKeyView(kb_ids::kMusicView, GetControl(kb_ids::kPageMusic)); }
+void KeyboardDlg::LayoutMusicPage(const RECT& client) { PlaceKeyView(*this, kb_ids::kMusicView, client); }
+int KeyboardDlg::OnMusicListNotify(int) { return 0; }
+int KeyboardDlg::OnAddMusicMode() { return 0; }
+int KeyboardDlg::OnDeleteMusicMode() { return 0; }
+int KeyboardDlg::OnMusicDeviceCombo() { return 0; }
+int KeyboardDlg::OnMusicForeModeCombo() { return 0; }
+int KeyboardDlg::OnMusicAmplitudeSlider() { return 0; }
+int KeyboardDlg::OnMusicBackModeCombo() { return 0; }
+int KeyboardDlg::OnMusicBackBrightnessSlider() { return 0; }
+void KeyboardDlg::InitMusicPage() {}
+void KeyboardDlg::LoadMusicModeList() {}
+void KeyboardDlg::UpdateMusicKeyLevels() {}
+
+// ---- Screen slots ----
+
+void KeyboardDlg::CreateLcdPage() {}
+void KeyboardDlg::LayoutLcdPage(const RECT&) {}
+int KeyboardDlg::OnLcdSlotListNotify(int) { return 0; }
+int KeyboardDlg::OnAddLcdSlot() { return 0; }
+int KeyboardDlg::OnAddLcdGif() { return 0; }
+int KeyboardDlg::OnDeleteLcdSlot() { return 0; }
+int KeyboardDlg::OnLcdPreviewTab() { return 0; }
+int KeyboardDlg::OnLcdEditTab() { return 0; }
+int KeyboardDlg::OnLcdApplySlot() { return 0; }
+int KeyboardDlg::OnDownloadLcdAnimation() { return 0; }
+int KeyboardDlg::OnDeviceLcdSlotKey(int, int) { return 0; }
+void KeyboardDlg::LoadLcdSlots() {}
+
+// ---- Screen editing, GIF import and export ----
+
+int KeyboardDlg::OnLcdImageViewNotify(int) { return 0; }
+int KeyboardDlg::OnLcdFrameListNotify(int) { return 0; }
+int KeyboardDlg::OnLcdFontSizeEdit(int) { return 0; }
+int KeyboardDlg::OnLcdPalette3Notify(int) { return 0; }
+int KeyboardDlg::OnLcdPalette2Notify(int) { return 0; }
+int KeyboardDlg::OnLcdRedEdit(int) { return 0; }
+int KeyboardDlg::OnLcdGreenEdit(int) { return 0; }
+int KeyboardDlg::OnLcdBlueEdit(int) { return 0; }
+int KeyboardDlg::OnLcdColorButton(int) { return 0; }
+int KeyboardDlg::OnLcdAddText() { return 0; }
+int KeyboardDlg::OnLcdAddPicture() { return 0; }
+int KeyboardDlg::OnLcdCopyFrame() { return 0; }
+int KeyboardDlg::OnLcdDeleteFrame() { return 0; }
+int KeyboardDlg::SaveLcdFrames() { return 0; }
+int KeyboardDlg::OnExportLcdGif() { return 0; }
+int KeyboardDlg::OnLcdDrawTool(int) { return 0; }
+void KeyboardDlg::SaveLcdGif() {}
+void KeyboardDlg::ImportLcdGif() {}
