@@ -21,13 +21,6 @@ std::vector<std::string> One(const std::string& call) { return {call}; }
 
 class DispatchTest : public FrameTest {
  protected:
-  RecordingDlg& Idle(const std::function<void(RecordingDlg&)>& prepare = {}) {
-    RecordingDlg& dlg = CreateRecording({}, 1200, 720, prepare);
-    Drain(dlg);
-    TakeMainMessages();
-    dlg.calls.clear();
-    return dlg;
-  }
   void Expect(RecordingDlg& dlg, const std::vector<Route>& routes, LPARAM param = 0) {
     for (const Route& r : routes) {
       SCOPED_TRACE("id " + std::to_string(r.id) + " code " + std::to_string(r.code));
@@ -38,7 +31,7 @@ class DispatchTest : public FrameTest {
 };
 
 TEST_F(DispatchTest, FirstTierIdsTakeEveryCodeAndGetTheirArgument) {
-  RecordingDlg& dlg = Idle();
+  RecordingDlg& dlg = IdleRecording();
   Expect(dlg, {
                   {66, 1, One("OnProfileListNotify(1)")},
                   {66, 29, One("OnProfileListNotify(29)")},
@@ -98,7 +91,7 @@ TEST_F(DispatchTest, FirstTierIdsTakeEveryCodeAndGetTheirArgument) {
 }
 
 TEST_F(DispatchTest, SecondTierIdsTakeClicksOnlyAndGetTheirArgument) {
-  RecordingDlg& dlg = Idle();
+  RecordingDlg& dlg = IdleRecording();
   Expect(dlg, {
                   {60, 2, One("NewProfile")},
                   {61, 2, One("DeleteProfile")},
@@ -216,7 +209,7 @@ TEST_F(DispatchTest, SecondTierIdsTakeClicksOnlyAndGetTheirArgument) {
 }
 
 TEST_F(DispatchTest, FrameButtonsPostToTheMainWindowOnly) {
-  RecordingDlg& dlg = Idle();
+  RecordingDlg& dlg = IdleRecording();
   main_.ShowWindow(SW_SHOW);
   for (const auto& [id, message] : {std::pair{44, 1625u}, std::pair{45, 1626u}}) {
     EXPECT_EQ(dlg.OnMessage(id, 2, 99, 0), 1);
@@ -234,7 +227,7 @@ TEST_F(DispatchTest, FrameButtonsPostToTheMainWindowOnly) {
 }
 
 TEST_F(DispatchTest, ActionsDoneInPlaceTouchTheirControls) {
-  RecordingDlg& dlg = Idle([](RecordingDlg& d) {
+  RecordingDlg& dlg = IdleRecording([](RecordingDlg& d) {
     d.onBuild = [](RecordingDlg& w, const std::string& page) {
       if (page == "CreateKeyAssignPage") {
         auto* list = static_cast<QelListBox*>(w.CreateControl(L"QelListBox", 66, RECT{0, 0, 100, 100}));
@@ -286,7 +279,7 @@ TEST_F(DispatchTest, ActionsDoneInPlaceTouchTheirControls) {
 }
 
 TEST_F(DispatchTest, ActionsWhoseControlIsMissingStillGiveTheirResult) {
-  RecordingDlg& dlg = Idle();  // no list, switch, edit or editor on the stub pages
+  RecordingDlg& dlg = IdleRecording();  // no list, switch, edit or editor on the stub pages
   for (int id : {62, 133, 190, 290, 153, 249, 250, 251, 331, 346, 347, 349})
     EXPECT_EQ(dlg.OnMessage(id, 2, 0, 0), 1) << id;
   EXPECT_TRUE(dlg.TakeCalls().empty()) << "the switch handler needs the switch";

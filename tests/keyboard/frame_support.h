@@ -39,6 +39,15 @@ class FrameTest : public KeyboardTest {
     return dlg;
   }
 
+  // The same after its start tasks ran, with its calls and the main window's messages cleared.
+  RecordingDlg& IdleRecording(const std::function<void(RecordingDlg&)>& prepare = {}) {
+    RecordingDlg& dlg = CreateRecording({}, 1200, 720, prepare);
+    Drain(dlg);
+    TakeMainMessages();
+    dlg.calls.clear();
+    return dlg;
+  }
+
   static std::vector<int> ItemIds(KeyboardDlg& dlg) {
     std::vector<int> ids;
     if (auto* tabs = dlg.GetControlAs<MTabCtrl>(kb_ids::kTabs))

@@ -31,12 +31,6 @@ const Steps kSteps[] = {
 
 class TabChangeTest : public FrameTest {
  protected:
-  RecordingDlg& IdleRecording(const std::function<void(RecordingDlg&)>& prepare = {}) {
-    RecordingDlg& dlg = CreateRecording({}, 1200, 720, prepare);
-    Drain(dlg);
-    dlg.calls.clear();
-    return dlg;
-  }
   static bool Shown(KeyboardDlg& dlg, int id) { return dlg.GetControl(id)->IsVisible(); }
 };
 

@@ -10,16 +10,9 @@ using zuvi_testing::Driver;
 
 class WindowMessageTest : public FrameTest {
  protected:
-  RecordingDlg& Idle(const std::function<void(RecordingDlg&)>& prepare = {}) {
-    RecordingDlg& dlg = CreateRecording({}, 1200, 720, prepare);
-    Drain(dlg);
-    TakeMainMessages();
-    dlg.calls.clear();
-    return dlg;
-  }
   // A window whose screen page has the text edit.
   RecordingDlg& WithTextEdit() {
-    return Idle([](RecordingDlg& d) {
+    return IdleRecording([](RecordingDlg& d) {
       d.onBuild = [](RecordingDlg& w, const std::string& page) {
         if (page == "CreateLcdPage")
           w.CreateControl(L"MEdit", kb_ids::kScreenTextEdit, RECT{400, 600, 600, 630}, nullptr, 1, 1,
@@ -30,7 +23,7 @@ class WindowMessageTest : public FrameTest {
 };
 
 TEST_F(WindowMessageTest, EachMessageReachesItsHandlerWithLParam) {
-  RecordingDlg& dlg = Idle();
+  RecordingDlg& dlg = IdleRecording();
   struct Case {
     UINT message;
     std::string call;
@@ -56,7 +49,7 @@ TEST_F(WindowMessageTest, EachMessageReachesItsHandlerWithLParam) {
 }
 
 TEST_F(WindowMessageTest, SlotKeysAreHandedToTheMainWindowExactlyOnce) {
-  RecordingDlg& dlg = Idle();
+  RecordingDlg& dlg = IdleRecording();
   EXPECT_EQ(dlg.OnWindowMessage(WM_DEVICE_SLOT_KEY, 2, 5), 0);
   const auto posted = TakeMainMessages();
   ASSERT_EQ(posted.size(), 1u);
@@ -67,7 +60,7 @@ TEST_F(WindowMessageTest, SlotKeysAreHandedToTheMainWindowExactlyOnce) {
 }
 
 TEST_F(WindowMessageTest, ADeviceReportFromTheListenerThreadRunsOnTheUiThread) {
-  RecordingDlg& dlg = Idle();
+  RecordingDlg& dlg = IdleRecording();
   std::thread listener([hwnd = dlg.GetSafeHwnd()] { PostMessage(hwnd, WM_DEVICE_REPORT, 0, 12); });
   listener.join();
   ASSERT_TRUE(Driver::RunUntil([&] { return !dlg.calls.empty(); }));
@@ -76,7 +69,7 @@ TEST_F(WindowMessageTest, ADeviceReportFromTheListenerThreadRunsOnTheUiThread) {
 }
 
 TEST_F(WindowMessageTest, ALanguageMessageRetextsByTheCurrentLanguageWhateverItsParameters) {
-  RecordingDlg& dlg = Idle();
+  RecordingDlg& dlg = IdleRecording();
   const int before = g_languageId.load();
   auto* close = dlg.GetControl(kb_ids::kClose);
   for (LPARAM lParam : {LPARAM{0}, LPARAM{2052}, LPARAM{-1}}) {
@@ -120,7 +113,7 @@ TEST_F(WindowMessageTest, EnterReleasedInTheScreenTextEditAddsTheTextOnce) {
 }
 
 TEST_F(WindowMessageTest, EnterWithoutTheTextEditIsConsumedAndAddsNothing) {
-  RecordingDlg& dlg = Idle();
+  RecordingDlg& dlg = IdleRecording();
   dlg.m_curTab = TabScreen;
   MSG msg{dlg.GetSafeHwnd(), WM_KEYUP, 13, 0};
   EXPECT_EQ(dlg.PreTranslateMessage(&msg), 1);
@@ -128,7 +121,7 @@ TEST_F(WindowMessageTest, EnterWithoutTheTextEditIsConsumedAndAddsNothing) {
 }
 
 TEST_F(WindowMessageTest, APressOnAFreeAreaDragsTheMainWindow) {
-  RecordingDlg& dlg = Idle();
+  RecordingDlg& dlg = IdleRecording();
   Driver::ClickWindow(dlg, POINT{300, 700});  // free: between the tab column and the pages' views
   const auto posted = TakeMainMessages();
   ASSERT_EQ(posted.size(), 1u);
@@ -138,7 +131,7 @@ TEST_F(WindowMessageTest, APressOnAFreeAreaDragsTheMainWindow) {
 }
 
 TEST_F(WindowMessageTest, MaximiseAsksTheMainWindowAndShowsTheComingState) {
-  RecordingDlg& dlg = Idle();
+  RecordingDlg& dlg = IdleRecording();
   main_.ShowWindow(SW_SHOW);
   EXPECT_EQ(dlg.OnMessage(kb_ids::kMaximize, 2, 0, 0), 1);
   EXPECT_EQ(dlg.GetControl(kb_ids::kMaximize)->GetImage(), L"btn_caption_restore.png");
