@@ -243,6 +243,9 @@ void HidDeviceManager::Reopen() {
     CloseAllLocked();
     OpenAllLocked();
     m_opened = 1;
+    // The closing packet that a pending block write waited for can no longer come on the handles
+    // just closed, so the reopen clears that part of the busy flag too.
+    internals_->blockPending = false;
   }
   internals_->reopening = false;
 }

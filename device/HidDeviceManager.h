@@ -113,7 +113,8 @@ class HidDeviceManager {
   void OpenAll();
   // When opened: clears the flag, closes every handle and drops every record. Else nothing.
   void CloseAll();
-  // The whole rescan as one step: busy; CloseAll; OpenAll; opened; busy cleared.
+  // The whole rescan as one step: busy; CloseAll; OpenAll; opened; busy cleared (also the part
+  // that a block write left set for its closing packet).
   void Reopen();
 
   // ---- Lookups.

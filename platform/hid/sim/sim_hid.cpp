@@ -361,8 +361,9 @@ class SimInputReader final : public HidInputReader {
       n->inputQueue.pop_front();
       result.status = event.status;
       if (event.status == InputRead::Status::kData) {
+        // An empty report is a zero-length read; its vector may hold no storage at all.
         result.bytes = static_cast<int>(std::min(size, event.bytes.size()));
-        std::memcpy(buffer, event.bytes.data(), static_cast<size_t>(result.bytes));
+        if (result.bytes > 0) std::memcpy(buffer, event.bytes.data(), static_cast<size_t>(result.bytes));
       } else if (event.status == InputRead::Status::kGone) {
         n->hungUp = true;
       } else if (event.status == InputRead::Status::kTimeout) {
