@@ -193,6 +193,10 @@ void KeyboardDlg::OnTimer(UINT id) {
 }
 
 LRESULT KeyboardDlg::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kMsgTransferFailed) {
+    ShowTransferFailedPrompt();
+    return 1;
+  }
   if (message == kMsgShowMainWindow) {
     if (MWindow* main = Manager::FromHandle(m_hwndMain)) main->ShowWindow(SW_SHOW);
     return 1;

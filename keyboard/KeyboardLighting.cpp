@@ -46,7 +46,7 @@ void KeyboardDlg::SendLightMode(int profile) {
     return;
   }
   const std::optional<LightDataRow> row = StoredLightMode(m_configDB, profile, mode);
-  ::SendLightMode(*link, mode, OrNull(row));
+  if (!::SendLightMode(*link, mode, OrNull(row))) NoteTransferFailed("light mode");
 }
 
 void KeyboardDlg::SendCustomModeSettings(int profile) {
@@ -56,7 +56,7 @@ void KeyboardDlg::SendCustomModeSettings(int profile) {
     return;
   }
   const std::optional<LightDataRow> row = StoredLightMode(m_configDB, profile, LIGHT_MODE_CUSTOM);
-  ::SendCustomModeSettings(*link, OrNull(row));
+  if (!::SendCustomModeSettings(*link, OrNull(row))) NoteTransferFailed("custom mode settings");
 }
 
 void KeyboardDlg::SendCustomModeColors(int profile) {
@@ -68,7 +68,8 @@ void KeyboardDlg::SendCustomModeColors(int profile) {
   const std::vector<CustomRgbRow> colors = StoredCustomModeColors(m_configDB, m_curCustomLightMode);
   const std::optional<LightDataRow> settings = StoredLightMode(m_configDB, profile, LIGHT_MODE_CUSTOM);
   const std::shared_ptr<const KeyLayoutMaps> maps = GetLayoutMaps();
-  ::SendCustomModeColors(*link, colors, maps->ledIndex, m_isRgb != 0, OrNull(settings));
+  if (!::SendCustomModeColors(*link, colors, maps->ledIndex, m_isRgb != 0, OrNull(settings)))
+    NoteTransferFailed("custom mode colours");
 }
 
 void KeyboardDlg::ReadDeviceLedColors() {

@@ -64,6 +64,10 @@ MacroDownloadResult KeyboardDlg::DownloadMacros(std::chrono::milliseconds lockWa
     case MacroDownloadStatus::kBusy:
       KeyboardLog("macros: the keyboard stayed busy; nothing sent");
       break;
+    case MacroDownloadStatus::kFailed:
+      NoteTransferFailed("macros");
+      ReportTransferFailure();
+      break;
   }
   return result;
 }
