@@ -108,5 +108,16 @@ TEST_F(TransferFailureTest, AFailedMacroDownloadIsReportedAndTheIdleJobsStayQuie
   EXPECT_EQ(dlg.m_transferPrompts.load(), 1);
 }
 
+TEST_F(TransferFailureTest, AStoreWhoseMacrosCannotBeReadSendsNothing) {
+  KeyboardDlg& dlg = OpenIdleWindow();
+  const int macro = dlg.m_configDB.NewMacro(L"m");
+  dlg.m_configDB.SaveMacroRecords({MacroRecordRow{0, macro, 2, 0, 0x41, L"A"}});
+  ASSERT_TRUE(Exec(StorePath(), "ALTER TABLE t_macrorecord RENAME TO t_gone"));
+  sim_.clearLog();
+  EXPECT_EQ(dlg.DownloadMacros().status, MacroDownloadStatus::kFailed);
+  EXPECT_TRUE(sim_.log().empty()) << "no image of part of the macros";
+  EXPECT_TRUE(Logged("the store could not be read"));
+}
+
 }  // namespace
 }  // namespace kb_test
