@@ -1,6 +1,7 @@
 // Opening, start-up and teardown of the keyboard window.
 #include <signal.h>
 #include <sys/wait.h>
+#include <time.h>
 
 #include "keyboard_fixture.h"
 #include "zuvi/tab.h"
@@ -9,6 +10,12 @@ namespace kb_test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+std::chrono::nanoseconds ThreadCpuTime() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
 
 long MsSince(Clock::time_point start) {
   return static_cast<long>(
@@ -142,6 +149,39 @@ TEST_F(KeyboardTest, AStoreThatIsReplacedIsRenamedAsideWithTheUsersRows) {
   EXPECT_TRUE(dlg.m_configDB.opened);
   EXPECT_NE(QueryText(StorePath(), "SELECT count(*) FROM t_keyprofile"), "0");
   EXPECT_EQ(StoreCopies(StorePath()).size(), 2u);
+}
+
+TEST_F(KeyboardTest, OversizedAndLongLanguageFilesDoNotHoldTheWindowUp) {
+  const std::string lan = app_.path() + "language/1033.lan";
+  struct Case {
+    const char* what;
+    std::function<void()> write;
+    const wchar_t* profileName;
+  };
+  const Case cases[] = {
+      {"100 MB", [&] { std::filesystem::resize_file(lan, 100u << 20); }, L""},
+      {"300,000 lines",
+       [&] {
+         std::string text = "[KB.DIALOG]\n150=Long file\n";
+         for (int i = 0; i < 300000; ++i) text += "9" + std::to_string(i) + "=x\n";
+         app_.Write("language/1033.lan", text);
+       },
+       L"Long file"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteShippedDataFiles();
+    c.write();
+    const auto start = ThreadCpuTime();
+    KeyboardDlg& dlg = OpenWindow();
+    // CPU time, so that a loaded machine does not fail it; sanitized builds get room.
+    EXPECT_LT(ThreadCpuTime() - start, std::chrono::seconds(2));
+    EXPECT_EQ(dlg.m_configDB.defaultProfileName, c.profileName);
+    dlg_.reset();
+    std::filesystem::remove(lan);
+    std::filesystem::remove_all(UserFolder() + "db");
+    std::filesystem::create_directories(UserFolder() + "db");
+  }
 }
 
 TEST_F(KeyboardTest, AStoreThatCannotBeReadNowIsKeptWithItsRows) {
