@@ -62,8 +62,12 @@ bool ConfigDB::CreateDatabase() {
   if (db.IsOpen()) return true;
   if (!db.Open(dbPath.c_str(), key2, kOpenCreate)) return false;
   int combined = SQLITE_OK;
-  for (const std::string& statement : ConfigSchemaStatements()) combined |= db.Exec(statement.c_str());
-  InsertDefaultProfiles();
+  // One transaction: a process killed while the file is made leaves no schema without its rows.
+  Atomically([&] {
+    for (const std::string& statement : ConfigSchemaStatements()) combined |= db.Exec(statement.c_str());
+    InsertDefaultProfiles();
+    return true;
+  });
   return combined == SQLITE_OK;
 }
 
