@@ -78,14 +78,16 @@ std::wstring LookupKey(const std::wstring& section, const std::wstring& key) {
   return AsciiLower(Trim(section)) + L'\x1F' + AsciiLower(Trim(key));
 }
 
-std::shared_ptr<const CachedLanguage> BuildCache(const std::wstring& path, long long size, long long modifiedNs) {
+std::shared_ptr<const CachedLanguage> BuildCache(const std::wstring& path, long long size,
+                                                 long long modifiedNs) {
   auto cache = std::make_shared<CachedLanguage>();
   cache->path = path;
   cache->size = size;
   cache->modifiedNs = modifiedNs;
   if (std::optional<IniFile> ini = ReadIniFile(path))
     for (const IniFile::Section& section : ini->sections)
-      for (const auto& [name, value] : section.entries) cache->texts.emplace(LookupKey(section.name, name), value);
+      for (const auto& [name, value] : section.entries)
+        cache->texts.emplace(LookupKey(section.name, name), value);
   return cache;
 }
 
@@ -164,8 +166,8 @@ std::optional<IniFile> ReadIniFile(const std::wstring& file) {
   if (in.bad()) return std::nullopt;
   bytes.resize(static_cast<size_t>(in.gcount()));
   if (bytes.size() > kMaxIniFileBytes) {
-    std::fprintf(stderr, "[lang] %s is over the %zu-byte limit of a text file; it is not read\n", path.c_str(),
-                 kMaxIniFileBytes);
+    std::fprintf(stderr, "[lang] %s is over the %zu-byte limit of a text file; it is not read\n",
+                 path.c_str(), kMaxIniFileBytes);
     return std::nullopt;
   }
   const std::wstring text = DecodeFile(bytes);

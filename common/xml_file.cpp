@@ -258,7 +258,9 @@ bool XmlDocument::DecodeFileBytes(std::u16string& text, std::wstring& log, std::
     // A UTF-16 text is made of whole units: an odd byte count means the file was cut or is not
     // what its mark says, and reading it would silently drop its end.
     if (body.size() % 2 != 0) {
-      AddResult(log, {.name = L"file_error", .type = L"odd byte count for UTF-16", .encoding = encoding,
+      AddResult(log, {.name = L"file_error",
+                      .type = L"odd byte count for UTF-16",
+                      .encoding = encoding,
                       .length = Length(body.size())});
       if (flags) *flags = fileFlags;
       return false;

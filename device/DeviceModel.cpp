@@ -81,7 +81,8 @@ std::optional<int> OtherOwner(const std::map<int, int>& owners, int index, int c
   return it->second;
 }
 
-void MapKey(const LayoutKey& key, size_t position, int maxLedIndex, KeyboardLayout& layout, IndexOwners& owners) {
+void MapKey(const LayoutKey& key, size_t position, int maxLedIndex, KeyboardLayout& layout,
+            IndexOwners& owners) {
   KeyLayoutMaps& maps = layout.maps;
   if (key.fnLayerDisabled) maps.fnLayerDisabled.insert(key.code);
   // The packet builders write at these indexes: a key outside their tables is drawn but unmapped.
@@ -92,12 +93,14 @@ void MapKey(const LayoutKey& key, size_t position, int maxLedIndex, KeyboardLayo
   // The first key of an index keeps it; the later one is drawn but not mapped.
   if (std::optional<int> other = OtherOwner(owners.keyIndex, key.keyIndex, key.code)) {
     layout.warnings.push_back(
-        KeyWarning(position, key, ("key index already taken by code " + std::to_string(*other) + ", not mapped").c_str()));
+        KeyWarning(position, key,
+                   ("key index already taken by code " + std::to_string(*other) + ", not mapped").c_str()));
     return;
   }
   if (std::optional<int> other = OtherOwner(owners.ledIndex, key.lightIndex, key.code)) {
     layout.warnings.push_back(
-        KeyWarning(position, key, ("LED index already taken by code " + std::to_string(*other) + ", not mapped").c_str()));
+        KeyWarning(position, key,
+                   ("LED index already taken by code " + std::to_string(*other) + ", not mapped").c_str()));
     return;
   }
   // A later key of the same code replaces the earlier one and frees its indexes.
@@ -185,8 +188,8 @@ DataFileStatus ReadKeyboardLayout(const std::wstring& path, bool isRgb, Keyboard
   layout.image = Attribute(doc, L"image");
   if (layout.width < 0 || layout.width > kLayoutWindowWidth || layout.height < 0 ||
       layout.height > kLayoutWindowHeight) {
-    layout.warnings.push_back("picture size " + std::to_string(layout.width) + " x " + std::to_string(layout.height) +
-                              " does not fit the window; refused");
+    layout.warnings.push_back("picture size " + std::to_string(layout.width) + " x " +
+                              std::to_string(layout.height) + " does not fit the window; refused");
     layout.width = 0;
     layout.height = 0;
   }
@@ -205,7 +208,8 @@ DataFileStatus ReadKeyboardLayout(const std::wstring& path, bool isRgb, Keyboard
         continue;
       }
       layout.keys.push_back(key);
-      if (!codes.insert(key.code).second) layout.warnings.push_back(KeyWarning(position, key, "code given twice"));
+      if (!codes.insert(key.code).second)
+        layout.warnings.push_back(KeyWarning(position, key, "code given twice"));
       MapKey(key, position, maxLedIndex, layout, owners);
     }
   } else {

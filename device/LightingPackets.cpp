@@ -171,7 +171,8 @@ bool SendCustomModeColors(const DeviceLink& link, std::span<const CustomRgbRow> 
   ok = link.manager.Send(block, link.deviceIndex, link.packetDelayMs, true) && ok;
   ok = SendCommand(link, CMD_END) && ok;
   ok = SendCommand(link, CMD_SAVE) && ok;
-  if (!ok) platform::hid::HidDebugLog("keyboard %d: a custom colour packet was not accepted", link.deviceIndex);
+  if (!ok)
+    platform::hid::HidDebugLog("keyboard %d: a custom colour packet was not accepted", link.deviceIndex);
   return SendRecordTransaction(link, BuildCustomModeSettingsRecord(customRow)) && ok;
 }
 

@@ -66,7 +66,8 @@ void KeyboardDlg::SendCustomModeColors(int profile) {
     KeyboardLog("custom mode colours: no device manager; nothing sent");
     return;
   }
-  const std::optional<std::vector<CustomRgbRow>> colors = StoredCustomModeColors(m_configDB, m_curCustomLightMode);
+  const std::optional<std::vector<CustomRgbRow>> colors =
+      StoredCustomModeColors(m_configDB, m_curCustomLightMode);
   if (!colors) {
     KeyboardLog("custom mode colours: the store could not be read; nothing sent");
     return;

@@ -52,6 +52,6 @@ void KeyboardDlg::SendClockAndLcdSlot() {
   if (auto* slots = GetControlAs<QelListBox>(kb_ids::kScreenSlotList)) slot = slots->GetCurSel();
   const DeviceLink link{*manager, PacingClock(), m_deviceIndex.load(), m_packetDelay};
   if (!SendClockTransaction(link, slot,
-                           m_services.localTime ? m_services.localTime : LocalTimeSource(CurrentLocalTime)))
+                            m_services.localTime ? m_services.localTime : LocalTimeSource(CurrentLocalTime)))
     NoteTransferFailed("clock");
 }

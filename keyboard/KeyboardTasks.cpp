@@ -1,10 +1,10 @@
 // The task list and the worker pass of the keyboard window.
 #include "keyboard/KeyboardTasks.h"
 
+#include "common/lang_text.h"
 #include "device/HidDeviceManager.h"
 #include "keyboard/KeyboardDlg.h"
 #include "keyboard/KeyboardLog.h"
-#include "common/lang_text.h"
 #include "platform/process_wait.h"
 #include "shell/ui_message_box.h"
 #include "zuvi/list_box.h"

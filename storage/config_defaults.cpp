@@ -132,11 +132,11 @@ void ConfigDB::ResetAll() {
   Atomically([&] {
     bool ok = true;
     for (const char* sql :
-       {"DELETE FROM t_configdata", "DELETE FROM t_light_data", "DELETE FROM t_key_rgb_data",
-        "DELETE FROM t_keyprofile", "DELETE FROM t_key_data", "DELETE FROM t_macro_data",
-        "DELETE FROM t_key_otherdata", "DELETE FROM t_macrorecord", "DELETE FROM t_customlight_data",
-        "DELETE FROM t_customlightmode_data", "DELETE FROM t_customrgb_data",
-        "DELETE FROM t_custommodergb_data", "DELETE FROM t_musiclayer_data", "DELETE FROM sqlite_sequence"})
+         {"DELETE FROM t_configdata", "DELETE FROM t_light_data", "DELETE FROM t_key_rgb_data",
+          "DELETE FROM t_keyprofile", "DELETE FROM t_key_data", "DELETE FROM t_macro_data",
+          "DELETE FROM t_key_otherdata", "DELETE FROM t_macrorecord", "DELETE FROM t_customlight_data",
+          "DELETE FROM t_customlightmode_data", "DELETE FROM t_customrgb_data",
+          "DELETE FROM t_custommodergb_data", "DELETE FROM t_musiclayer_data", "DELETE FROM sqlite_sequence"})
       ok = db.Exec(sql) == SQLITE_OK && ok;
     if (ok) InsertDefaultProfiles();
     return ok;

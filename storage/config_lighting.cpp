@@ -98,7 +98,8 @@ bool ConfigDB::UpdateMusicLayer(int layer_id, const MusicLayerRow* row) {
 bool ConfigDB::SelectMusicLayer(int profile, int layer_id) {
   return Atomically([&] {
     return Write("UPDATE t_musiclayer_data SET sel = ? WHERE profile = ?", {0, profile}) &&
-           Write("UPDATE t_musiclayer_data SET sel = ? WHERE profile = ? AND layer_id = ?", {1, profile, layer_id});
+           Write("UPDATE t_musiclayer_data SET sel = ? WHERE profile = ? AND layer_id = ?",
+                 {1, profile, layer_id});
   });
 }
 

@@ -85,7 +85,8 @@ bool ConfigDB::DeleteMacroRecords(int macro_id) {
 
 // Events whose macro is gone are not counted: they are never sent and must not fill the memory.
 int ConfigDB::CountMacroRecords() {
-  return FirstInt("select count(*) FROM t_macrorecord WHERE macro_id IN (SELECT macro_id FROM t_macro_data)", {});
+  return FirstInt("select count(*) FROM t_macrorecord WHERE macro_id IN (SELECT macro_id FROM t_macro_data)",
+                  {});
 }
 
 int ConfigDB::NewLedLayer(int profile, const std::wstring& name) {
@@ -146,12 +147,14 @@ int ConfigDB::GetLedFrames(int led_id, std::vector<LedFrameRow*>& out) {
 
 int ConfigDB::CountLedFrames(int led_id) {
   return FirstInt(
-      "select count(*) FROM t_ledframe_data WHERE led_id = ? AND led_id IN (SELECT led_id FROM t_ledlayer_data)",
+      "select count(*) FROM t_ledframe_data WHERE led_id = ? AND led_id IN (SELECT led_id FROM "
+      "t_ledlayer_data)",
       {led_id});
 }
 
 void ConfigDB::DeleteAllLedData() {
   Atomically([&] {
-    return db.Exec("DELETE FROM t_ledlayer_data") == SQLITE_OK && db.Exec("DELETE FROM t_ledframe_data") == SQLITE_OK;
+    return db.Exec("DELETE FROM t_ledlayer_data") == SQLITE_OK &&
+           db.Exec("DELETE FROM t_ledframe_data") == SQLITE_OK;
   });
 }

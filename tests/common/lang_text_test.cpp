@@ -103,8 +103,9 @@ TEST_F(LanguageFolder, ReadsOldMacLineEndsAndBigEndianUtf16) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     dir_.Write("language/1033.lan", c.bytes);
-    std::filesystem::last_write_time(dir_.path() + "language/1033.lan",
-                                     std::filesystem::file_time_type::clock::now() + std::chrono::hours(&c - cases + 1));
+    std::filesystem::last_write_time(
+        dir_.path() + "language/1033.lan",
+        std::filesystem::file_time_type::clock::now() + std::chrono::hours(&c - cases + 1));
     EXPECT_EQ(Text(1, L"S"), L"big \u00a9");
     EXPECT_EQ(Text(2, L"S"), L"two");
   }
@@ -120,7 +121,8 @@ TEST_F(LanguageFolder, AFileIsParsedOnceAndReadAgainWhenItChanges) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 
   dir_.Write("language/1033.lan", "[KB.DIALOG]\n1=changed\n");
-  std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() + std::chrono::hours(1));
+  std::filesystem::last_write_time(path,
+                                   std::filesystem::file_time_type::clock::now() + std::chrono::hours(1));
   EXPECT_EQ(Text(1, L"KB.DIALOG"), L"changed");
   dir_.Write("language/2052.lan", "[KB.DIALOG]\n1=other language\n");
   g_languageId = 2052;

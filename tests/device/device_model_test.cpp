@@ -295,14 +295,15 @@ TEST_F(LayoutTest, SharedIndexesAndRectanglesOutsideTheWindowAreReportedOnceEach
     int left, top, width, height;
     bool kept;
   };
-  const Case cases[] = {{0, 0, 1200, 720, true}, {1199, 719, 1, 1, true}, {-1, 0, 10, 10, false},
+  const Case cases[] = {{0, 0, 1200, 720, true}, {1199, 719, 1, 1, true},  {-1, 0, 10, 10, false},
                         {0, -1, 10, 10, false},  {1191, 0, 10, 10, false}, {0, 711, 10, 10, false},
                         {0, 0, -5, 10, false},   {0, 0, 10, -5, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.left << "," << c.top << " " << c.width << "x" << c.height);
-    const std::string key = "<key code=\"04\" key_index=\"1\" light_index=\"1\" rect_left=\"" + std::to_string(c.left) +
-                            "\" rect_top=\"" + std::to_string(c.top) + "\" rect_width=\"" + std::to_string(c.width) +
-                            "\" rect_height=\"" + std::to_string(c.height) + "\"/>\n";
+    const std::string key = "<key code=\"04\" key_index=\"1\" light_index=\"1\" rect_left=\"" +
+                            std::to_string(c.left) + "\" rect_top=\"" + std::to_string(c.top) +
+                            "\" rect_width=\"" + std::to_string(c.width) + "\" rect_height=\"" +
+                            std::to_string(c.height) + "\"/>\n";
     ASSERT_EQ(Read(LayoutWith(key)), DataFileStatus::kOk);
     EXPECT_EQ(layout_.keys.size(), c.kept ? 1u : 0u);
     EXPECT_EQ(layout_.warnings.size(), c.kept ? 0u : 1u);
@@ -310,7 +311,8 @@ TEST_F(LayoutTest, SharedIndexesAndRectanglesOutsideTheWindowAreReportedOnceEach
 
   // Past 100 warnings one line sums up the rest.
   std::string many;
-  for (int i = 0; i < 150; ++i) many += "<key code=\"" + std::to_string(10 + i) + "\" key_index=\"0\" light_index=\"1\"/>\n";
+  for (int i = 0; i < 150; ++i)
+    many += "<key code=\"" + std::to_string(10 + i) + "\" key_index=\"0\" light_index=\"1\"/>\n";
   ASSERT_EQ(Read(LayoutWith(many)), DataFileStatus::kOk);
   EXPECT_EQ(layout_.keys.size(), 150u);
   ASSERT_EQ(layout_.warnings.size(), 101u);

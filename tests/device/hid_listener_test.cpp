@@ -74,7 +74,8 @@ TEST(HidDebugFlagTest, ZeroOrEmptyMeansOff) {
     const char* value;
     bool on;
   };
-  const Case cases[] = {{nullptr, false}, {"", false}, {"0", false}, {"1", true}, {"yes", true}, {"00", true}};
+  const Case cases[] = {{nullptr, false}, {"", false},   {"0", false},
+                        {"1", true},      {"yes", true}, {"00", true}};
   for (const Case& c : cases)
     EXPECT_EQ(platform::hid::HidDebugValueEnables(c.value), c.on) << (c.value ? c.value : "(unset)");
 }

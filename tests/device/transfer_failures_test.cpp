@@ -46,11 +46,14 @@ std::vector<Transfer> Transfers() {
          in.workingFolder = "/nowhere/";
          in.slotFolder = L"slot";
          in.selectedSlot = 0;
-         return DownloadLcdAnimation(l, in, [](const std::string&) { return std::nullopt; }, nullptr, nullptr);
+         return DownloadLcdAnimation(
+             l, in, [](const std::string&) { return std::nullopt; }, nullptr, nullptr);
        }},
       {"system settings", [](const DeviceLink& l) { return SendSystemSettingsTransaction(l, 1, {}); }},
       {"clock",
-       [](const DeviceLink& l) { return SendClockTransaction(l, 0, [] { return std::optional<LocalTime>(LocalTime{}); }); }},
+       [](const DeviceLink& l) {
+         return SendClockTransaction(l, 0, [] { return std::optional<LocalTime>(LocalTime{}); });
+       }},
   };
 }
 

@@ -93,13 +93,16 @@ TEST_F(KeyboardTest, AStoreThatIsReplacedIsRenamedAsideWithTheUsersRows) {
     std::function<void(const std::string& path)> damage;
   };
   const Case cases[] = {
-      {"another version", [](const std::string& p) { Exec(p, "UPDATE t_configdata SET value='1.0.0' WHERE key='version'"); }},
-      {"no version row", [](const std::string& p) { Exec(p, "DELETE FROM t_configdata WHERE key='version'"); }},
+      {"another version",
+       [](const std::string& p) { Exec(p, "UPDATE t_configdata SET value='1.0.0' WHERE key='version'"); }},
+      {"no version row",
+       [](const std::string& p) { Exec(p, "DELETE FROM t_configdata WHERE key='version'"); }},
       {"no settings table", [](const std::string& p) { Exec(p, "DROP TABLE t_configdata"); }},
       {"settings root page overwritten",
        [](const std::string& p) {
          const int page = std::stoi(QueryText(p, "PRAGMA page_size"));
-         const int root = std::stoi(QueryText(p, "SELECT rootpage FROM sqlite_master WHERE name='t_configdata'"));
+         const int root =
+             std::stoi(QueryText(p, "SELECT rootpage FROM sqlite_master WHERE name='t_configdata'"));
          Overwrite(p, static_cast<std::streamoff>(root - 1) * page + 8, 32);
        }},
       {"cut to half its size",
@@ -114,14 +117,15 @@ TEST_F(KeyboardTest, AStoreThatIsReplacedIsRenamedAsideWithTheUsersRows) {
     dlg_.reset();
     // 20 macros, 56 key rows and 100 frames of the user's.
     std::string fill = "BEGIN;";
-    for (int i = 0; i < 20; ++i) fill += "INSERT INTO t_macro_data(name) VALUES ('mine" + std::to_string(i) + "');";
+    for (int i = 0; i < 20; ++i)
+      fill += "INSERT INTO t_macro_data(name) VALUES ('mine" + std::to_string(i) + "');";
     for (int i = 0; i < 56; ++i)
-      fill += "INSERT INTO t_key_data(profile, keyvalue, fnlayer, macrovalue) VALUES (1, " + std::to_string(i + 4) +
-              ", 0, 7);";
+      fill += "INSERT INTO t_key_data(profile, keyvalue, fnlayer, macrovalue) VALUES (1, " +
+              std::to_string(i + 4) + ", 0, 7);";
     fill += "INSERT INTO t_ledlayer_data(profile, name) VALUES (1, 'slot');";
     for (int i = 0; i < 100; ++i)
-      fill += "INSERT INTO t_ledframe_data(led_id, frame_index, file_name) SELECT max(led_id), " + std::to_string(i) +
-              ", 'f" + std::to_string(i) + ".png' FROM t_ledlayer_data;";
+      fill += "INSERT INTO t_ledframe_data(led_id, frame_index, file_name) SELECT max(led_id), " +
+              std::to_string(i) + ", 'f" + std::to_string(i) + ".png' FROM t_ledlayer_data;";
     ASSERT_TRUE(Exec(StorePath(), fill + "COMMIT;"));
     const std::string before = QueryText(StorePath(), "SELECT count(*) FROM t_macro_data");
     std::filesystem::copy_file(StorePath(), UserFolder() + "db/intact.db");
@@ -130,15 +134,18 @@ TEST_F(KeyboardTest, AStoreThatIsReplacedIsRenamedAsideWithTheUsersRows) {
     KeyboardDlg& reopened = OpenWindow();
     EXPECT_TRUE(reopened.m_configDB.opened);
     EXPECT_EQ(QueryText(StorePath(), "SELECT count(*) FROM t_macro_data"), "0");
-    EXPECT_NE(QueryText(StorePath(), "SELECT count(*) FROM t_keyprofile"), "0") << "default rows of a new store";
+    EXPECT_NE(QueryText(StorePath(), "SELECT count(*) FROM t_keyprofile"), "0")
+        << "default rows of a new store";
     const std::vector<std::string> copies = StoreCopies(StorePath());
     ASSERT_EQ(copies.size(), 1u);
     EXPECT_TRUE(Logged(copies[0])) << "the log names the copy";
     // The copy is the file as it was, damage included: byte for byte what the user had.
     const std::string intact = ReadFile(UserFolder() + "db/intact.db");
     std::string copied = ReadFile(copies[0]);
-    EXPECT_EQ(copied.size(), std::string(c.what) == "cut to half its size" ? intact.size() / 2 : intact.size());
-    if (std::string(c.what) != "cut to half its size" && std::string(c.what).find("overwritten") == std::string::npos) {
+    EXPECT_EQ(copied.size(),
+              std::string(c.what) == "cut to half its size" ? intact.size() / 2 : intact.size());
+    if (std::string(c.what) != "cut to half its size" &&
+        std::string(c.what).find("overwritten") == std::string::npos) {
       EXPECT_EQ(QueryText(copies[0], "SELECT count(*) FROM t_macro_data"), before);
     }
     dlg_.reset();

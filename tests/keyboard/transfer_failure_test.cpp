@@ -39,7 +39,8 @@ class TransferFailureTest : public KeyboardTest {
 TEST_F(TransferFailureTest, EachFailedTaskShowsOnePromptAndAnUnpluggedKeyboardNone) {
   KeyboardDlg& dlg = OpenIdleWindow();
   const int slot = dlg.m_configDB.NewLedLayer(1, L"anim");
-  dlg.m_configDB.SaveLedFrames({LedFrameRow{0, slot, L"f", 100, 0, L"a.png"}, LedFrameRow{0, slot, L"f", 100, 1, L"b.png"}});
+  dlg.m_configDB.SaveLedFrames(
+      {LedFrameRow{0, slot, L"f", 100, 0, L"a.png"}, LedFrameRow{0, slot, L"f", 100, 1, L"b.png"}});
   dlg.m_lcdLedId = slot;
   dlg.m_curLightMode = 3;
   struct Case {
@@ -47,8 +48,10 @@ TEST_F(TransferFailureTest, EachFailedTaskShowsOnePromptAndAnUnpluggedKeyboardNo
     int task;
   };
   const Case cases[] = {
-      {"light mode", TaskSendLightMode},        {"custom colours", TaskSendCustomModeColors},
-      {"system settings", TaskSendSystemSettings}, {"clock", TaskSetClockAndLcdSlot},
+      {"light mode", TaskSendLightMode},
+      {"custom colours", TaskSendCustomModeColors},
+      {"system settings", TaskSendSystemSettings},
+      {"clock", TaskSetClockAndLcdSlot},
       {"screen", TaskSendLcdAnimation},
   };
   int prompts = 0;

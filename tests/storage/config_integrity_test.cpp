@@ -107,12 +107,14 @@ TEST_F(IntegrityTest, AReplaceWhoseInsertFailsKeepsTheOldRow) {
 TEST_F(IntegrityTest, OpeningAnOlderFileRemovesOrphansAndCountsIgnoreThem) {
   MakeCurrent();
   const int macro = store_.NewMacro(L"kept");
-  store_.SaveMacroRecords({MacroRecordRow{0, macro, 2, 0, 65, L"A"}, MacroRecordRow{0, macro, 3, 1, 65, L"A"}});
+  store_.SaveMacroRecords(
+      {MacroRecordRow{0, macro, 2, 0, 65, L"A"}, MacroRecordRow{0, macro, 3, 1, 65, L"A"}});
   const int slot = store_.NewLedLayer(1, L"slot");
   store_.SaveLedFrames({LedFrameRow{0, slot, L"f", 20, 0, L"f.png"}});
   // What a delete killed half-way left behind: 700 events, frames and colours without parents.
   std::string orphans = "BEGIN;";
-  for (int i = 0; i < 700; ++i) orphans += "INSERT INTO t_macrorecord(macro_id, type, value) VALUES (999, 2, 65);";
+  for (int i = 0; i < 700; ++i)
+    orphans += "INSERT INTO t_macrorecord(macro_id, type, value) VALUES (999, 2, 65);";
   orphans += "INSERT INTO t_ledframe_data(led_id, frame_index) VALUES (999, 0);";
   orphans += "INSERT INTO t_customrgb_data(customlight_id, keycode) VALUES (999, 4);";
   orphans += "INSERT INTO t_custommodergb_data(customlight_id, keycode) VALUES (999, 4);COMMIT;";

@@ -188,8 +188,8 @@ class SimKeyboard {
   std::set<int> failSendNumbers_;
   int failNextSends_ = 0;
   std::vector<std::vector<uint8_t>> failPackets_;
-  int failFrom_ = 0;      // send number from which all fail; 0 for none
-  int unplugAfter_ = 0;   // send number after which the keyboard is unplugged; 0 for none
+  int failFrom_ = 0;     // send number from which all fail; 0 for none
+  int unplugAfter_ = 0;  // send number after which the keyboard is unplugged; 0 for none
   int failNextReads_ = 0;
   int shortReads_ = 0;
   int shortReadBytes_ = 0;
