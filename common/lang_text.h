@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <utility>
@@ -39,8 +40,13 @@ struct IniFile {
   std::optional<std::wstring> Find(const std::wstring& section, const std::wstring& key) const;
 };
 
-// Reads a profile file in UTF-8 (with or without byte-order mark) or UTF-16LE with a mark.
-// Lines starting with ';' and lines without '=' are ignored. nullopt when the file cannot be read.
+// Files larger than this are refused (with a line on stderr), so that a damaged or hostile file
+// cannot hold the program up.
+inline constexpr size_t kMaxIniFileBytes = 4u << 20;
+
+// Reads a profile file in UTF-8 (with or without byte-order mark) or UTF-16 LE or BE with a mark.
+// Lines end at LF, CR LF or a lone CR. Lines starting with ';' and lines without '=' are ignored.
+// nullopt when the file cannot be read or is larger than kMaxIniFileBytes.
 std::optional<IniFile> ReadIniFile(const std::wstring& file);
 
 // The value of `key` in `section` of `file`; empty when the file, the section or the key is
@@ -48,5 +54,6 @@ std::optional<IniFile> ReadIniFile(const std::wstring& file);
 std::wstring ReadIniString(const std::wstring& section, const std::wstring& key, const std::wstring& file);
 
 // *out = text `id` of `section` in the current language's file (empty when missing; no other
-// language is tried). Returns out.
+// language is tried). Returns out. The file is parsed once and kept until the language changes or
+// the file's size or modification time does. Any thread.
 std::wstring* GetLangText(std::wstring* out, int id, const std::wstring& section);

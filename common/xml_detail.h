@@ -85,11 +85,16 @@ class NodeScanner {
   XmlNode Bad(size_t pos, const wchar_t* error);
   XmlNode Enclosed(size_t pos, size_t openLength, Memo& memo, std::u16string_view close, int type);
   size_t TagEnd(size_t pos);
+  // Position of the last `quote` (a quote or an apostrophe) in the text; 0 when there is none.
+  size_t LastOf(char16_t quote);
   size_t DocTypeEnd(size_t pos);
 
   std::u16string_view text_;
   Memo lessThan_, commentEnd_, cdataEnd_, processingEnd_;
   size_t docTypeRunsOutFrom_ = std::u16string_view::npos;
+  static constexpr size_t kNotLookedUp = std::u16string_view::npos;
+  size_t lastQuote_ = kNotLookedUp;
+  size_t lastApostrophe_ = kNotLookedUp;
 };
 
 }  // namespace xml_detail

@@ -175,7 +175,8 @@ class XmlDocument {
   // file cannot be opened or read or is larger than kMaxFileSize.
   static bool ReadTextFile(std::u16string& text, std::wstring& log, const std::wstring& path,
                            int* flags = nullptr);
-  // The byte-level core of ReadTextFile: decodes a whole file's `bytes`. Never fails.
+  // The byte-level core of ReadTextFile: decodes a whole file's `bytes`. Fails (text empty, a
+  // file_error entry logged) only for a UTF-16 file whose bytes after the mark are odd in number.
   static bool DecodeFileBytes(std::u16string& text, std::wstring& log, std::string_view bytes,
                               int* flags = nullptr);
   // Writes `text` to `path` in the encoding the mark flags name, else the one the text declares,

@@ -255,7 +255,17 @@ bool XmlDocument::DecodeFileBytes(std::u16string& text, std::wstring& log, std::
   size_t nulls = 0;
 
   if (mark && mark->flag != kFileUtf8Mark) {
-    const size_t units = body.size() / 2;  // an odd last byte is no character
+    // A UTF-16 text is made of whole units: an odd byte count means the file was cut or is not
+    // what its mark says, and reading it would silently drop its end.
+    if (body.size() % 2 != 0) {
+      AddResult(log, {.name = L"file_error",
+                      .type = L"odd byte count for UTF-16",
+                      .encoding = encoding,
+                      .length = Length(body.size())});
+      if (flags) *flags = fileFlags;
+      return false;
+    }
+    const size_t units = body.size() / 2;
     AddResult(log, {.name = L"read", .encoding = encoding, .length = Length(units)});
     const bool bigEndian = mark->flag == kFileUtf16BeMark;
     if (bigEndian) AddResult(log, {.name = L"endian_swap", .encoding = encoding, .length = Length(units)});

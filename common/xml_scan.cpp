@@ -43,22 +43,31 @@ XmlNode NodeScanner::Enclosed(size_t pos, size_t openLength, Memo& memo, std::u1
 }
 
 // One past the '>' that ends the tag at `pos`, or npos. Quotes and apostrophes enclose values,
-// where '>' does not end the tag. A '<' ends the search: it cannot stand in a tag, and stopping
-// there keeps a run of unclosed tags from being scanned again and again.
+// where neither '>' nor '<' ends the tag. Outside a value a '<' ends the search: it cannot stand
+// in a tag, and stopping there keeps a run of unclosed tags from being scanned again and again.
+// A quote with no partner later in the text can never close, so the search gives up at once
+// instead of reading to the end for every such tag.
 size_t NodeScanner::TagEnd(size_t pos) {
-  char16_t quote = 0;
   for (size_t i = pos + 1; i < text_.size(); ++i) {
     const char16_t c = text_[i];
     if (c == u'<') return std::u16string_view::npos;
-    if (quote) {
-      if (c == quote) quote = 0;
-    } else if (c == u'"' || c == u'\'') {
-      quote = c;
+    if (c == u'"' || c == u'\'') {
+      if (i >= LastOf(c)) return std::u16string_view::npos;
+      i = text_.find(c, i + 1);  // found: LastOf(c) lies after i
     } else if (c == u'>') {
       return i + 1;
     }
   }
   return std::u16string_view::npos;
+}
+
+size_t NodeScanner::LastOf(char16_t quote) {
+  size_t& last = quote == u'"' ? lastQuote_ : lastApostrophe_;
+  if (last == kNotLookedUp) {
+    const size_t found = text_.rfind(quote);
+    last = found == std::u16string_view::npos ? 0 : found;
+  }
+  return last;
 }
 
 // One past the end of "<!DOCTYPE ...>" at `pos` with its optional internal subset, or npos.

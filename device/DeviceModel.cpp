@@ -4,6 +4,9 @@
 #include <climits>
 #include <cstdint>
 #include <cwchar>
+#include <map>
+#include <optional>
+#include <string>
 
 #include "common/strings.h"
 #include "common/xml_document.h"
@@ -64,7 +67,22 @@ std::string KeyWarning(size_t position, const LayoutKey& key, const char* what) 
 }
 
 // Adds `key` (the position-th key of the file) to the maps.
-void MapKey(const LayoutKey& key, size_t position, int maxLedIndex, KeyboardLayout& layout) {
+// The code that an index is mapped for: two codes on one key index or one LED would send one
+// key's settings to the other's place.
+struct IndexOwners {
+  std::map<int, int> keyIndex;  // key index -> code
+  std::map<int, int> ledIndex;  // LED index -> code
+};
+
+// The owner of `index` in `owners` when it is another code than `code`.
+std::optional<int> OtherOwner(const std::map<int, int>& owners, int index, int code) {
+  auto it = owners.find(index);
+  if (it == owners.end() || it->second == code) return std::nullopt;
+  return it->second;
+}
+
+void MapKey(const LayoutKey& key, size_t position, int maxLedIndex, KeyboardLayout& layout,
+            IndexOwners& owners) {
   KeyLayoutMaps& maps = layout.maps;
   if (key.fnLayerDisabled) maps.fnLayerDisabled.insert(key.code);
   // The packet builders write at these indexes: a key outside their tables is drawn but unmapped.
@@ -72,8 +90,40 @@ void MapKey(const LayoutKey& key, size_t position, int maxLedIndex, KeyboardLayo
     layout.warnings.push_back(KeyWarning(position, key, "index 0 or out of range, not mapped"));
     return;
   }
+  // The first key of an index keeps it; the later one is drawn but not mapped.
+  if (std::optional<int> other = OtherOwner(owners.keyIndex, key.keyIndex, key.code)) {
+    layout.warnings.push_back(
+        KeyWarning(position, key,
+                   ("key index already taken by code " + std::to_string(*other) + ", not mapped").c_str()));
+    return;
+  }
+  if (std::optional<int> other = OtherOwner(owners.ledIndex, key.lightIndex, key.code)) {
+    layout.warnings.push_back(
+        KeyWarning(position, key,
+                   ("LED index already taken by code " + std::to_string(*other) + ", not mapped").c_str()));
+    return;
+  }
+  // A later key of the same code replaces the earlier one and frees its indexes.
+  if (auto old = maps.keyIndex.find(key.code); old != maps.keyIndex.end()) owners.keyIndex.erase(old->second);
+  if (auto old = maps.ledIndex.find(key.code); old != maps.ledIndex.end()) owners.ledIndex.erase(old->second);
   maps.keyIndex[key.code] = key.keyIndex;
   maps.ledIndex[key.code] = key.lightIndex;
+  owners.keyIndex[key.keyIndex] = key.code;
+  owners.ledIndex[key.lightIndex] = key.code;
+}
+
+// Whether the key's rectangle lies inside the keyboard window.
+bool FitsTheWindow(const LayoutKey& key) {
+  return key.left >= 0 && key.top >= 0 && key.right >= key.left && key.bottom >= key.top &&
+         key.right <= kLayoutWindowWidth && key.bottom <= kLayoutWindowHeight;
+}
+
+// Keeps the first kMaxLayoutWarnings lines and sums up the rest in one.
+void CapWarnings(std::vector<std::string>& warnings) {
+  if (warnings.size() <= kMaxLayoutWarnings) return;
+  const size_t more = warnings.size() - kMaxLayoutWarnings;
+  warnings.resize(kMaxLayoutWarnings);
+  warnings.push_back("and " + std::to_string(more) + " more");
 }
 
 }  // namespace
@@ -136,20 +186,36 @@ DataFileStatus ReadKeyboardLayout(const std::wstring& path, bool isRgb, Keyboard
   layout.height = DecimalAttribute(doc, L"height");
   layout.type = DecimalAttribute(doc, L"type");
   layout.image = Attribute(doc, L"image");
+  if (layout.width < 0 || layout.width > kLayoutWindowWidth || layout.height < 0 ||
+      layout.height > kLayoutWindowHeight) {
+    layout.warnings.push_back("picture size " + std::to_string(layout.width) + " x " +
+                              std::to_string(layout.height) + " does not fit the window; refused");
+    layout.width = 0;
+    layout.height = 0;
+  }
 
   layout.hasKeyItems = doc.EnterElement() && doc.FindElement(L"KeyItems") && doc.EnterElement();
   if (layout.hasKeyItems) {
     const int maxLedIndex = isRgb ? kMaxLedIndexRgb : kMaxLedIndexSingleColor;
     std::set<int> codes;
+    IndexOwners owners;
+    size_t position = 0;
     while (doc.FindElement(L"key")) {
-      const LayoutKey& key = layout.keys.emplace_back(ReadKey(doc));
+      const LayoutKey key = ReadKey(doc);
+      ++position;
+      if (!FitsTheWindow(key)) {
+        layout.warnings.push_back(KeyWarning(position, key, "rectangle outside the window, refused"));
+        continue;
+      }
+      layout.keys.push_back(key);
       if (!codes.insert(key.code).second)
-        layout.warnings.push_back(KeyWarning(layout.keys.size(), key, "code given twice"));
-      MapKey(key, layout.keys.size(), maxLedIndex, layout);
+        layout.warnings.push_back(KeyWarning(position, key, "code given twice"));
+      MapKey(key, position, maxLedIndex, layout, owners);
     }
   } else {
     HidDebugLog("key layout %s: no KeyItems, no keys", WideToUtf8(path).c_str());
   }
+  CapWarnings(layout.warnings);
   for (const std::string& warning : layout.warnings)
     HidDebugLog("key layout %s: %s", WideToUtf8(path).c_str(), warning.c_str());
   out = std::move(layout);

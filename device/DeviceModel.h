@@ -92,15 +92,26 @@ struct KeyboardLayout {
   bool hasKeyItems = false;     // false: the model has no KeyItems child, so no keys
   std::vector<LayoutKey> keys;  // every key in document order; all of them are drawn
   KeyLayoutMaps maps;
-  // One line per key that was drawn but left out of the index maps, or whose code came twice.
+  // One line per key that was drawn but left out of the index maps (an index out of range or
+  // taken by an earlier key), whose code came twice, or that was refused for a rectangle outside
+  // the window; one for a picture size outside it. At most kMaxLayoutWarnings lines, then one
+  // "and N more".
   std::vector<std::string> warnings;
 };
+
+// The keyboard window every key rectangle and the picture size must fit in.
+inline constexpr int kLayoutWindowWidth = 1200;
+inline constexpr int kLayoutWindowHeight = 720;
+inline constexpr size_t kMaxLayoutWarnings = 100;
 
 // Reads KeyboardLayout.xml at `path` (any encoding XmlDocument reads). Root "KeyboardLayout"; the
 // model is its first child element (later ones are ignored); KeyItems is found by name among the
 // model's children and its `key` children are taken in order. A key enters the index maps when its
 // key index is 1..kMaxKeyIndex and its LED index is 1..kMaxLedIndexRgb (`isRgb`) or
-// 1..kMaxLedIndexSingleColor; a later key with the same code replaces an earlier one there. The Fn
+// 1..kMaxLedIndexSingleColor and no earlier key of another code holds either index (the first
+// wins); a later key with the same code replaces an earlier one there. A key whose rectangle
+// leaves the 1200 x 720 window is refused (neither drawn nor mapped); a picture size outside it
+// reads as 0 x 0. The Fn
 // set takes every key marked "1". Numbers read as _wtoi does, `code` as hexadecimal (wcstol base
 // 16, saturated to int); a missing attribute reads as "".
 // Returns kOk with `out` replaced as soon as the model element is found (also without KeyItems);

@@ -100,6 +100,7 @@ struct HidDeviceManager::Internals {
   std::mutex transferMapMutex;
   std::map<std::string, std::unique_ptr<std::recursive_timed_mutex>> transferMutexes;
   std::mutex wantedMutex;
+  std::mutex listMutex;  // one presence enumeration at a time
   // The busy flag is the union of these.
   std::atomic<int> activeSends{0};
   std::atomic<bool> reopening{false};
@@ -243,6 +244,9 @@ void HidDeviceManager::Reopen() {
     CloseAllLocked();
     OpenAllLocked();
     m_opened = 1;
+    // The closing packet that a pending block write waited for can no longer come on the handles
+    // just closed, so the reopen clears that part of the busy flag too.
+    internals_->blockPending = false;
   }
   internals_->reopening = false;
 }
@@ -351,6 +355,19 @@ std::optional<HidDeviceInfo> HidDeviceManager::GetDeviceInfo(int index) const {
 int HidDeviceManager::DeviceCount() const {
   std::shared_lock lock(internals_->lock);
   return static_cast<int>(m_devices.size());
+}
+
+bool HidDeviceManager::IsConnected(int index) const {
+  std::shared_lock lock(internals_->lock);  // no reopen enumerates meanwhile
+  if (!m_opened || index < 0 || index >= static_cast<int>(m_devices.size())) return false;
+  const HidDeviceRecord& record = *m_devices[static_cast<size_t>(index)];
+  std::lock_guard listing(internals_->listMutex);
+  for (const HidNodeInfo& node : backend_.listNodes()) {
+    if (node.vendorId != record.vendorId || node.productId != record.productId) continue;
+    if (record.physicalKey.empty() ? node.path == record.lockKey : node.physicalKey == record.physicalKey)
+      return true;
+  }
+  return false;
 }
 
 bool HidDeviceManager::IsOpened() const { return m_opened != 0; }

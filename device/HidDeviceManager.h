@@ -113,7 +113,8 @@ class HidDeviceManager {
   void OpenAll();
   // When opened: clears the flag, closes every handle and drops every record. Else nothing.
   void CloseAll();
-  // The whole rescan as one step: busy; CloseAll; OpenAll; opened; busy cleared.
+  // The whole rescan as one step: busy; CloseAll; OpenAll; opened; busy cleared (also the part
+  // that a block write left set for its closing packet).
   void Reopen();
 
   // ---- Lookups.
@@ -124,6 +125,10 @@ class HidDeviceManager {
   std::optional<int> DeviceRelease(int index) const;
   std::optional<HidDeviceInfo> GetDeviceInfo(int index) const;
   int DeviceCount() const;
+  // Whether keyboard `index` is still in the system's device list (a fresh enumeration, so that a
+  // keyboard unplugged since the last reopen reads as gone). False when not opened or the index
+  // is bad.
+  bool IsConnected(int index) const;
   bool IsOpened() const;
   bool IsBusy() const;
   // Wanted nodes that the last OpenAll could not open for lack of permission (no udev rule).

@@ -108,9 +108,10 @@ bool SendLcdAnimationImage(const DeviceLink& link, uint8_t slotByte, const LcdAn
     return false;
   TransferGuard guard = link.manager.LockTransfer(link.deviceIndex);
   if (!guard.valid()) return false;  // no keyboard at this index: nothing to send to
-  SendCommand(link, CMD_BEGIN);
-  SendCommand(link, CMD_LCD_ANIMATION, slotByte, static_cast<uint16_t>(image.blocks));
+  bool ok = SendCommand(link, CMD_BEGIN);
+  ok = SendCommand(link, CMD_LCD_ANIMATION, slotByte, static_cast<uint16_t>(image.blocks)) && ok;
   bool stopped = false;
+  int lost = 0;
   for (int k = 0; k < image.blocks; ++k) {
     if (stop && stop()) {
       stopped = true;
@@ -118,14 +119,16 @@ bool SendLcdAnimationImage(const DeviceLink& link, uint8_t slotByte, const LcdAn
     }
     std::span<const uint8_t> block(image.bytes.data() + static_cast<size_t>(k) * kBulkBlockSize,
                                    kBulkBlockSize);
-    link.manager.Write(block, link.deviceIndex);  // a failed block is not repeated
+    if (!link.manager.Write(block, link.deviceIndex)) ++lost;  // a failed block is not repeated
     if (progress) progress->Report(k * 100 / image.blocks);
   }
   // Also after a stop: closes the keyboard's transaction and clears the transport's busy flag.
-  SendCommand(link, CMD_END);
+  ok = SendCommand(link, CMD_END) && ok;
   if (stopped) return false;
+  if (lost > 0) platform::hid::HidDebugLog("screen: %d of %d blocks were lost", lost, image.blocks);
+  if (!ok) platform::hid::HidDebugLog("screen: a command packet was not accepted");
   if (progress) progress->Report(100);
-  return true;
+  return ok && lost == 0;
 }
 
 bool DownloadLcdAnimation(const DeviceLink& link, const LcdDownloadInput& input, const LcdFrameReader& read,

@@ -91,9 +91,10 @@ uint8_t LcdSlotByte(int selectedSlot);
 // Sends `image` to screen slot `slotByte`: CMD_BEGIN, CMD_LCD_ANIMATION (slot, B), the B blocks on
 // the bulk interface with progress k x 100 / B after block k (k from 0), CMD_END, progress 100.
 // `stop` (may be empty) is asked before every block; when it answers true no further block is
-// sent, CMD_END still closes the transaction and the result is false. An image without frames,
-// or no keyboard at the index, sends nothing and gives false. The keyboard's transfer lock is
-// held throughout.
+// sent, CMD_END still closes the transaction and the result is false. A block or command packet
+// that was not accepted does not stop the others, but the result is false. An image without
+// frames, or no keyboard at the index, sends nothing and gives false. The keyboard's transfer lock
+// is held throughout.
 bool SendLcdAnimationImage(const DeviceLink& link, uint8_t slotByte, const LcdAnimationImage& image,
                            LcdProgressHolder* progress, const std::function<bool()>& stop);
 
@@ -106,6 +107,7 @@ struct LcdDownloadInput {
 };
 
 // The whole download: builds the image (every frame read before the first block), then
-// SendLcdAnimationImage. False when nothing was sent (no frames) or when it was stopped.
+// SendLcdAnimationImage. False when nothing was sent (no frames), when it was stopped, or when a
+// packet of it was not accepted.
 bool DownloadLcdAnimation(const DeviceLink& link, const LcdDownloadInput& input, const LcdFrameReader& read,
                           LcdProgressHolder* progress, const std::function<bool()>& stop);

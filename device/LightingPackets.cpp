@@ -5,6 +5,7 @@
 
 #include "device/KeyCodes.h"
 #include "device/TransferSteps.h"
+#include "platform/hid/debug_log.h"
 
 namespace {
 
@@ -26,13 +27,16 @@ uint8_t Channel(int color, int shift) {
   return static_cast<uint8_t>((static_cast<unsigned>(color) >> shift) & 0xFF);
 }
 
-// The record transaction both light-mode senders share; the caller holds the lock.
-void SendRecordTransaction(const DeviceLink& link, const DevicePacket& record) {
-  SendCommand(link, CMD_BEGIN);
-  SendCommand(link, CMD_LIGHT_MODE, 0, 1);
-  SendPacket(link, record, link.packetDelayMs, false);
-  SendCommand(link, CMD_END);
-  SendCommand(link, CMD_SAVE);
+// The record transaction both light-mode senders share; the caller holds the lock. Every packet
+// goes out whatever the one before gave; true when the keyboard took each of them.
+bool SendRecordTransaction(const DeviceLink& link, const DevicePacket& record) {
+  bool ok = SendCommand(link, CMD_BEGIN);
+  ok = SendCommand(link, CMD_LIGHT_MODE, 0, 1) && ok;
+  ok = SendPacket(link, record, link.packetDelayMs, false) && ok;
+  ok = SendCommand(link, CMD_END) && ok;
+  ok = SendCommand(link, CMD_SAVE) && ok;
+  if (!ok) platform::hid::HidDebugLog("keyboard %d: a lighting packet was not accepted", link.deviceIndex);
+  return ok;
 }
 
 }  // namespace
@@ -150,25 +154,26 @@ bool SendLightMode(const DeviceLink& link, int mode, const LightDataRow* row) {
   if (mode < 0 || mode > 0xFF) return false;  // no mode selected: nothing to save on the keyboard
   TransferGuard guard = link.manager.LockTransfer(link.deviceIndex);
   if (!guard.valid()) return false;  // no keyboard at this index
-  SendRecordTransaction(link, BuildLightModeRecord(static_cast<uint8_t>(mode), row));
-  return true;
+  return SendRecordTransaction(link, BuildLightModeRecord(static_cast<uint8_t>(mode), row));
 }
 
-void SendCustomModeSettings(const DeviceLink& link, const LightDataRow* customRow) {
+bool SendCustomModeSettings(const DeviceLink& link, const LightDataRow* customRow) {
   TransferGuard guard = link.manager.LockTransfer(link.deviceIndex);
-  SendRecordTransaction(link, BuildCustomModeSettingsRecord(customRow));
+  return SendRecordTransaction(link, BuildCustomModeSettingsRecord(customRow));
 }
 
-void SendCustomModeColors(const DeviceLink& link, std::span<const CustomRgbRow> rows,
+bool SendCustomModeColors(const DeviceLink& link, std::span<const CustomRgbRow> rows,
                           const LedIndexMap& layout, bool rgb, const LightDataRow* customRow) {
   TransferGuard guard = link.manager.LockTransfer(link.deviceIndex);
   const std::vector<uint8_t> block = BuildCustomColorBlock(rows, layout, rgb);
-  SendCommand(link, CMD_BEGIN);
-  SendCommand(link, CMD_CUSTOM_COLORS, 0, rgb ? kRgbColorPackets : kSingleColorPackets);
-  link.manager.Send(block, link.deviceIndex, link.packetDelayMs, true);
-  SendCommand(link, CMD_END);
-  SendCommand(link, CMD_SAVE);
-  SendRecordTransaction(link, BuildCustomModeSettingsRecord(customRow));
+  bool ok = SendCommand(link, CMD_BEGIN);
+  ok = SendCommand(link, CMD_CUSTOM_COLORS, 0, rgb ? kRgbColorPackets : kSingleColorPackets) && ok;
+  ok = link.manager.Send(block, link.deviceIndex, link.packetDelayMs, true) && ok;
+  ok = SendCommand(link, CMD_END) && ok;
+  ok = SendCommand(link, CMD_SAVE) && ok;
+  if (!ok)
+    platform::hid::HidDebugLog("keyboard %d: a custom colour packet was not accepted", link.deviceIndex);
+  return SendRecordTransaction(link, BuildCustomModeSettingsRecord(customRow)) && ok;
 }
 
 std::optional<std::vector<std::optional<uint32_t>>> ReadDeviceLedColors(const DeviceLink& link,

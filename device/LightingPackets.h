@@ -88,18 +88,19 @@ std::vector<std::optional<uint32_t>> DecodeLedColors(std::span<const uint8_t, kC
                                                      std::span<const int> keyCodes, const LedIndexMap& layout,
                                                      bool rgb);
 
-// ---- Transfers. Each holds the keyboard's transfer lock from its first packet to its last and
-// ignores the results of its steps except where said.
+// ---- Transfers. Each holds the keyboard's transfer lock from its first packet to its last. A
+// packet that fails does not stop the ones after it; the sending transfers give true only when
+// the keyboard accepted every packet (after the manager's attempts).
 
 // CMD_BEGIN, CMD_LIGHT_MODE (1), the light-mode record (no read-back), CMD_END, CMD_SAVE. A mode
 // outside 0..255 (none selected is -1) or no keyboard at the index sends nothing and gives false;
-// else true.
+// so does a packet that was not accepted.
 bool SendLightMode(const DeviceLink& link, int mode, const LightDataRow* row);
 // The same transaction with the custom mode's settings record.
-void SendCustomModeSettings(const DeviceLink& link, const LightDataRow* customRow);
+bool SendCustomModeSettings(const DeviceLink& link, const LightDataRow* customRow);
 // CMD_BEGIN, CMD_CUSTOM_COLORS (9 or 3), the colour block, CMD_END, CMD_SAVE; then the settings
 // transaction, under the same hold of the lock.
-void SendCustomModeColors(const DeviceLink& link, std::span<const CustomRgbRow> rows,
+bool SendCustomModeColors(const DeviceLink& link, std::span<const CustomRgbRow> rows,
                           const LedIndexMap& layout, bool rgb, const LightDataRow* customRow);
 // Queries the keyboard's LED colours and, when the query succeeded, sends CMD_END. Nullopt when
 // the query failed (no CMD_END then); else DecodeLedColors of the replies.

@@ -172,13 +172,14 @@ MacroDownloadResult DownloadMacros(const DeviceLink& link, const MacroImageInput
     result.status = timedOut ? MacroDownloadStatus::kBusy : MacroDownloadStatus::kNoKeyboard;
     return result;
   }
-  // The steps' results are not looked at: a failed packet does not stop the next one.
-  SendCommand(link, CMD_MACRO_BEGIN);
-  SendCommand(link, CMD_MACRO_DATA, 0, static_cast<uint16_t>(image.packetCount));
+  // A failed packet does not stop the next one, but the whole download then counts as failed.
+  bool ok = SendCommand(link, CMD_MACRO_BEGIN);
+  ok = SendCommand(link, CMD_MACRO_DATA, 0, static_cast<uint16_t>(image.packetCount)) && ok;
   link.clock.sleep(kMacroDataPauseMs);
-  link.manager.Send(image.wire(), link.deviceIndex, link.packetDelayMs, true);
+  ok = link.manager.Send(image.wire(), link.deviceIndex, link.packetDelayMs, true) && ok;
   link.clock.sleep(kMacroDataPauseMs);
-  SendCommand(link, CMD_END);
-  result.status = MacroDownloadStatus::kSent;
+  ok = SendCommand(link, CMD_END) && ok;
+  if (!ok) platform::hid::HidDebugLog("keyboard %d: a macro packet was not accepted", link.deviceIndex);
+  result.status = ok ? MacroDownloadStatus::kSent : MacroDownloadStatus::kFailed;
   return result;
 }

@@ -82,7 +82,8 @@ std::array<uint8_t, kMacroEventSize> MacroEventBytes(const MacroRecordRow& recor
 MacroImage BuildMacroImage(const MacroImageInput& input);
 
 enum class MacroDownloadStatus {
-  kSent,        // the transfer ran (the results of its packets are not looked at)
+  kSent,        // the transfer ran and the keyboard accepted every packet
+  kFailed,      // the transfer ran, but a packet of it was not accepted (or the keyboard went away)
   kDoesNotFit,  // refused before anything was sent
   kNoKeyboard,  // no open keyboard at the index; nothing sent
   kBusy,        // another transaction held the keyboard for the whole wait; nothing sent

@@ -325,6 +325,9 @@ LRESULT KeyboardDlg::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam)
       // The main window hands slot keys to the screen page of every connected keyboard window.
       PostMessage(m_hwndMain, message, wParam, lParam);
       return 0;
+    case kMsgTransferFailed:
+      ShowTransferFailedPrompt();
+      return 1;
     case kMsgShowMainWindow:
       if (MWindow* main = Manager::FromHandle(m_hwndMain)) main->ShowWindow(SW_SHOW);
       return 1;

@@ -1,6 +1,9 @@
 // KeyboardDlg: construction, opening, the window's start-up, the firmware timer and teardown.
 #include "keyboard/KeyboardDlg.h"
 
+#include <ctime>
+#include <filesystem>
+
 #include "common/folders.h"
 #include "common/lang_text.h"
 #include "common/strings.h"
@@ -14,6 +17,8 @@ namespace {
 
 constexpr std::uint32_t kWindowStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
 constexpr RECT kWindowRect{0, 0, 1200, 720};
+// Copies of replaced stores kept per device.
+constexpr int kKeptStoreCopies = 3;
 
 platform::Clock& RealClock() {
   static platform::SteadyClock clock;
@@ -90,8 +95,8 @@ int KeyboardDlg::OnInitDialog() {
 }
 
 // Opens the device's store, creating it with its default rows when missing. A store of another
-// version (or a file that is no store at all) is deleted and created afresh; a store that cannot
-// be read right now is kept as it is.
+// version, a file that is no store at all, or a damaged one is renamed aside (the user's rows stay
+// in that copy) and created afresh; a store that cannot be read right now is kept as it is.
 void KeyboardDlg::OpenStore() {
   if (!IsSafeStoreStem(m_identify)) {
     KeyboardLog("device \"%s\": its identify \"%s\" cannot name a store file; no store is opened",
@@ -103,6 +108,9 @@ void KeyboardDlg::OpenStore() {
     KeyboardLog("no user data folder; no store is opened");
     return;
   }
+  const std::string path = WideToUtf8(folder + L"db/" + m_identify + L"_data.db");
+  // A file this open has just created holds nothing of the user's; it is replaced without a copy.
+  const bool existed = std::filesystem::exists(path);
   if (!m_configDB.Open(folder, L"", m_identify)) {
     KeyboardLog("store %s could not be opened; the window goes on without it", m_configDB.dbPath.c_str());
     return;
@@ -117,13 +125,25 @@ void KeyboardDlg::OpenStore() {
                   m_configDB.dbPath.c_str(), code);
       return;
     case ConfigDB::VersionState::Other:
+    case ConfigDB::VersionState::Damaged:
       break;
   }
   if (m_configDB.opened) m_configDB.db.Close();
   m_configDB.opened = false;
-  const std::string path = WideToUtf8(folder + L"db/" + m_identify + L"_data.db");
-  if (!DiscardDatabaseFile(path))
-    KeyboardLog("store %s of another version could not be deleted", path.c_str());
+  if (!existed) {
+    if (!DiscardDatabaseFile(path)) KeyboardLog("new store %s could not be made again", path.c_str());
+    if (!m_configDB.Open(folder, L"", m_identify)) KeyboardLog("store %s could not be created", path.c_str());
+    return;
+  }
+  const std::string copy = SetAsideDatabaseFile(path, std::time(nullptr), kKeptStoreCopies);
+  if (copy.empty()) {
+    // Nothing is deleted in its place: the window goes on without a store rather than lose it.
+    KeyboardLog("store %s (SQLite code %d) could not be renamed aside; it is kept and no store is opened",
+                path.c_str(), code);
+    return;
+  }
+  KeyboardLog("store %s is not a usable store of this version (SQLite code %d); it was renamed to %s",
+              path.c_str(), code, copy.c_str());
   if (!m_configDB.Open(folder, L"", m_identify)) KeyboardLog("store %s could not be created", path.c_str());
 }
 

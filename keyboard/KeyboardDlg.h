@@ -216,6 +216,22 @@ class KeyboardDlg : public MDialog {
   // it queues the download and empties it when its dialog ends.
   LcdProgressHolder& LcdProgress() { return m_lcdProgress; }
 
+  // ---- failed transfers (KeyboardTasks.cpp) ----
+  // Posted to the window when a transfer was not received; its handler shows the prompt with
+  // text kTextTransferFailed of "KB.DIALOG" on the UI thread.
+  static constexpr UINT kMsgTransferFailed = WM_APP + 0x4B2;
+  static constexpr int kTextTransferFailed = 990;
+  // A transfer of the running task (or of the macro download) was not received by the keyboard:
+  // `what` goes to the log and the failure is remembered. Any thread.
+  void NoteTransferFailed(const char* what);
+  // Reports a remembered failure once: posts kMsgTransferFailed unless the keyboard has gone
+  // away (the main window's device handling tells the user about that). Then forgets it.
+  void ReportTransferFailure();
+  // The prompt itself; UI thread.
+  void ShowTransferFailedPrompt();
+  std::atomic<bool> m_transferFailed{false};
+  std::atomic<int> m_transferPrompts{0};  // prompts shown, for tests
+
   // A stop of the window was requested: no further pass runs and a long transfer ends early.
   bool StopRequested() const { return m_stopRequested.load(); }
 

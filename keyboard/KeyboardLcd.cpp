@@ -44,6 +44,9 @@ bool KeyboardDlg::DownloadLcdAnimation() {
 
   const bool sent =
       ::DownloadLcdAnimation(*link, input, ReadFrameFile, &m_lcdProgress, [this] { return StopRequested(); });
-  if (!sent && StopRequested()) KeyboardLog("screen: the download was stopped with the window");
+  if (!sent && StopRequested())
+    KeyboardLog("screen: the download was stopped with the window");
+  else if (!sent)
+    NoteTransferFailed("screen animation");
   return sent;
 }

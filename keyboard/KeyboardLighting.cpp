@@ -14,9 +14,10 @@ std::optional<LightDataRow> StoredLightMode(ConfigDB& store, int profile, int mo
   return row;
 }
 
-std::vector<CustomRgbRow> StoredCustomModeColors(ConfigDB& store, int customMode) {
+// Nullopt when the rows could not be read: sending none would paint every key black.
+std::optional<std::vector<CustomRgbRow>> StoredCustomModeColors(ConfigDB& store, int customMode) {
   std::vector<CustomRgbRow*> rows;
-  store.GetCustomModeRgbList(customMode, rows);
+  if (store.GetCustomModeRgbList(customMode, rows) < 0) return std::nullopt;
   std::vector<CustomRgbRow> out;
   out.reserve(rows.size());
   for (const CustomRgbRow* row : rows) out.push_back(*row);
@@ -46,7 +47,7 @@ void KeyboardDlg::SendLightMode(int profile) {
     return;
   }
   const std::optional<LightDataRow> row = StoredLightMode(m_configDB, profile, mode);
-  ::SendLightMode(*link, mode, OrNull(row));
+  if (!::SendLightMode(*link, mode, OrNull(row))) NoteTransferFailed("light mode");
 }
 
 void KeyboardDlg::SendCustomModeSettings(int profile) {
@@ -56,7 +57,7 @@ void KeyboardDlg::SendCustomModeSettings(int profile) {
     return;
   }
   const std::optional<LightDataRow> row = StoredLightMode(m_configDB, profile, LIGHT_MODE_CUSTOM);
-  ::SendCustomModeSettings(*link, OrNull(row));
+  if (!::SendCustomModeSettings(*link, OrNull(row))) NoteTransferFailed("custom mode settings");
 }
 
 void KeyboardDlg::SendCustomModeColors(int profile) {
@@ -65,10 +66,16 @@ void KeyboardDlg::SendCustomModeColors(int profile) {
     KeyboardLog("custom mode colours: no device manager; nothing sent");
     return;
   }
-  const std::vector<CustomRgbRow> colors = StoredCustomModeColors(m_configDB, m_curCustomLightMode);
+  const std::optional<std::vector<CustomRgbRow>> colors =
+      StoredCustomModeColors(m_configDB, m_curCustomLightMode);
+  if (!colors) {
+    KeyboardLog("custom mode colours: the store could not be read; nothing sent");
+    return;
+  }
   const std::optional<LightDataRow> settings = StoredLightMode(m_configDB, profile, LIGHT_MODE_CUSTOM);
   const std::shared_ptr<const KeyLayoutMaps> maps = GetLayoutMaps();
-  ::SendCustomModeColors(*link, colors, maps->ledIndex, m_isRgb != 0, OrNull(settings));
+  if (!::SendCustomModeColors(*link, *colors, maps->ledIndex, m_isRgb != 0, OrNull(settings)))
+    NoteTransferFailed("custom mode colours");
 }
 
 void KeyboardDlg::ReadDeviceLedColors() {

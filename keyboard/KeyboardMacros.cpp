@@ -19,17 +19,22 @@ class BusyFlag {
 };
 
 // The records of every macro of the store, in the store's order; positions past the directory
-// are counted but not read.
-MacroImageInput GatherMacros(ConfigDB& store) {
+// are counted but not read. Nullopt when a read failed: part of the macros would overwrite the
+// keyboard's whole macro memory.
+std::optional<MacroImageInput> GatherMacros(ConfigDB& store) {
   MacroImageInput input;
   std::vector<MacroDataRow*> macros;
-  store.GetAllMacros(macros);
+  if (store.GetAllMacros(macros) < 0) return std::nullopt;
   input.macros.resize(macros.size());
   for (size_t i = 0; i < macros.size() && i < static_cast<size_t>(kMacroDirectoryEntries); ++i) {
     std::vector<MacroRecordRow*> records;
-    store.GetMacroRecords(macros[i]->macro_id, records);
+    const bool read = store.GetMacroRecords(macros[i]->macro_id, records) >= 0;
     for (const MacroRecordRow* record : records) input.macros[i].push_back(*record);
     FreeRows(records);
+    if (!read) {
+      FreeRows(macros);
+      return std::nullopt;
+    }
   }
   input.storedRecords = store.CountMacroRecords();
   input.listedMacros = static_cast<int>(macros.size());
@@ -46,7 +51,12 @@ MacroDownloadResult KeyboardDlg::DownloadMacros(std::chrono::milliseconds lockWa
     return {MacroDownloadStatus::kNoKeyboard, 0};
   }
   BusyFlag busy(m_keyMapBusy);
-  MacroImageInput input = GatherMacros(m_configDB);
+  std::optional<MacroImageInput> gathered = GatherMacros(m_configDB);
+  if (!gathered) {
+    KeyboardLog("macros: the store could not be read; nothing sent");
+    return {MacroDownloadStatus::kFailed, 0};
+  }
+  MacroImageInput& input = *gathered;
   // The estimate counts the macros the macro page lists when it is there.
   if (auto* list = GetControlAs<QelListBox>(kb_ids::kMacroList)) input.listedMacros = list->GetItemCount();
   const MacroDownloadResult result = ::DownloadMacros(*link, input, lockWait);
@@ -63,6 +73,10 @@ MacroDownloadResult KeyboardDlg::DownloadMacros(std::chrono::milliseconds lockWa
       break;
     case MacroDownloadStatus::kBusy:
       KeyboardLog("macros: the keyboard stayed busy; nothing sent");
+      break;
+    case MacroDownloadStatus::kFailed:
+      NoteTransferFailed("macros");
+      ReportTransferFailure();
       break;
   }
   return result;

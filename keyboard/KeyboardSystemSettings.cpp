@@ -39,7 +39,7 @@ void KeyboardDlg::SendSystemSettings(int profile) {
   settings.sleepLight = StoredNumber(m_configDB, profile, L"sleep_light");
   settings.responseTime = StoredNumber(m_configDB, profile, L"button_respondtime");
   const DeviceLink link{*manager, PacingClock(), m_deviceIndex.load(), m_packetDelay};
-  SendSystemSettingsTransaction(link, m_profile, settings);  // failures are the device layer's to log
+  if (!SendSystemSettingsTransaction(link, m_profile, settings)) NoteTransferFailed("system settings");
 }
 
 void KeyboardDlg::SendClockAndLcdSlot() {
@@ -51,6 +51,7 @@ void KeyboardDlg::SendClockAndLcdSlot() {
   int slot = -1;
   if (auto* slots = GetControlAs<QelListBox>(kb_ids::kScreenSlotList)) slot = slots->GetCurSel();
   const DeviceLink link{*manager, PacingClock(), m_deviceIndex.load(), m_packetDelay};
-  SendClockTransaction(link, slot,
-                       m_services.localTime ? m_services.localTime : LocalTimeSource(CurrentLocalTime));
+  if (!SendClockTransaction(link, slot,
+                            m_services.localTime ? m_services.localTime : LocalTimeSource(CurrentLocalTime)))
+    NoteTransferFailed("clock");
 }

@@ -1,10 +1,12 @@
 // The task list and the worker pass of the keyboard window.
 #include "keyboard/KeyboardTasks.h"
 
+#include "common/lang_text.h"
 #include "device/HidDeviceManager.h"
 #include "keyboard/KeyboardDlg.h"
 #include "keyboard/KeyboardLog.h"
 #include "platform/process_wait.h"
+#include "shell/ui_message_box.h"
 #include "zuvi/list_box.h"
 #include "zuvi/manager.h"
 
@@ -61,7 +63,9 @@ void KeyboardDlg::Run() {
     if (!WaitForUpdaterAndReopen(processId)) return;
   if (std::optional<int> code = m_taskList.PopFront()) {
     EnableDialogControls(false);
+    m_transferFailed.store(false);
     RunTask(*code);
+    ReportTransferFailure();  // once per task, however many of its packets failed
     EnableDialogControls(true);
     return;
   }
@@ -148,6 +152,30 @@ void KeyboardDlg::EndWaitDialog(bool second) {
     dialog = second ? m_waitDlg2 : m_waitDlg;
   }
   if (dialog) dialog->DoOK();
+}
+
+void KeyboardDlg::NoteTransferFailed(const char* what) {
+  KeyboardLog("%s: the keyboard did not receive every packet", what);
+  m_transferFailed.store(true);
+}
+
+void KeyboardDlg::ReportTransferFailure() {
+  if (!m_transferFailed.exchange(false) || StopRequested()) return;
+  HidDeviceManager* manager = DeviceManager();
+  const int index = m_deviceIndex.load();
+  if (!manager || !manager->IsConnected(index)) {
+    KeyboardLog("the keyboard at index %d has gone away; no prompt", index);
+    return;
+  }
+  // Nothing stored is undone: the store keeps what the user set, so trying again sends it again.
+  PostMessage(GetSafeHwnd(), kMsgTransferFailed, 0, 0);
+}
+
+void KeyboardDlg::ShowTransferFailedPrompt() {
+  std::wstring text;
+  GetLangText(&text, kTextTransferFailed, L"KB.DIALOG");
+  m_transferPrompts.fetch_add(1);
+  ShowMessageBox(GetSafeHwnd(), text, m_deviceName, CUIMessageBox::ButtonsOk);
 }
 
 void KeyboardDlg::RunIdleJob() {

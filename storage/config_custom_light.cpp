@@ -63,9 +63,10 @@ bool ConfigDB::GetCustomLightSpeed(int customlight_id, int* out) {
 }
 
 bool ConfigDB::DeleteCustomLight(int customlight_id) {
-  std::lock_guard guard(lock);
-  return Write("DELETE FROM t_customlight_data WHERE customlight_id = ?", {customlight_id}) &&
-         Write("DELETE FROM t_customrgb_data WHERE customlight_id = ?", {customlight_id});
+  return Atomically([&] {
+    return Write("DELETE FROM t_customlight_data WHERE customlight_id = ?", {customlight_id}) &&
+           Write("DELETE FROM t_customrgb_data WHERE customlight_id = ?", {customlight_id});
+  });
 }
 
 int ConfigDB::GetCustomLights(int profile, std::vector<CustomLightRow*>& out) {
@@ -125,9 +126,10 @@ bool ConfigDB::GetCustomLightModeBrightness(int customlight_id, int* out) {
 }
 
 bool ConfigDB::DeleteCustomLightMode(int customlight_id) {
-  std::lock_guard guard(lock);
-  return Write("DELETE FROM t_customlightmode_data WHERE customlight_id = ?", {customlight_id}) &&
-         DeleteCustomModeRgb(customlight_id);
+  return Atomically([&] {
+    return Write("DELETE FROM t_customlightmode_data WHERE customlight_id = ?", {customlight_id}) &&
+           DeleteCustomModeRgb(customlight_id);
+  });
 }
 
 int ConfigDB::GetCustomLightModes(int profile, std::vector<CustomLightModeRow*>& out) {

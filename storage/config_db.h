@@ -11,12 +11,18 @@
 // - A single-row getter fills its outputs from the first matching row and returns true; without
 //   a row it returns false and leaves the outputs untouched.
 // - A list getter frees the records the vector holds, appends one `new` record per row (the
-//   caller owns them, see FreeRows) and returns how many it now holds.
+//   caller owns them, see FreeRows) and returns how many it now holds. When the read fails
+//   (a damaged page, no connection) the vector is left empty and the result is -1, so that a
+//   caller never takes part of a list for all of it.
+// - An operation that runs several statements runs them in one transaction: it takes effect
+//   whole or not at all.
 // - A batch writer stores its whole list in one transaction; an element whose statement fails is
 //   skipped and the others are kept.
 #pragma once
 
 #include <cstdint>
+#include <ctime>
+#include <functional>
 #include <initializer_list>
 #include <mutex>
 #include <string>
@@ -34,6 +40,7 @@ class ConfigDB {
     Current,     // the "version" row reads kVersion
     Other,       // not this version, or not a store at all: discard the file and create it anew
     Unreadable,  // could not be read right now (busy, locked, I/O, not open): keep the file
+    Damaged,     // the version is current but pages of the file are damaged or missing
   };
 
   ConfigDB();
@@ -54,8 +61,9 @@ class ConfigDB {
   // a connection was open already, or when the open and every schema statement succeeded; a
   // failing schema statement does not stop the others nor the default rows.
   bool CreateDatabase();
-  // Reads the "version" row of `profile` without inserting anything. `code` (optional) receives
-  // the SQLite code for the caller's log.
+  // Reads the "version" row of `profile` without inserting anything; a current store then gets
+  // SQLite's quick check of its pages. `code` (optional) receives the SQLite code for the
+  // caller's log (SQLITE_CORRUPT when the check found damage).
   VersionState CheckVersion(int profile, int* code = nullptr);
 
   // --- Default rows (config_defaults.cpp) --------------------------------------------------
@@ -202,12 +210,21 @@ class ConfigDB {
   struct Arg;  // one bound parameter (config_internal.h)
 
   bool OpenPath(const std::wstring& path);
+  VersionState CheckPages(int* code);
   void InsertDefaultConfig(int profile);
   void InsertDefaultProfiles();
   void InsertMacLayoutKeys();
   void InsertDvorakLayoutKeys();
   int InsertKeyProfile(const std::wstring& name, const std::wstring& app, int type);
   int ReuseKeyOtherDataId(const std::wstring& macro_desc, const std::wstring& param, int type);
+
+  // Runs `steps` under the lock in one transaction: committed when they return true, rolled back
+  // (nothing of them kept) when they return false. Inside a transaction that is open already the
+  // steps simply join it. False when no transaction could be begun (nothing is run then).
+  bool Atomically(const std::function<bool()>& steps);
+  // Removes rows whose parent row is gone (left by files written before every delete was one
+  // transaction), in one transaction. Only on a store whose version row reads kVersion.
+  void RemoveOrphanRows();
 
   // Helpers that run statements under the lock (config_internal.h, config_query.cpp).
   static void Bind(SQLiteStatement& statement, std::initializer_list<Arg> args);
@@ -236,3 +253,9 @@ class ConfigDB {
 // one of them cannot be removed the file is kept and the result is false. True when none of them
 // exists afterwards; false for an empty path.
 bool DiscardDatabaseFile(const std::string& utf8Path);
+// Moves a store file that is to be replaced out of the way instead of deleting it: renames it
+// within its folder to "<file name>.<YYYYMMDDHHMMSS>.bak" (local time of `now`; when that name is
+// taken, the next second's), its companions to the same name with their suffixes, then removes
+// the oldest copies of this store beyond the newest `keep`. Returns the copy's path; empty (and
+// the file left as it was) when the path is empty, there is no file, or a rename failed.
+std::string SetAsideDatabaseFile(const std::string& utf8Path, std::time_t now, int keep = 3);

@@ -68,13 +68,18 @@ bool ConfigDB::InitProfileLightData(int profile) {
             [&](SQLiteStatement& row) { count = row.GetInt(0); });
   // A failed count (-1) adds nothing; a profile with any light row gets no defaults at all.
   if (count != 0) return true;
-  InsertDefaultConfig(profile);
-  for (int mode = 1; mode <= kLightModeCount; ++mode) {
-    Write(
-        "INSERT INTO t_light_data(profile, name, mode, colortype, byte2, byte3, byte4, byte5, "
-        "byte6, byte7, sel) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);",
-        {profile, L"radiname", mode, 1, 255, 0, 0, mode == 10 ? 3 : 0, 5, 3, mode == 11 ? 1 : 0});
-  }
+  // One transaction: a profile never ends up with part of its defaults, which would keep the
+  // rest from ever being added.
+  Atomically([&] {
+    InsertDefaultConfig(profile);
+    for (int mode = 1; mode <= kLightModeCount; ++mode) {
+      Write(
+          "INSERT INTO t_light_data(profile, name, mode, colortype, byte2, byte3, byte4, byte5, "
+          "byte6, byte7, sel) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);",
+          {profile, L"radiname", mode, 1, 255, 0, 0, mode == 10 ? 3 : 0, 5, 3, mode == 11 ? 1 : 0});
+    }
+    return true;
+  });
   return true;
 }
 
@@ -107,25 +112,33 @@ void ConfigDB::InsertDefaultProfiles() {
   constexpr int kBuiltIn = 1;
   constexpr int kUserProfile = 2;
   constexpr int kMusicProfile = 1;  // the keyboard window's onboard profile
-  InsertKeyProfile(L"QWERTY", L"", kBuiltIn);
-  InsertKeyProfile(L"MAC", L"", kBuiltIn);
-  InsertMacLayoutKeys();
-  InsertKeyProfile(L"DVORAK", L"", kBuiltIn);
-  InsertDvorakLayoutKeys();
-  InsertKeyProfile(defaultProfileName, L"", kUserProfile);
-  const int layer = NewMusicLayer(kMusicProfile, defaultProfileName + L" 1");
-  SelectMusicLayer(kMusicProfile, layer);
+  Atomically([&] {
+    InsertKeyProfile(L"QWERTY", L"", kBuiltIn);
+    InsertKeyProfile(L"MAC", L"", kBuiltIn);
+    InsertMacLayoutKeys();
+    InsertKeyProfile(L"DVORAK", L"", kBuiltIn);
+    InsertDvorakLayoutKeys();
+    InsertKeyProfile(defaultProfileName, L"", kUserProfile);
+    const int layer = NewMusicLayer(kMusicProfile, defaultProfileName + L" 1");
+    SelectMusicLayer(kMusicProfile, layer);
+    return true;
+  });
 }
 
 void ConfigDB::ResetAll() {
   std::lock_guard guard(lock);
-  // The screen slots (t_ledlayer_data, t_ledframe_data) stay; see DeleteAllLedData.
-  for (const char* sql :
-       {"DELETE FROM t_configdata", "DELETE FROM t_light_data", "DELETE FROM t_key_rgb_data",
-        "DELETE FROM t_keyprofile", "DELETE FROM t_key_data", "DELETE FROM t_macro_data",
-        "DELETE FROM t_key_otherdata", "DELETE FROM t_macrorecord", "DELETE FROM t_customlight_data",
-        "DELETE FROM t_customlightmode_data", "DELETE FROM t_customrgb_data",
-        "DELETE FROM t_custommodergb_data", "DELETE FROM t_musiclayer_data", "DELETE FROM sqlite_sequence"})
-    db.Exec(sql);
-  InsertDefaultProfiles();
+  // The screen slots (t_ledlayer_data, t_ledframe_data) stay; see DeleteAllLedData. One
+  // transaction: a reset that fails part-way leaves the store as it was.
+  Atomically([&] {
+    bool ok = true;
+    for (const char* sql :
+         {"DELETE FROM t_configdata", "DELETE FROM t_light_data", "DELETE FROM t_key_rgb_data",
+          "DELETE FROM t_keyprofile", "DELETE FROM t_key_data", "DELETE FROM t_macro_data",
+          "DELETE FROM t_key_otherdata", "DELETE FROM t_macrorecord", "DELETE FROM t_customlight_data",
+          "DELETE FROM t_customlightmode_data", "DELETE FROM t_customrgb_data",
+          "DELETE FROM t_custommodergb_data", "DELETE FROM t_musiclayer_data", "DELETE FROM sqlite_sequence"})
+      ok = db.Exec(sql) == SQLITE_OK && ok;
+    if (ok) InsertDefaultProfiles();
+    return ok;
+  });
 }

@@ -38,13 +38,18 @@ int ConfigDB::ReadList(const char* sql, std::initializer_list<Arg> args, std::ve
   std::lock_guard guard(lock);
   FreeRows(out);
   SQLiteStatement statement;
-  if (Prepare(statement, sql, args) == SQLITE_OK) {
-    while (statement.Step() == SQLITE_ROW) {
+  int code = Prepare(statement, sql, args);
+  if (code == SQLITE_OK) {
+    while ((code = statement.Step()) == SQLITE_ROW) {
       auto row = std::make_unique<Row>();
       read(statement, *row);
       out.push_back(row.get());
       row.release();
     }
+  }
+  if (code != SQLITE_DONE) {
+    FreeRows(out);
+    return -1;
   }
   return static_cast<int>(out.size());
 }

@@ -119,15 +119,14 @@ int ConfigDB::ReuseKeyOtherDataId(const std::wstring& macro_desc, const std::wst
   while (id <= kMaxActionId && used[id]) ++id;
   if (id > kMaxActionId) return 0;  // every id is named by a key
 
-  SQLiteAutoTransaction transaction(&db);
-  transaction.Begin();
-  const bool stored = Write("DELETE FROM t_key_otherdata WHERE macro_value = ?", {id}) &&
-                      Write(
-                          "INSERT INTO t_key_otherdata(macro_value, macro_desc, param, type) "
-                          "VALUES (?, ?, ?, ?);",
-                          {id, macro_desc, param, type});
-  const bool committed = transaction.Commit();
-  return stored && committed ? id : 0;
+  const bool stored = Atomically([&] {
+    return Write("DELETE FROM t_key_otherdata WHERE macro_value = ?", {id}) &&
+           Write(
+               "INSERT INTO t_key_otherdata(macro_value, macro_desc, param, type) "
+               "VALUES (?, ?, ?, ?);",
+               {id, macro_desc, param, type});
+  });
+  return stored ? id : 0;
 }
 
 bool ConfigDB::GetKeyOtherData(int macro_value, std::wstring* macro_desc, std::wstring* param, int* type) {

@@ -10,9 +10,10 @@ bool ConfigDB::UpdateLightData(int profile, int mode, const std::uint8_t block[8
 }
 
 bool ConfigDB::SelectLightMode(int profile, int mode) {
-  std::lock_guard guard(lock);
-  Write("UPDATE t_light_data SET sel = ? WHERE profile = ?", {0, profile});
-  return Write("UPDATE t_light_data SET sel = ? WHERE profile = ? AND mode = ?", {1, profile, mode});
+  return Atomically([&] {
+    return Write("UPDATE t_light_data SET sel = ? WHERE profile = ?", {0, profile}) &&
+           Write("UPDATE t_light_data SET sel = ? WHERE profile = ? AND mode = ?", {1, profile, mode});
+  });
 }
 
 int ConfigDB::GetSelectedLightMode(int profile) {
@@ -95,10 +96,11 @@ bool ConfigDB::UpdateMusicLayer(int layer_id, const MusicLayerRow* row) {
 }
 
 bool ConfigDB::SelectMusicLayer(int profile, int layer_id) {
-  std::lock_guard guard(lock);
-  Write("UPDATE t_musiclayer_data SET sel = ? WHERE profile = ?", {0, profile});
-  return Write("UPDATE t_musiclayer_data SET sel = ? WHERE profile = ? AND layer_id = ?",
-               {1, profile, layer_id});
+  return Atomically([&] {
+    return Write("UPDATE t_musiclayer_data SET sel = ? WHERE profile = ?", {0, profile}) &&
+           Write("UPDATE t_musiclayer_data SET sel = ? WHERE profile = ? AND layer_id = ?",
+                 {1, profile, layer_id});
+  });
 }
 
 int ConfigDB::GetSelectedMusicLayer(int profile) {

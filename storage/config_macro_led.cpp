@@ -44,8 +44,9 @@ bool ConfigDB::UpdateMacroSettings(const MacroDataRow* row) {
 }
 
 bool ConfigDB::DeleteMacro(int macro_id) {
-  std::lock_guard guard(lock);
-  return Write("DELETE FROM t_macro_data WHERE macro_id = ?", {macro_id}) && DeleteMacroRecords(macro_id);
+  return Atomically([&] {
+    return Write("DELETE FROM t_macro_data WHERE macro_id = ?", {macro_id}) && DeleteMacroRecords(macro_id);
+  });
 }
 
 bool ConfigDB::GetMacro(int macro_id, MacroDataRow* out) {
@@ -82,7 +83,11 @@ bool ConfigDB::DeleteMacroRecords(int macro_id) {
   return Write("DELETE FROM t_macrorecord WHERE macro_id = ?", {macro_id});
 }
 
-int ConfigDB::CountMacroRecords() { return FirstInt("select count(*) FROM t_macrorecord", {}); }
+// Events whose macro is gone are not counted: they are never sent and must not fill the memory.
+int ConfigDB::CountMacroRecords() {
+  return FirstInt("select count(*) FROM t_macrorecord WHERE macro_id IN (SELECT macro_id FROM t_macro_data)",
+                  {});
+}
 
 int ConfigDB::NewLedLayer(int profile, const std::wstring& name) {
   return Insert(
@@ -100,10 +105,9 @@ bool ConfigDB::SetLedLayerFirstFile(int led_id, const std::wstring& first_file) 
 }
 
 bool ConfigDB::DeleteLedLayer(int led_id) {
-  std::lock_guard guard(lock);
-  const bool deleted = Write("DELETE FROM t_ledlayer_data WHERE led_id = ?", {led_id});
-  DeleteLedFrames(led_id);
-  return deleted;
+  return Atomically([&] {
+    return Write("DELETE FROM t_ledlayer_data WHERE led_id = ?", {led_id}) && DeleteLedFrames(led_id);
+  });
 }
 
 bool ConfigDB::GetLedLayer(int led_id, LedLayerRow* out) {
@@ -142,11 +146,15 @@ int ConfigDB::GetLedFrames(int led_id, std::vector<LedFrameRow*>& out) {
 }
 
 int ConfigDB::CountLedFrames(int led_id) {
-  return FirstInt("select count(*) FROM t_ledframe_data WHERE led_id = ?", {led_id});
+  return FirstInt(
+      "select count(*) FROM t_ledframe_data WHERE led_id = ? AND led_id IN (SELECT led_id FROM "
+      "t_ledlayer_data)",
+      {led_id});
 }
 
 void ConfigDB::DeleteAllLedData() {
-  std::lock_guard guard(lock);
-  db.Exec("DELETE FROM t_ledlayer_data");
-  db.Exec("DELETE FROM t_ledframe_data");
+  Atomically([&] {
+    return db.Exec("DELETE FROM t_ledlayer_data") == SQLITE_OK &&
+           db.Exec("DELETE FROM t_ledframe_data") == SQLITE_OK;
+  });
 }

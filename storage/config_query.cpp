@@ -41,10 +41,29 @@ int ConfigDB::FirstInt(const char* sql, std::initializer_list<Arg> args) {
   return count;
 }
 
+bool ConfigDB::Atomically(const std::function<bool()>& steps) {
+  std::lock_guard guard(lock);
+  if (!db.IsOpen()) return false;
+  if (!sqlite3_get_autocommit(db.Handle())) return steps();  // an outer transaction decides
+  SQLiteAutoTransaction transaction(&db);
+  if (sqlite3_get_autocommit(db.Handle())) return false;  // BEGIN failed
+  if (!steps()) {
+    transaction.Rollback();
+    return false;
+  }
+  return transaction.Commit();
+}
+
 int ConfigDB::ReplaceByKey(const char* deleteSql, std::initializer_list<Arg> keyArgs, bool insert,
                            const char* insertSql, std::initializer_list<Arg> rowArgs) {
-  std::lock_guard guard(lock);
-  // When the old row could not be removed, a new one would give the key two rows.
-  if (!Write(deleteSql, keyArgs) || !insert) return 0;
-  return Insert(insertSql, rowArgs);
+  // When the old row could not be removed, a new one would give the key two rows; when the new
+  // one cannot be stored, the old one is kept.
+  int id = 0;
+  Atomically([&] {
+    if (!Write(deleteSql, keyArgs)) return false;
+    if (!insert) return true;
+    id = Insert(insertSql, rowArgs);
+    return id != 0;
+  });
+  return id;
 }

@@ -130,6 +130,12 @@ bool SQLiteAutoTransaction::Commit() {
   return committed;
 }
 
+bool SQLiteAutoTransaction::Rollback() {
+  if (!db || !active) return false;
+  active = false;
+  return db->IsOpen() && db->Exec("ROLLBACK") == SQLITE_OK;
+}
+
 bool SQLiteAutoTransaction::End() {
   // A commit that meets another connection's lock even after the busy timeout is tried once
   // more; then the transaction is given up rather than left open.

@@ -103,6 +103,9 @@ class SQLiteAutoTransaction {
   // Ends the transaction; true when it was committed, false when it was rolled back or there is
   // no connection.
   bool Commit();
+  // Undoes everything since the begin and ends the transaction; false when there was none to
+  // undo or the rollback failed.
+  bool Rollback();
 
  private:
   bool End();

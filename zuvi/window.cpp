@@ -353,7 +353,9 @@ void MWindow::EndModal(int code) {
   endCode_ = code;
   HWND hwnd = hwnd_;
   RunOnUiThread([this, hwnd] {
-    if (Manager::FromHandle(hwnd) == this && impl_->loop) impl_->loop->exit(0);
+    // An end that a ShowModal already took (it came before that loop started) is spent: it must
+    // not end a later loop of this window.
+    if (Manager::FromHandle(hwnd) == this && impl_->loop && endCode_.load() >= 0) impl_->loop->exit(0);
   });
 }
 

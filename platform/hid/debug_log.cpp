@@ -6,8 +6,12 @@
 
 namespace platform::hid {
 
+bool HidDebugValueEnables(const char* value) {
+  return value != nullptr && value[0] != '\0' && !(value[0] == '0' && value[1] == '\0');
+}
+
 bool HidDebugEnabled() {
-  static const bool enabled = std::getenv("KELVANE_DEBUG_HID") != nullptr;
+  static const bool enabled = HidDebugValueEnables(std::getenv("KELVANE_DEBUG_HID"));
   return enabled;
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <set>
 
@@ -82,6 +83,63 @@ TEST_F(LanguageFolder, ReadsEveryEncodingTheFilesComeIn) {
   utf16 += std::string("\x3D\xD8\x00\xDE", 4);  // U+1F600 after the value line ends
   dir_.Write("language/1033.lan", utf16);
   EXPECT_EQ(Text(2, L"S"), L"wide \u00a9");
+}
+
+TEST_F(LanguageFolder, ReadsOldMacLineEndsAndBigEndianUtf16) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+  };
+  std::string bigEndian = "\xFE\xFF";
+  for (char c : std::string("[S]\r1=big \xA9\r2=two\n")) bigEndian += {'\0', c};
+  std::string littleEndianCr = "\xFF\xFE";
+  for (char c : std::string("[S]\r1=big \xA9\r2=two\r")) littleEndianCr += {c, '\0'};
+  const Case cases[] = {
+      {"CR only", "[S]\r1=big \xC2\xA9\r2=two\r"},
+      {"mixed", "[S]\r\n1=big \xC2\xA9\r2=two\n"},
+      {"UTF-16 BE", bigEndian},
+      {"UTF-16 LE with CR", littleEndianCr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    dir_.Write("language/1033.lan", c.bytes);
+    std::filesystem::last_write_time(
+        dir_.path() + "language/1033.lan",
+        std::filesystem::file_time_type::clock::now() + std::chrono::hours(&c - cases + 1));
+    EXPECT_EQ(Text(1, L"S"), L"big \u00a9");
+    EXPECT_EQ(Text(2, L"S"), L"two");
+  }
+}
+
+TEST_F(LanguageFolder, AFileIsParsedOnceAndReadAgainWhenItChanges) {
+  // 300,000 lines: every look-up reading the file again would take minutes.
+  std::string big = "[KB.DIALOG]\n";
+  for (int i = 0; i < 300000; ++i) big += std::to_string(i) + "=t\n";
+  const std::string path = dir_.Write("language/1033.lan", big);
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 2000; ++i) EXPECT_EQ(Text(i, L"KB.DIALOG"), L"t");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+
+  dir_.Write("language/1033.lan", "[KB.DIALOG]\n1=changed\n");
+  std::filesystem::last_write_time(path,
+                                   std::filesystem::file_time_type::clock::now() + std::chrono::hours(1));
+  EXPECT_EQ(Text(1, L"KB.DIALOG"), L"changed");
+  dir_.Write("language/2052.lan", "[KB.DIALOG]\n1=other language\n");
+  g_languageId = 2052;
+  EXPECT_EQ(Text(1, L"KB.DIALOG"), L"other language");
+}
+
+TEST_F(LanguageFolder, AFileOverFourMebibytesIsRefused) {
+  const std::string path = dir_.Write("language/1033.lan", "[S]\n1=kept out\n");
+  std::filesystem::resize_file(path, kMaxIniFileBytes + 1);  // the rest reads as zero bytes
+  EXPECT_EQ(Text(1, L"S"), L"");
+  EXPECT_FALSE(ReadIniFile(Utf8ToWide(path)).has_value());
+  std::filesystem::resize_file(path, kMaxIniFileBytes);
+  EXPECT_TRUE(ReadIniFile(Utf8ToWide(path)).has_value()) << "the limit itself is allowed";
+  std::filesystem::resize_file(path, 100u << 20);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Text(1, L"S"), L"");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << "not read at all";
 }
 
 TEST_F(LanguageFolder, BrokenFilesGiveEmptyTextsAndNeverCrash) {

@@ -37,6 +37,13 @@ TEST(XmlBrokenFiles, EachReportsItsFaultAndKeepsTheElementsFound) {
     EXPECT_EQ(code, L"4");
   }
 
+  // A UTF-16 file cut in the middle of a unit: an encoding error, not a silent truncation.
+  XmlDocument odd;
+  EXPECT_FALSE(XmlDocument::ReadTextFile(odd.Text(), odd.Result(), folder + L"utf16-odd.xml"));
+  EXPECT_NE(odd.GetResult().find(L"<file_error type=\"odd byte count for UTF-16\""), std::wstring::npos)
+      << odd.GetResult();
+  EXPECT_TRUE(odd.GetText().empty());
+
   XmlDocument empty;
   ASSERT_TRUE(XmlDocument::ReadTextFile(empty.Text(), empty.Result(), folder + L"no-root.xml"));
   EXPECT_FALSE(empty.ParseDocument());

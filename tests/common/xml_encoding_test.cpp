@@ -109,7 +109,15 @@ TEST(XmlEncodingRead, ShortOddAndCutFiles) {
   EXPECT_EQ(mark.text, u"");
   EXPECT_EQ(mark.flags, XmlDocument::kFileRead | XmlDocument::kFileUtf8Mark);
   EXPECT_EQ(ReadBytes("\xFF\xFE").text, u"");
-  EXPECT_EQ(ReadBytes(std::string("\xFF\xFE<\0a\0b", 7)).text, u"<a");  // the odd last byte is dropped
+  // An odd last byte is no character: the file is refused instead of read without its end.
+  for (const std::string& odd :
+       {std::string("\xFF\xFE<\0a\0b", 7), std::string("\xFE\xFF\0<\0", 5), std::string("\xFF\xFE<", 3)}) {
+    const auto result = ReadBytes(odd);
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(result.text.empty());
+    EXPECT_NE(result.log.find(L"<file_error type=\"odd byte count for UTF-16\""), std::wstring::npos)
+        << result.log;
+  }
   // The first KiB is only sniffed: a character across byte 1024 still decodes.
   std::string big = "<r>" + std::string(1020, 'x') + "\xC3\xA9</r>";
   EXPECT_EQ(ReadBytes(big).text, u"<r>" + std::u16string(1020, u'x') + u"\u00e9</r>");

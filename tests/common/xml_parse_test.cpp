@@ -149,6 +149,33 @@ TEST(XmlParse, QuotedValuesMayHoldGreaterThanAndValuesMayBeUnquoted) {
   EXPECT_TRUE(Current(doc).flags & XmlDocument::kElementEmpty);
 }
 
+TEST(XmlParse, ALessThanInsideAQuotedValueBelongsToTheValue) {
+  struct Case {
+    const wchar_t* text;
+    const wchar_t* value;  // of attribute b of element a, which c follows
+  };
+  const Case cases[] = {
+      {L"<r><a b=\"x<y\"/><c/></r>", L"x<y"},
+      {L"<r><a b='x<y'/><c/></r>", L"x<y"},
+      {L"<r><a b=\"<c/>\"></a><c/></r>", L"<c/>"},
+      {L"<r><a b='say \"<\"'/><c/></r>", L"say \"<\""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::wstring(c.text).size() << " units");
+    XmlDocument doc;
+    EXPECT_TRUE(doc.SetDocumentText(c.text));
+    EXPECT_EQ(EntryNames(doc), std::vector<std::wstring>{});
+    ASSERT_TRUE(doc.FindElement(L"r") && doc.EnterElement() && doc.FindElement(L"a"));
+    EXPECT_EQ(Attr(doc, L"b"), c.value);
+    EXPECT_TRUE(doc.FindElement(L"c"));
+    EXPECT_FALSE(doc.FindElement(L"c")) << "the value is no element";
+  }
+  // A quote that never closes still leaves the tag unterminated, and the parse goes on after it.
+  XmlDocument doc;
+  EXPECT_FALSE(doc.SetDocumentText(L"<r><a b=\"x<y/><c/></r>"));
+  EXPECT_EQ(EntryNames(doc).front(), L"unterminated_tag_syntax");
+}
+
 TEST(XmlParse, NamesMatchAsWholeTokensAndFoldOnlyUnderTheFlag) {
   XmlDocument doc(L"<r><item/><items name=\"1\" nam=\"2\"/><it/></r>");
   ASSERT_TRUE(doc.FindElement(L"r") && doc.EnterElement());

@@ -257,26 +257,66 @@ TEST_F(LayoutTest, BadNumbersReadAsTheirLeadingDigitsAndNeverOverflow) {
   ASSERT_EQ(ReadKeyboardLayout(Wide(kCorpus + "keyboard-layout/bad-numbers.xml"), true, layout),
             DataFileStatus::kOk);
   EXPECT_EQ(layout.width, 0);
-  EXPECT_EQ(layout.height, -258);
+  EXPECT_EQ(layout.height, 0) << "a negative picture height is refused";
   EXPECT_EQ(layout.type, 2);
-  ASSERT_EQ(layout.keys.size(), 4u);
+  ASSERT_EQ(layout.keys.size(), 3u) << "the key whose rectangle leaves the window is refused";
 
   const LayoutKey& words = layout.keys[0];
   EXPECT_EQ(std::vector<int>({words.code, words.keyIndex, words.right, words.bottom}),
             std::vector<int>({0, 0, 0, 32}));
-  const LayoutKey& huge = layout.keys[1];
-  EXPECT_EQ(std::vector<int>({huge.code, huge.keyIndex, huge.lightIndex}),
-            std::vector<int>({INT_MAX, INT_MAX, INT_MIN}));
-  EXPECT_EQ(huge.right, INT_MAX);  // left + width saturates instead of overflowing
-  EXPECT_EQ(huge.bottom, INT_MIN);
-  const LayoutKey& signs = layout.keys[2];
+  const LayoutKey& signs = layout.keys[1];
   EXPECT_EQ(
       std::vector<int>({signs.code, signs.lightIndex, signs.left, signs.top, signs.right, signs.bottom}),
       std::vector<int>({-41, 1, 12, 12, 44, 12}));
-  EXPECT_EQ(layout.keys[3].code, 41);  // base 16 takes an 0x prefix
+  EXPECT_EQ(layout.keys[2].code, 41);  // base 16 takes an 0x prefix
   EXPECT_EQ(layout.maps.keyIndex, (std::map<int, int>{{41, 1}}));
   EXPECT_EQ(layout.maps.ledIndex, (std::map<int, int>{{41, 1}}));
-  EXPECT_EQ(layout.warnings.size(), 3u);
+  EXPECT_EQ(layout.warnings.size(), 4u);
+  EXPECT_NE(layout.warnings[2].find("code 2147483647"), std::string::npos) << layout.warnings[2];
+  EXPECT_NE(layout.warnings[2].find("outside the window"), std::string::npos);
+}
+
+TEST_F(LayoutTest, SharedIndexesAndRectanglesOutsideTheWindowAreReportedOnceEach) {
+  KeyboardLayout layout;
+  ASSERT_EQ(ReadKeyboardLayout(Wide(kCorpus + "keyboard-layout/shared-indexes.xml"), true, layout),
+            DataFileStatus::kOk);
+  // The first key of an index keeps it; the later ones are drawn but not mapped.
+  EXPECT_EQ(layout.maps.keyIndex, (std::map<int, int>{{4, 10}, {6, 12}, {8, 14}}));
+  EXPECT_EQ(layout.maps.ledIndex, (std::map<int, int>{{4, 20}, {6, 22}, {8, 24}}));
+  EXPECT_EQ(layout.keys.size(), 5u);
+  const std::vector<std::string> expected = {
+      "key 2 (code 5, key index 10, LED index 21): key index already taken by code 4, not mapped",
+      "key 4 (code 7, key index 13, LED index 22): LED index already taken by code 6, not mapped",
+  };
+  EXPECT_EQ(layout.warnings, expected);
+
+  // Each edge of the window, as a table of rectangles (left, top, width, height).
+  struct Case {
+    int left, top, width, height;
+    bool kept;
+  };
+  const Case cases[] = {{0, 0, 1200, 720, true}, {1199, 719, 1, 1, true},  {-1, 0, 10, 10, false},
+                        {0, -1, 10, 10, false},  {1191, 0, 10, 10, false}, {0, 711, 10, 10, false},
+                        {0, 0, -5, 10, false},   {0, 0, 10, -5, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.left << "," << c.top << " " << c.width << "x" << c.height);
+    const std::string key = "<key code=\"04\" key_index=\"1\" light_index=\"1\" rect_left=\"" +
+                            std::to_string(c.left) + "\" rect_top=\"" + std::to_string(c.top) +
+                            "\" rect_width=\"" + std::to_string(c.width) + "\" rect_height=\"" +
+                            std::to_string(c.height) + "\"/>\n";
+    ASSERT_EQ(Read(LayoutWith(key)), DataFileStatus::kOk);
+    EXPECT_EQ(layout_.keys.size(), c.kept ? 1u : 0u);
+    EXPECT_EQ(layout_.warnings.size(), c.kept ? 0u : 1u);
+  }
+
+  // Past 100 warnings one line sums up the rest.
+  std::string many;
+  for (int i = 0; i < 150; ++i)
+    many += "<key code=\"" + std::to_string(10 + i) + "\" key_index=\"0\" light_index=\"1\"/>\n";
+  ASSERT_EQ(Read(LayoutWith(many)), DataFileStatus::kOk);
+  EXPECT_EQ(layout_.keys.size(), 150u);
+  ASSERT_EQ(layout_.warnings.size(), 101u);
+  EXPECT_EQ(layout_.warnings.back(), "and 50 more");
 }
 
 }  // namespace

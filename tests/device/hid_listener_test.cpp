@@ -6,6 +6,7 @@
 
 #include "device/HidReportListener.h"
 #include "hid_test_support.h"
+#include "platform/hid/debug_log.h"
 
 namespace hid_test {
 namespace {
@@ -46,6 +47,37 @@ bool Eventually(P predicate) {
     std::this_thread::sleep_for(1ms);
   }
   return true;
+}
+
+TEST(SimInputTest, AnEmptyReportIsAZeroLengthRead) {
+  platform::VirtualClock clock;
+  platform::hid::sim::SimHidBackend sim(clock);
+  SimKeyboard& keyboard = sim.addKeyboard();
+  std::unique_ptr<platform::hid::HidInputReader> reader;
+  for (const auto& node : sim.listNodes())
+    if (node.path == keyboard.nodePath(NodeRole::kVendor)) reader = sim.openInput(node, nullptr);
+  ASSERT_TRUE(reader);
+  keyboard.pushInput({});
+  keyboard.pushInput({0x05, 0x00, 0x09, 0x00});
+  uint8_t buffer[8] = {0xEE};
+  const platform::hid::InputRead empty = reader->read(buffer, sizeof buffer, 100);
+  EXPECT_EQ(empty.status, platform::hid::InputRead::Status::kData);
+  EXPECT_EQ(empty.bytes, 0);
+  EXPECT_EQ(buffer[0], 0xEE) << "nothing is copied";
+  const platform::hid::InputRead next = reader->read(buffer, sizeof buffer, 100);
+  EXPECT_EQ(next.bytes, 4);
+  EXPECT_EQ(buffer[2], 0x09);
+}
+
+TEST(HidDebugFlagTest, ZeroOrEmptyMeansOff) {
+  struct Case {
+    const char* value;
+    bool on;
+  };
+  const Case cases[] = {{nullptr, false}, {"", false},   {"0", false},
+                        {"1", true},      {"yes", true}, {"00", true}};
+  for (const Case& c : cases)
+    EXPECT_EQ(platform::hid::HidDebugValueEnables(c.value), c.on) << (c.value ? c.value : "(unset)");
 }
 
 TEST(ListenerMappingTest, ReportsBecomeMessagesAndOthersAreDropped) {

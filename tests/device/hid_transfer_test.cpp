@@ -227,6 +227,15 @@ TEST_F(TransferTest, BusyLastsFromABlockUntilTheNextSendEnds) {
   EXPECT_TRUE(manager_->IsBusy());  // only a full send ends it
 }
 
+TEST_F(TransferTest, AReopenClearsTheBusyFlagLeftByABlock) {
+  ASSERT_TRUE(manager_->Write(DataBlock(64, 3), 0));
+  ASSERT_TRUE(manager_->IsBusy());
+  manager_->Reopen();
+  EXPECT_FALSE(manager_->IsBusy());
+  Bytes buffer(kColorReplyBytes);
+  EXPECT_TRUE(manager_->Query(buffer, 9, 0)) << "the colour query runs again at once";
+}
+
 // ---- Colour query
 
 TEST_F(TransferTest, ColourQueryCopiesNineRepliesInOrder) {

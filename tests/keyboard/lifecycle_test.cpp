@@ -1,6 +1,7 @@
 // Opening, start-up and teardown of the keyboard window.
 #include <signal.h>
 #include <sys/wait.h>
+#include <time.h>
 
 #include "keyboard_fixture.h"
 #include "zuvi/tab.h"
@@ -9,6 +10,12 @@ namespace kb_test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+std::chrono::nanoseconds ThreadCpuTime() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
 
 long MsSince(Clock::time_point start) {
   return static_cast<long>(
@@ -60,20 +67,87 @@ TEST_F(KeyboardTest, ARescanGivesTheWindowItsNewIndexAndARestartedListener) {
   EXPECT_EQ(sim_.keyboard(0).openHandles(NodeRole::kVendor), 1) << "the node of the old plug-in was closed";
 }
 
-TEST_F(KeyboardTest, AStoreOfAnotherVersionOrNoStoreAtAllIsReplaced) {
-  for (const std::string& damage : {std::string("UPDATE t_configdata SET value='1.0.0' WHERE key='version'"),
-                                    std::string("DELETE FROM t_configdata WHERE key='version'"),
-                                    std::string("DROP TABLE t_configdata")}) {
-    SCOPED_TRACE(damage);
+// The copies that replaced stores left in the db folder, oldest first.
+std::vector<std::string> StoreCopies(const std::string& storePath) {
+  std::vector<std::string> copies;
+  const std::filesystem::path store(storePath);
+  for (const auto& entry : std::filesystem::directory_iterator(store.parent_path())) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with(store.filename().string() + ".") && name.ends_with(".bak"))
+      copies.push_back(entry.path().string());
+  }
+  std::sort(copies.begin(), copies.end());
+  return copies;
+}
+
+// Overwrites `length` bytes at `offset` of a file.
+void Overwrite(const std::string& path, std::streamoff offset, size_t length) {
+  std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+  file.seekp(offset);
+  file << std::string(length, '\x5A');
+}
+
+TEST_F(KeyboardTest, AStoreThatIsReplacedIsRenamedAsideWithTheUsersRows) {
+  struct Case {
+    const char* what;
+    std::function<void(const std::string& path)> damage;
+  };
+  const Case cases[] = {
+      {"another version",
+       [](const std::string& p) { Exec(p, "UPDATE t_configdata SET value='1.0.0' WHERE key='version'"); }},
+      {"no version row",
+       [](const std::string& p) { Exec(p, "DELETE FROM t_configdata WHERE key='version'"); }},
+      {"no settings table", [](const std::string& p) { Exec(p, "DROP TABLE t_configdata"); }},
+      {"settings root page overwritten",
+       [](const std::string& p) {
+         const int page = std::stoi(QueryText(p, "PRAGMA page_size"));
+         const int root =
+             std::stoi(QueryText(p, "SELECT rootpage FROM sqlite_master WHERE name='t_configdata'"));
+         Overwrite(p, static_cast<std::streamoff>(root - 1) * page + 8, 32);
+       }},
+      {"cut to half its size",
+       [](const std::string& p) { std::filesystem::resize_file(p, std::filesystem::file_size(p) / 2); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(UserFolder() + "db");
+    std::filesystem::create_directories(UserFolder() + "db");
     KeyboardDlg& dlg = OpenWindow();
     Drain(dlg);
     dlg_.reset();
-    ASSERT_TRUE(Exec(StorePath(), "INSERT INTO t_macro_data(name) VALUES ('mine')"));
-    ASSERT_TRUE(Exec(StorePath(), damage));
-    OpenWindow();
-    EXPECT_EQ(QueryText(StorePath(), "SELECT count(*) FROM t_macro_data WHERE name='mine'"), "0");
+    // 20 macros, 56 key rows and 100 frames of the user's.
+    std::string fill = "BEGIN;";
+    for (int i = 0; i < 20; ++i)
+      fill += "INSERT INTO t_macro_data(name) VALUES ('mine" + std::to_string(i) + "');";
+    for (int i = 0; i < 56; ++i)
+      fill += "INSERT INTO t_key_data(profile, keyvalue, fnlayer, macrovalue) VALUES (1, " +
+              std::to_string(i + 4) + ", 0, 7);";
+    fill += "INSERT INTO t_ledlayer_data(profile, name) VALUES (1, 'slot');";
+    for (int i = 0; i < 100; ++i)
+      fill += "INSERT INTO t_ledframe_data(led_id, frame_index, file_name) SELECT max(led_id), " +
+              std::to_string(i) + ", 'f" + std::to_string(i) + ".png' FROM t_ledlayer_data;";
+    ASSERT_TRUE(Exec(StorePath(), fill + "COMMIT;"));
+    const std::string before = QueryText(StorePath(), "SELECT count(*) FROM t_macro_data");
+    std::filesystem::copy_file(StorePath(), UserFolder() + "db/intact.db");
+    c.damage(StorePath());
+
+    KeyboardDlg& reopened = OpenWindow();
+    EXPECT_TRUE(reopened.m_configDB.opened);
+    EXPECT_EQ(QueryText(StorePath(), "SELECT count(*) FROM t_macro_data"), "0");
     EXPECT_NE(QueryText(StorePath(), "SELECT count(*) FROM t_keyprofile"), "0")
         << "default rows of a new store";
+    const std::vector<std::string> copies = StoreCopies(StorePath());
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_TRUE(Logged(copies[0])) << "the log names the copy";
+    // The copy is the file as it was, damage included: byte for byte what the user had.
+    const std::string intact = ReadFile(UserFolder() + "db/intact.db");
+    std::string copied = ReadFile(copies[0]);
+    EXPECT_EQ(copied.size(),
+              std::string(c.what) == "cut to half its size" ? intact.size() / 2 : intact.size());
+    if (std::string(c.what) != "cut to half its size" &&
+        std::string(c.what).find("overwritten") == std::string::npos) {
+      EXPECT_EQ(QueryText(copies[0], "SELECT count(*) FROM t_macro_data"), before);
+    }
     dlg_.reset();
   }
   // A file that is not a database at all.
@@ -81,6 +155,40 @@ TEST_F(KeyboardTest, AStoreOfAnotherVersionOrNoStoreAtAllIsReplaced) {
   KeyboardDlg& dlg = OpenWindow();
   EXPECT_TRUE(dlg.m_configDB.opened);
   EXPECT_NE(QueryText(StorePath(), "SELECT count(*) FROM t_keyprofile"), "0");
+  EXPECT_EQ(StoreCopies(StorePath()).size(), 2u);
+}
+
+TEST_F(KeyboardTest, OversizedAndLongLanguageFilesDoNotHoldTheWindowUp) {
+  const std::string lan = app_.path() + "language/1033.lan";
+  struct Case {
+    const char* what;
+    std::function<void()> write;
+    const wchar_t* profileName;
+  };
+  const Case cases[] = {
+      {"100 MB", [&] { std::filesystem::resize_file(lan, 100u << 20); }, L""},
+      {"300,000 lines",
+       [&] {
+         std::string text = "[KB.DIALOG]\n150=Long file\n";
+         for (int i = 0; i < 300000; ++i) text += "9" + std::to_string(i) + "=x\n";
+         app_.Write("language/1033.lan", text);
+       },
+       L"Long file"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteShippedDataFiles();
+    c.write();
+    const auto start = ThreadCpuTime();
+    KeyboardDlg& dlg = OpenWindow();
+    // CPU time, so that a loaded machine does not fail it; sanitized builds get room.
+    EXPECT_LT(ThreadCpuTime() - start, std::chrono::seconds(2));
+    EXPECT_EQ(dlg.m_configDB.defaultProfileName, c.profileName);
+    dlg_.reset();
+    std::filesystem::remove(lan);
+    std::filesystem::remove_all(UserFolder() + "db");
+    std::filesystem::create_directories(UserFolder() + "db");
+  }
 }
 
 TEST_F(KeyboardTest, AStoreThatCannotBeReadNowIsKeptWithItsRows) {

@@ -226,7 +226,8 @@ TEST_F(TablesTest, FailedInsertsReturnZeroAndAttachNothing) {
   EXPECT_EQ(closed.NewMacro(L"x"), 0);
   EXPECT_FALSE(closed.DeleteMacro(1));
   std::vector<LedFrameRow*> frames{new LedFrameRow};
-  EXPECT_EQ(closed.GetLedFrames(1, frames), 0);
+  EXPECT_EQ(closed.GetLedFrames(1, frames), -1) << "a read that could not run is a failure";
+  EXPECT_TRUE(frames.empty());
   EXPECT_EQ(closed.CountMacroRecords(), 0);
 }
 

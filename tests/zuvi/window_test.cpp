@@ -79,6 +79,25 @@ TEST(WindowTest, AnEndFromAWorkerThreadEndsTheLoop) {
   worker.join();
 }
 
+TEST(WindowTest, AnEndFromAnotherThreadBeforeTheLoopEndsThatLoopOnly) {
+  Driver driver;
+  RecordingDialog window;
+  ASSERT_TRUE(window.CreatePopup());
+  std::thread early([&] { window.DoCancel(); });
+  early.join();
+  EXPECT_EQ(window.ShowModal(), IDCANCEL);
+  // The next loop runs until its own end comes; the spent one must not end it with 0.
+  std::thread worker;
+  driver.AnswerNextModal([&](MDialog& w) {
+    worker = std::thread([&w] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      w.DoOK();
+    });
+  });
+  EXPECT_EQ(window.ShowModal(), IDOK);
+  worker.join();
+}
+
 TEST(WindowTest, DestroyingTheWindowEndsItsLoopWithZeroAndItsChildrenFirst) {
   Driver driver;
   RecordingDialog window, child;

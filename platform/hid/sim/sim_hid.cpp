@@ -62,6 +62,7 @@ class SimTransferHandle final : public HidTransferHandle {
       result = static_cast<int>(length);
       ++kb_.sendCount_;
       if (kb_.failSendNumbers_.erase(kb_.sendCount_) > 0) result = -1;
+      if (kb_.failFrom_ > 0 && kb_.sendCount_ >= kb_.failFrom_) result = -1;
       if (kb_.failNextSends_ > 0) {
         --kb_.failNextSends_;
         result = -1;
@@ -70,6 +71,11 @@ class SimTransferHandle final : public HidTransferHandle {
         if (length - 1 >= prefix.size() && std::equal(prefix.begin(), prefix.end(), data + 1)) result = -1;
       backend_.advance(kb_.sendLatencyMs_);
       if (result > 0) takePacket(data + 1);
+      if (kb_.unplugAfter_ > 0 && kb_.sendCount_ >= kb_.unplugAfter_) {
+        kb_.unplugAfter_ = 0;
+        kb_.plugged_ = false;
+        backend_.changed_.notify_all();
+      }
     }
     backend_.record(kb_, role_, SimIo::Kind::kSend, start, data, length, result);
     return end(result);
@@ -361,8 +367,9 @@ class SimInputReader final : public HidInputReader {
       n->inputQueue.pop_front();
       result.status = event.status;
       if (event.status == InputRead::Status::kData) {
+        // An empty report is a zero-length read; its vector may hold no storage at all.
         result.bytes = static_cast<int>(std::min(size, event.bytes.size()));
-        std::memcpy(buffer, event.bytes.data(), static_cast<size_t>(result.bytes));
+        if (result.bytes > 0) std::memcpy(buffer, event.bytes.data(), static_cast<size_t>(result.bytes));
       } else if (event.status == InputRead::Status::kGone) {
         n->hungUp = true;
       } else if (event.status == InputRead::Status::kTimeout) {
@@ -440,6 +447,14 @@ void SimKeyboard::failNextSends(int k) {
 void SimKeyboard::failSendsOfPacket(std::vector<uint8_t> packetPrefix) {
   std::lock_guard lock(backend_.mutex_);
   failPackets_.push_back(std::move(packetPrefix));
+}
+void SimKeyboard::failSendsFrom(int n) {
+  std::lock_guard lock(backend_.mutex_);
+  failFrom_ = n > 0 ? sendCount_ + n : 0;
+}
+void SimKeyboard::unplugAfterSends(int n) {
+  std::lock_guard lock(backend_.mutex_);
+  unplugAfter_ = sendCount_ + n;
 }
 void SimKeyboard::failNextReads(int k) {
   std::lock_guard lock(backend_.mutex_);

@@ -80,6 +80,11 @@ class SimKeyboard {
   void failSendNumber(int n);
   void failNextSends(int k);
   void failSendsOfPacket(std::vector<uint8_t> packetPrefix);
+  // Every send from the n-th on (1 = next) fails, as a keyboard that stops answering; 0 ends it.
+  void failSendsFrom(int n);
+  // The keyboard is unplugged right after the n-th send from now (1 = next) reached it: as
+  // unplug(), but the hot-plug hook is not called.
+  void unplugAfterSends(int n);
   // Reply reads: the next k fail, or deliver only `bytes` bytes (report id included).
   void failNextReads(int k);
   void shortNextReads(int k, int bytes);
@@ -183,6 +188,8 @@ class SimKeyboard {
   std::set<int> failSendNumbers_;
   int failNextSends_ = 0;
   std::vector<std::vector<uint8_t>> failPackets_;
+  int failFrom_ = 0;     // send number from which all fail; 0 for none
+  int unplugAfter_ = 0;  // send number after which the keyboard is unplugged; 0 for none
   int failNextReads_ = 0;
   int shortReads_ = 0;
   int shortReadBytes_ = 0;
