@@ -35,7 +35,7 @@ bool ConfigDB::OpenPath(const std::wstring& path) {
   if (access(dbPath.c_str(), F_OK) != 0)
     result = CreateDatabase();
   else if (!db.IsOpen())
-    result = db.Open(dbPath.c_str(), key2, kOpenExisting);
+    result = db.Open(dbPath.c_str(), key2, kOpenExisting) && (AddLookupIndexes(), true);
   else
     result = true;  // a connection is open already, whatever its file
   opened = result;
@@ -58,8 +58,15 @@ bool ConfigDB::CreateDatabase() {
   if (!db.Open(dbPath.c_str(), key2, kOpenCreate)) return false;
   int combined = SQLITE_OK;
   for (const std::string& statement : ConfigSchemaStatements()) combined |= db.Exec(statement.c_str());
+  for (const std::string& statement : ConfigLookupIndexStatements()) combined |= db.Exec(statement.c_str());
   InsertDefaultProfiles();
   return combined == SQLITE_OK;
+}
+
+// A file that is not a store, or one that another connection keeps locked, simply goes without
+// them: the indexes only speed up lookups, and the next open tries again.
+void ConfigDB::AddLookupIndexes() {
+  for (const std::string& statement : ConfigLookupIndexStatements()) db.Exec(statement.c_str());
 }
 
 ConfigDB::VersionState ConfigDB::CheckVersion(int profile, int* code) {

@@ -44,7 +44,8 @@ class ConfigDB {
   // --- File and connection -----------------------------------------------------------------
 
   // Opens "<folder>db/<stem>_data.db" (folder ends in '/'; `unused` is ignored). A missing file
-  // is created with the schema and the default rows; an existing one is opened as it is. When a
+  // is created with the schema and the default rows; an existing one is opened as it is, gaining
+  // only the lookup indexes it lacks (no row, table or version changes). When a
   // connection is open already nothing is reopened and the result is true, whatever the stem.
   // No folder is ever created. The result is also kept in `opened`.
   bool Open(const std::wstring& folder, const std::wstring& unused, const std::wstring& stem);
@@ -202,6 +203,7 @@ class ConfigDB {
   struct Arg;  // one bound parameter (config_internal.h)
 
   bool OpenPath(const std::wstring& path);
+  void AddLookupIndexes();
   void InsertDefaultConfig(int profile);
   void InsertDefaultProfiles();
   void InsertMacLayoutKeys();
