@@ -64,9 +64,13 @@ bool ConfigDB::CreateDatabase() {
 }
 
 // A file that is not a store, or one that another connection keeps locked, simply goes without
-// them: the indexes only speed up lookups, and the next open tries again.
+// them: the indexes only speed up lookups, and the next open tries again. Nothing waits for
+// another connection here, so an open takes no longer than it did before the indexes.
 void ConfigDB::AddLookupIndexes() {
-  for (const std::string& statement : ConfigLookupIndexStatements()) db.Exec(statement.c_str());
+  db.SetBusyTimeout(0);
+  for (const std::string& statement : ConfigLookupIndexStatements())
+    if (db.Exec(statement.c_str()) == SQLITE_BUSY) break;
+  db.SetBusyTimeout(SQLiteDB::kDefaultBusyTimeoutMs);
 }
 
 ConfigDB::VersionState ConfigDB::CheckVersion(int profile, int* code) {

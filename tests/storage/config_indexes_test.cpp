@@ -1,5 +1,6 @@
 // The lookup indexes (on new and on older files) and the batch write of an effect's keys, checked
 // against the row-by-row statements it replaced.
+#include <chrono>
 #include <random>
 
 #include "common/strings.h"
@@ -53,6 +54,24 @@ TEST_F(StoreTest, AnOlderFileGainsTheLookupIndexesOnOpenWithRowsAndVersionUntouc
   EXPECT_EQ(Dump(Raw()), before);
   EXPECT_EQ(reopened.CheckVersion(1), ConfigDB::VersionState::Current);
   EXPECT_EQ(Raw().Int("PRAGMA user_version"), 0);
+}
+
+TEST_F(StoreTest, AnOpenWhileAnotherConnectionHoldsTheFileDoesNotWaitForTheIndexes) {
+  for (const char* name : kLookupIndexes) ASSERT_EQ(Raw().Exec(std::string("DROP INDEX ") + name), SQLITE_OK);
+  ASSERT_TRUE(store_.db.Close());
+  ASSERT_EQ(Raw().Exec("BEGIN EXCLUSIVE"), SQLITE_OK);
+  ConfigDB second;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(second.Open(folder_.wpath(), L"", L"kb"));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+  ASSERT_EQ(Raw().Exec("COMMIT"), SQLITE_OK);
+  EXPECT_TRUE(LookupIndexesIn(Raw()).empty());
+  // The next open of the free file adds them, and the connection waits for others again.
+  ASSERT_TRUE(second.db.Close());
+  ConfigDB third;
+  ASSERT_TRUE(third.Open(folder_.wpath(), L"", L"kb"));
+  EXPECT_EQ(LookupIndexesIn(Raw()).size(), std::size(kLookupIndexes));
+  EXPECT_EQ(third.NewMacro(L"m"), 1);
 }
 
 TEST_F(StoreTest, PageLoadsUseTheLookupIndexesAndStillListInInsertOrder) {
