@@ -91,6 +91,22 @@ TEST_F(StoreTest, PageLoadsUseTheLookupIndexesAndStillListInInsertOrder) {
   for (int key = 9; key >= 1; --key) rows.push_back({0, 5, key, key, 1, 0, 0});
   store_.SetCustomRgbList(rows);
   store_.SetCustomModeRgbList(rows);
+  // Frames and events of one position keep their insert order among themselves.
+  store_.SaveLedFrames({{0, 6, L"b", 40, 1, L""},
+                        {0, 6, L"a1", 40, 0, L""},
+                        {0, 6, L"c", 40, 1, L""},
+                        {0, 6, L"a2", 40, 0, L""}});
+  std::vector<LedFrameRow*> frames;
+  ASSERT_EQ(store_.GetLedFrames(6, frames), 4);
+  EXPECT_EQ((std::vector<std::wstring>{frames[0]->name, frames[1]->name, frames[2]->name, frames[3]->name}),
+            (std::vector<std::wstring>{L"a1", L"a2", L"b", L"c"}));
+  FreeRows(frames);
+  store_.SaveMacroRecords({{0, 6, 1, 2, 4, L"x"}, {0, 6, 1, 1, 4, L"y"}, {0, 6, 1, 2, 4, L"z"}});
+  std::vector<MacroRecordRow*> events;
+  ASSERT_EQ(store_.GetMacroRecords(6, events), 3);
+  EXPECT_EQ((std::vector<std::wstring>{events[0]->desc, events[1]->desc, events[2]->desc}),
+            (std::vector<std::wstring>{L"y", L"x", L"z"}));
+  FreeRows(events);
   for (auto getter : {&ConfigDB::GetCustomRgbList, &ConfigDB::GetCustomModeRgbList}) {
     std::vector<CustomRgbRow*> out;
     ASSERT_EQ((store_.*getter)(5, out), 9);
