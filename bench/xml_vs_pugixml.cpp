@@ -54,14 +54,24 @@ const std::string& ProfileBytes() {
   return bytes;
 }
 
-const std::string& Folder() {
-  static const std::string folder = [] {
+// Removed by the static's own destructor: a handler registered with atexit while the static
+// is being made would run after that destructor and use the freed path.
+struct ScratchFolder {
+  ScratchFolder() {
     std::string pattern = (std::filesystem::temp_directory_path() / "kelvane-bench-pugi-XXXXXX").string();
     if (!mkdtemp(pattern.data())) std::abort();
-    std::atexit([] { std::filesystem::remove_all(Folder()); });
-    return pattern + "/";
-  }();
-  return folder;
+    path = pattern + "/";
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
+  std::string path;
+};
+
+const std::string& Folder() {
+  static const ScratchFolder folder;
+  return folder.path;
 }
 
 const std::string& ProfilePath() {
