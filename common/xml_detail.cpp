@@ -27,7 +27,12 @@ std::u16string ToUtf16(std::wstring_view text) {
 
 std::wstring FromUtf16(std::u16string_view text) {
   std::wstring out;
-  out.reserve(text.size());
+  AppendFromUtf16(out, text);
+  return out;
+}
+
+void AppendFromUtf16(std::wstring& out, std::u16string_view text) {
+  out.reserve(out.size() + text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     char32_t c = text[i];
     if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
@@ -38,35 +43,12 @@ std::wstring FromUtf16(std::u16string_view text) {
     }
     out += static_cast<wchar_t>(c);
   }
-  return out;
 }
 
 size_t Utf16Length(std::wstring_view text) {
   size_t units = 0;
   for (wchar_t c : text) units += static_cast<char32_t>(c) > 0xFFFF ? 2 : 1;
   return units;
-}
-
-bool EndsName(char16_t c) {
-  switch (c) {
-    case u' ':
-    case u'\t':
-    case u'\n':
-    case u'\r':
-    case u'<':
-    case u'>':
-    case u'=':
-    case u'\\':
-    case u'/':
-    case u'?':
-    case u'!':
-    case u'"':
-    case u'\'':
-    case u';':
-      return true;
-    default:
-      return false;
-  }
 }
 
 bool IsNameToken(std::u16string_view name) {
