@@ -7,18 +7,28 @@
 //   BM_LcdDownload/F          virtual clock: T = wall time, W = the waits the protocol mandates
 //                             (packet delays, read-backs, the keyboard's 1 ms per block);
 //                             bound T / W <= 0.15
-//   BM_LcdDownloadRealClock/16  real clock; bound wall / W <= 1.25
+//   BM_LcdSendBlocks/F        virtual clock, the image built once: CPU time per block of the
+//                             transfer alone (bound 10 us)
+//   BM_LcdDownloadRealClock/F real clock, F = 1, 16, 141; bound wall / W <= 1.03
+//   BM_LcdSendRealClock/F     the same with the image built beforehand (the transfer alone);
+//                             sleep_floor_over_W is the same waits slept in a bare loop, what
+//                             the machine's wake-ups add whatever the code does
+// Frames are photo-like (a gradient under noise), so that reading them costs what real ones do.
+// bench/check_packet_bench.py states each bound.
 #include <benchmark/benchmark.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <QColor>
 #include <QImage>
 #include <QString>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "device/DeviceLink.h"
@@ -121,7 +131,15 @@ struct FrameFolder {
     std::filesystem::create_directories(working + "led/slot");
     for (int i = 0; i < frames; ++i) {
       QImage image(LCD_WIDTH, LCD_HEIGHT, QImage::Format_RGB32);
-      image.fill(QColor::fromHsv(i * 360 / frames % 360, 200, 200));
+      uint32_t noise = 2166136261u ^ static_cast<uint32_t>(i);
+      for (int y = 0; y < LCD_HEIGHT; ++y) {
+        for (int x = 0; x < LCD_WIDTH; ++x) {
+          noise = noise * 1664525u + 1013904223u;
+          const int grain = static_cast<int>(noise >> 26) - 32;  // -32..31
+          const auto channel = [&](int base) { return std::clamp(base + grain, 0, 255); };
+          image.setPixel(x, y, qRgb(channel(x + i), channel(y * 255 / LCD_HEIGHT), channel(255 - x)));
+        }
+      }
       const std::string name = std::to_string(i) + ".png";
       image.save(QString::fromStdString(working + "led/slot/" + name), "PNG");
       LedFrameRow row;
@@ -203,6 +221,75 @@ void BM_LcdDownloadRealClock(benchmark::State& state) {
   state.counters["W_ms"] = waitMs / static_cast<double>(state.iterations());
   state.counters["wall_over_W"] = wallMs / waitMs;
 }
-BENCHMARK(BM_LcdDownloadRealClock)->Arg(16)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_LcdDownloadRealClock)
+    ->Arg(1)
+    ->Arg(16)
+    ->Arg(141)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+
+// The same on the real clock with the image built beforehand: what the transfer alone adds to
+// the waits, without the reading of the frames.
+void BM_LcdSendRealClock(benchmark::State& state) {
+  DownloadRig<TallyingClock> rig(static_cast<int>(state.range(0)));
+  const LcdAnimationImage image = BuildLcdAnimationImage(
+      rig.input.frames, rig.input.workingFolder, rig.input.slotFolder,
+      [](const std::string& path) { return platform::image::ReadFramePixels(path, LCD_WIDTH, LCD_HEIGHT); });
+  double wallMs = 0, waitMs = 0;
+  for (auto _ : state) {
+    const int64_t tally = rig.clock.tallyMs();
+    const auto start = std::chrono::steady_clock::now();
+    if (!SendLcdAnimationImage(rig.link, 1, image, nullptr, nullptr)) state.SkipWithError("send failed");
+    wallMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    waitMs += static_cast<double>(rig.clock.tallyMs() - tally + rig.Blocks() * kAckMs);
+    state.PauseTiming();
+    rig.sim.clearLog();
+    state.ResumeTiming();
+  }
+  state.counters["wall_over_W"] = wallMs / waitMs;
+  // What the machine itself adds: the same waits slept in a bare loop (packet delays in 35 ms
+  // pieces, then one 1 ms wait per block as the simulated keyboard sleeps them).
+  const int64_t packetMs = rig.clock.tallyMs() / static_cast<int64_t>(state.iterations());
+  const auto start = std::chrono::steady_clock::now();
+  for (int64_t ms = 0; ms < packetMs; ms += kPacketDelayMs) rig.clock.sleep(kPacketDelayMs);
+  for (int k = 0; k < image.blocks; ++k) std::this_thread::sleep_for(std::chrono::milliseconds(kAckMs));
+  const double floorMs =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  state.counters["sleep_floor_over_W"] = floorMs / (waitMs / static_cast<double>(state.iterations()));
+}
+BENCHMARK(BM_LcdSendRealClock)
+    ->Arg(1)
+    ->Arg(16)
+    ->Arg(141)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+
+double ThreadCpuSeconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+void BM_LcdSendBlocks(benchmark::State& state) {
+  DownloadRig<platform::VirtualClock> rig(static_cast<int>(state.range(0)));
+  const LcdAnimationImage image = BuildLcdAnimationImage(
+      rig.input.frames, rig.input.workingFolder, rig.input.slotFolder,
+      [](const std::string& path) { return platform::image::ReadFramePixels(path, LCD_WIDTH, LCD_HEIGHT); });
+  double cpu = 0;
+  int64_t blocks = 0;
+  for (auto _ : state) {
+    const double start = ThreadCpuSeconds();
+    if (!SendLcdAnimationImage(rig.link, 1, image, nullptr, nullptr)) state.SkipWithError("send failed");
+    cpu += ThreadCpuSeconds() - start;
+    blocks += image.blocks;
+    state.PauseTiming();
+    rig.sim.clearLog();
+    state.ResumeTiming();
+  }
+  state.counters["cpu_us_per_block"] = cpu * 1e6 / static_cast<double>(blocks);
+}
+BENCHMARK(BM_LcdSendBlocks)->Arg(1)->Arg(16)->Arg(141)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -14,15 +14,25 @@
 
 namespace {
 
-// A scratch folder for the benchmark files, removed at exit.
-const std::string& Folder() {
-  static const std::string folder = [] {
+// A scratch folder for the benchmark files, removed at exit by the static's own destructor (a handler
+// registered with atexit while the static is being made would run after that destructor and use
+// the freed path).
+struct ScratchFolder {
+  ScratchFolder() {
     std::string pattern = (std::filesystem::temp_directory_path() / "kelvane-bench-XXXXXX").string();
     if (!mkdtemp(pattern.data())) std::abort();
-    std::atexit([] { std::filesystem::remove_all(Folder()); });
-    return pattern + "/";
-  }();
-  return folder;
+    path = pattern + "/";
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
+  std::string path;
+};
+
+const std::string& Folder() {
+  static const ScratchFolder folder;
+  return folder.path;
 }
 
 // A layout-shaped document of `keys` key elements with 12 attributes each.

@@ -78,10 +78,19 @@ std::wstring Utf8ToWide(const char* text) { return text ? Utf8ToWide(std::string
 namespace {
 
 // Strict decoding gives up on the first fault; lenient decoding replaces the byte and goes on.
+// No character takes fewer bytes than wide units, so the output is sized once and trimmed; ASCII,
+// the bulk of stored text, is copied without the decoder.
 std::wstring DecodeUtf8(std::string_view text, bool lenient) {
-  std::wstring out;
-  out.reserve(text.size());
+  std::wstring out(text.size(), L'\0');
+  wchar_t* units = out.data();
+  size_t count = 0;
   for (size_t pos = 0; pos < text.size();) {
+    const unsigned char byte = static_cast<unsigned char>(text[pos]);
+    if (byte < 0x80) {
+      units[count++] = static_cast<wchar_t>(byte);
+      ++pos;
+      continue;
+    }
     char32_t c;
     size_t length = DecodeOne(text, pos, c);
     if (length == 0) {
@@ -89,9 +98,10 @@ std::wstring DecodeUtf8(std::string_view text, bool lenient) {
       c = kReplacement;
       length = 1;
     }
-    out += static_cast<wchar_t>(c);
+    units[count++] = static_cast<wchar_t>(c);
     pos += length;
   }
+  out.resize(count);
   return out;
 }
 

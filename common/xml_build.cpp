@@ -1,5 +1,7 @@
 // Building: adding elements and setting attributes, editing the text in place and keeping every
 // record's extent in step with it.
+#include <algorithm>
+
 #include "common/xml_detail.h"
 #include "common/xml_document.h"
 
@@ -13,7 +15,13 @@ void XmlDocument::ReplaceText(size_t pos, size_t removed, std::u16string_view in
     m_elements[i].length += delta;
     if (i == 0) break;
   }
-  for (size_t i = 1; i < m_elements.size(); ++i) {
+  size_t first = 1;
+  if (m_inDocumentOrder) {
+    const auto moved = std::lower_bound(m_elements.begin() + 1, m_elements.end(), pos + removed,
+                                        [](const XmlElement& e, size_t at) { return e.start < at; });
+    first = static_cast<size_t>(moved - m_elements.begin());
+  }
+  for (size_t i = first; i < m_elements.size(); ++i) {
     if (m_elements[i].start >= pos + removed) m_elements[i].start += delta;
   }
 }
@@ -81,6 +89,7 @@ bool XmlDocument::AddElement(std::wstring_view name, std::wstring_view value, in
   record.endTagLength = endTag;
   if (value.empty()) record.flags |= kElementEmpty;
   const uint32_t index = static_cast<uint32_t>(m_elements.size());
+  if (index > 1 && m_elements.back().start >= record.start) m_inDocumentOrder = false;
   m_elements.push_back(record);
   LinkChild(index, parent, after);
   m_current = index;

@@ -2,6 +2,7 @@
 // UTF-16 document text, character classes of the parser, and the lenient UTF-8 decoder.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -20,12 +21,22 @@ void AppendUtf16(std::u16string& out, char32_t c);
 // U+FFFD both ways.
 std::u16string ToUtf16(std::wstring_view text);
 std::wstring FromUtf16(std::u16string_view text);
+// FromUtf16 appended to `out`, using the room `out` has.
+void AppendFromUtf16(std::wstring& out, std::u16string_view text);
 // The number of UTF-16 units `text` takes.
 size_t Utf16Length(std::wstring_view text);
 
 inline bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
-// Characters that end a name token.
-bool EndsName(char16_t c);
+// Characters that end a name token: a few ASCII ones, looked up in a table (names are scanned
+// character by character on every attribute read).
+inline bool EndsName(char16_t c) {
+  static constexpr std::array<bool, 128> kEnds = [] {
+    std::array<bool, 128> ends{};
+    for (char e : std::string_view(" \t\n\r<>=\\/?!\"';")) ends[static_cast<unsigned char>(e)] = true;
+    return ends;
+  }();
+  return c < 128 && kEnds[c];
+}
 // ASCII letters fold to lower case; everything else stays.
 inline char16_t FoldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c; }
 // True when `name` is exactly one name token, i.e. one that can be written and read back.

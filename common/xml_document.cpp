@@ -160,7 +160,12 @@ bool XmlDocument::GetAttributeAt(std::wstring& out, uint32_t index, std::wstring
   size_t attrStart, valueStart, valueEnd, attrEnd;
   bool quoted;
   if (!FindAttribute(index, ToUtf16(name), attrStart, valueStart, valueEnd, attrEnd, quoted)) return false;
-  out = FromUtf16(UnescapeText(std::u16string_view(m_text).substr(valueStart, valueEnd - valueStart)));
+  const std::u16string_view value = std::u16string_view(m_text).substr(valueStart, valueEnd - valueStart);
+  // Without a reference unescaping gives the value as it is: convert it once, into out's room.
+  if (value.find(u'&') == std::u16string_view::npos)
+    AppendFromUtf16(out, value);
+  else
+    AppendFromUtf16(out, UnescapeText(value));
   return true;
 }
 
@@ -173,6 +178,16 @@ bool XmlDocument::GetData(std::wstring& out) const {
   if (m_current == 0 || m_current >= m_elements.size()) return false;
   const XmlElement& e = m_elements[m_current];
   if (e.flags & kElementEmpty) return true;
+  if (e.firstChild == 0) {
+    // Plain text without markup or references is its own content.
+    const size_t from = e.start + e.startTagLength;
+    const std::u16string_view text =
+        std::u16string_view(m_text).substr(from, e.start + e.length - e.endTagLength - from);
+    if (text.find_first_of(u"<&") == std::u16string_view::npos) {
+      AppendFromUtf16(out, text);
+      return true;
+    }
+  }
   std::u16string data;
   auto takeGap = [&](size_t from, size_t to) {
     const std::u16string_view gap = std::u16string_view(m_text).substr(from, to - from);

@@ -218,4 +218,8 @@ class XmlDocument {
   int m_nodeType = 0;
   int m_flags = 0;
   std::vector<XmlElement> m_elements;
+  // True while the elements' starts rise with their index, as a parse leaves them and as adding at
+  // the end of the text keeps them: an edit then moves only the elements after it, found by a
+  // binary search, so that building a document stays linear.
+  bool m_inDocumentOrder = true;
 };

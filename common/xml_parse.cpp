@@ -21,6 +21,7 @@ void XmlDocument::ResetTable() {
   m_elements.clear();
   m_elements.emplace_back();
   m_elements[0].length = m_text.size();
+  m_inDocumentOrder = true;  // the parse adds elements in the order of their starts
   m_parent = m_current = m_child = 0;
   m_nodeType = 0;
 }

@@ -62,17 +62,19 @@ class WriterFirstSharedMutex {
   bool writer_ = false;
 };
 
-// The transfer guards the current thread holds.
+// The transfer guards the current thread holds. One transfer mutex stands for one lock key for the
+// manager's whole life, so comparing mutexes compares keys.
 struct HeldGuard {
   const HidDeviceManager* manager;
   int index;
   std::string key;
+  const std::recursive_timed_mutex* mutex;
 };
 thread_local std::vector<HeldGuard> t_heldGuards;
 
-const std::string* HeldGuardKey(const HidDeviceManager* manager, int index) {
+const HeldGuard* FindHeldGuard(const HidDeviceManager* manager, int index) {
   for (auto it = t_heldGuards.rbegin(); it != t_heldGuards.rend(); ++it)
-    if (it->manager == manager && it->index == index) return &it->key;
+    if (it->manager == manager && it->index == index) return &*it;
   return nullptr;
 }
 
@@ -298,6 +300,7 @@ void HidDeviceManager::OpenAllLocked() {
       record->releaseNumber = node.releaseNumber;
       record->physicalKey = node.physicalKey;
       record->lockKey = node.physicalKey.empty() ? node.path : node.physicalKey;
+      record->transferMutex = &TransferMutex(record->lockKey);
       m_devices.push_back(std::move(record));
     } else {
       bulks.push_back({std::move(handle), node.physicalKey, node.path, LongestOutput(node)});
@@ -323,6 +326,7 @@ void HidDeviceManager::OpenAllLocked() {
     }
     target->bulk = std::move(bulk.handle);  // a replaced one is closed here
     target->bulkReportLength = bulk.reportLength;
+    target->bulkReport.assign(std::max(kBulkReportSize, bulk.reportLength), 0);
   }
 }
 
@@ -390,6 +394,12 @@ std::optional<std::string> HidDeviceManager::LockKeyOf(int index) const {
   return m_devices[static_cast<size_t>(index)]->lockKey;
 }
 
+std::recursive_timed_mutex* HidDeviceManager::TransferMutexOf(int index) const {
+  std::shared_lock lock(internals_->lock);
+  if (!m_opened || index < 0 || index >= static_cast<int>(m_devices.size())) return nullptr;
+  return m_devices[static_cast<size_t>(index)]->transferMutex;
+}
+
 std::recursive_timed_mutex& HidDeviceManager::TransferMutex(const std::string& key) {
   std::lock_guard lock(internals_->transferMapMutex);
   auto& slot = internals_->transferMutexes[key];
@@ -397,7 +407,9 @@ std::recursive_timed_mutex& HidDeviceManager::TransferMutex(const std::string& k
   return *slot;
 }
 
-TransferGuard HidDeviceManager::LockTransfer(int index) { return AcquireTransfer(index, std::nullopt, nullptr); }
+TransferGuard HidDeviceManager::LockTransfer(int index) {
+  return AcquireTransfer(index, std::nullopt, nullptr);
+}
 
 TransferGuard HidDeviceManager::TryLockTransfer(int index, std::chrono::milliseconds wait, bool* timedOut) {
   return AcquireTransfer(index, wait, timedOut);
@@ -425,7 +437,7 @@ TransferGuard HidDeviceManager::AcquireTransfer(int index, std::optional<std::ch
     guard.mutex_ = &mutex;
     guard.index_ = index;
     guard.key_ = *key;
-    t_heldGuards.push_back(HeldGuard{this, index, *key});
+    t_heldGuards.push_back(HeldGuard{this, index, *key, &mutex});
     return guard;
   }
   return {};
@@ -433,23 +445,33 @@ TransferGuard HidDeviceManager::AcquireTransfer(int index, std::optional<std::ch
 
 template <typename Op>
 bool HidDeviceManager::WithDevice(int index, Op&& op) {
-  const std::string* guardKey = HeldGuardKey(this, index);
-  for (int attempt = 0; attempt < kRenumberRetries; ++attempt) {
-    std::optional<std::string> key = LockKeyOf(index);
-    if (!key) return false;
-    if (guardKey && *guardKey != *key) {
-      HidDebugLog("device %d now names another keyboard; transfer refused", index);
+  // The record is the one looked up when it carries the same transfer mutex, that is the same
+  // lock key; a record of another keyboard at the index carries another.
+  const auto usable = [&](const std::recursive_timed_mutex* mutex) -> HidDeviceRecord* {
+    if (!m_opened || index < 0 || index >= static_cast<int>(m_devices.size())) return nullptr;
+    HidDeviceRecord& record = *m_devices[static_cast<size_t>(index)];
+    return record.transferMutex == mutex ? &record : nullptr;
+  };
+  if (const HeldGuard* held = FindHeldGuard(this, index)) {
+    // The guard holds this keyboard's transfer lock: one shared manager lock is all a transfer
+    // (each block of a screen download) takes.
+    std::shared_lock lock(internals_->lock);
+    HidDeviceRecord* record = usable(held->mutex);
+    if (!record) {
+      if (m_opened && index >= 0 && index < static_cast<int>(m_devices.size()))
+        HidDebugLog("device %d now names another keyboard; transfer refused", index);
       return false;
     }
-    std::lock_guard transfer(TransferMutex(*key));
+    return op(*record);
+  }
+  for (int attempt = 0; attempt < kRenumberRetries; ++attempt) {
+    std::recursive_timed_mutex* mutex = TransferMutexOf(index);
+    if (!mutex) return false;
+    std::lock_guard transfer(*mutex);
     std::shared_lock lock(internals_->lock);
     if (!m_opened || index < 0 || index >= static_cast<int>(m_devices.size())) return false;
-    HidDeviceRecord& record = *m_devices[static_cast<size_t>(index)];
-    if (record.lockKey != *key) {
-      if (guardKey) return false;
-      continue;  // renumbered between the look-up and the lock: look again
-    }
-    return op(record);
+    if (HidDeviceRecord* record = usable(mutex)) return op(*record);
+    // renumbered between the look-up and the lock: look again
   }
   return false;
 }
@@ -553,12 +575,13 @@ bool HidDeviceManager::Write(std::span<const uint8_t> block, int deviceIndex) {
       HidDebugLog("device %d: no bulk interface", record.index);
       return false;
     }
-    std::vector<uint8_t> report(std::max(kBulkReportSize, record.bulkReportLength), 0);
+    std::vector<uint8_t>& report = record.bulkReport;  // sized when the interface was bound
     // Drop acks that came late for earlier blocks, so that the wait below is for this block's.
     for (int i = 0; i < kDrainLimit && record.bulk->readTimeout(report.data(), report.size(), 0) > 0; ++i) {
     }
-    std::fill(report.begin(), report.end(), 0);
+    report[0] = 0;
     std::memcpy(report.data() + 1, block.data(), kBulkBlockSize);
+    std::fill(report.begin() + 1 + kBulkBlockSize, report.end(), 0);
     int written = record.bulk->write(report.data(), report.size());
     if (written != static_cast<int>(report.size())) {
       HidDebugLog("device %d: bulk write gave %d: %s", record.index, written,

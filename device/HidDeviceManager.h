@@ -54,6 +54,12 @@ struct HidDeviceRecord {
   std::string lockKey;  // physical key, or the command node's path when that is unknown
   std::unique_ptr<platform::hid::HidTransferHandle> bulk;
   size_t bulkReportLength = 0;
+  // The transfer lock of lockKey (owned by the manager, lives as long as it), so that a transfer
+  // finds and checks it without a string copy or a map look-up.
+  std::recursive_timed_mutex* transferMutex = nullptr;
+  // The bulk report buffer, report-length bytes, reused by every block; used only under the
+  // transfer lock.
+  std::vector<uint8_t> bulkReport;
 };
 
 class HidDeviceManager;
@@ -167,10 +173,12 @@ class HidDeviceManager {
   void CloseAllLocked();
   // Runs `op` on the record of `index` with the transfer lock and the shared manager lock held.
   // False without calling `op` when not opened, the index is bad, or a guard of this thread was
-  // taken for another keyboard at this index.
+  // taken for another keyboard at this index. Under a guard of this thread for `index` the
+  // transfer lock is held already, and only the manager lock is taken.
   template <typename Op>
   bool WithDevice(int index, Op&& op);
   std::optional<std::string> LockKeyOf(int index) const;
+  std::recursive_timed_mutex* TransferMutexOf(int index) const;
   std::recursive_timed_mutex& TransferMutex(const std::string& key);
   TransferGuard AcquireTransfer(int index, std::optional<std::chrono::milliseconds> wait, bool* timedOut);
 

@@ -1,5 +1,9 @@
 // Custom light effects (t_customlight_data with t_customrgb_data) and custom light modes
 // (t_customlightmode_data with t_custommodergb_data).
+#include <cstdint>
+#include <map>
+#include <set>
+
 #include "storage/config_internal.h"
 
 namespace {
@@ -27,6 +31,9 @@ constexpr const char* kDeleteCustomRgbKey =
 constexpr const char* kInsertCustomRgb =
     "INSERT INTO t_customrgb_data(customlight_id, keycode, rgbvalue, light_mode, colortype, "
     "light_type) VALUES (?, ?, ?, ?, ?, ?);";
+constexpr const char* kInsertNumberedCustomRgb =
+    "INSERT INTO t_customrgb_data(customlight_id, keycode, rgbvalue, light_mode, colortype, "
+    "light_type, customrgb_id) VALUES (?, ?, ?, ?, ?, ?, ?);";
 constexpr const char* kInsertCustomModeRgb =
     "INSERT INTO t_custommodergb_data(customlight_id, keycode, rgbvalue, light_mode, colortype, "
     "light_type) VALUES (?, ?, ?, ?, ?, ?);";
@@ -78,25 +85,75 @@ int ConfigDB::SetCustomRgb(const CustomRgbRow* row) {
   return ReplaceCustomRgb(kDeleteCustomRgbKey, kInsertCustomRgb, *row);
 }
 
+// Leaves the rows that deleting each element's key and inserting the element, one after the
+// other, would leave: per key the last element of the list, under the id that its turn would have
+// given it (the ids of the elements it replaced stay unused, as before). Each stored row of an
+// affected key is found through the parent index and deleted by id once, and each kept element
+// is inserted once. A key whose old row cannot be deleted keeps it and gets no new one.
 void ConfigDB::SetCustomRgbList(std::vector<CustomRgbRow> rows) {
   std::lock_guard guard(lock);
   SQLiteAutoTransaction transaction(&db);
   transaction.Begin();
-  SQLiteStatement remove;
-  SQLiteStatement insert;
-  if (db.Prepare(remove, kDeleteCustomRgbKey, -1) == SQLITE_OK &&
-      db.Prepare(insert, kInsertCustomRgb, -1) == SQLITE_OK) {
-    for (const CustomRgbRow& row : rows) {
-      remove.Reset();
-      Bind(remove, {row.customlight_id, row.keycode});
-      if (!IsWriteOk(remove.Step())) continue;  // the key would end up with two rows
-      insert.Reset();
-      BindCustomRgb(insert, row);
-      insert.Step();
+  // Key (effect, key code) -> position of its last element in the list.
+  std::map<std::pair<int, int>, std::size_t> lastOf;
+  std::set<int> effects;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    lastOf[{rows[i].customlight_id, rows[i].keycode}] = i;
+    effects.insert(rows[i].customlight_id);
+  }
+  std::set<std::pair<int, int>> kept;  // keys whose old row refused to go
+  const auto keepAllOf = [&](int effect) {
+    for (const auto& entry : lastOf)
+      if (entry.first.first == effect) kept.insert(entry.first);
+  };
+  SQLiteStatement statement;
+  for (int effect : effects) {
+    std::vector<std::pair<int, int>> stored;  // (row id, key code) of the affected rows
+    if (Prepare(statement, "SELECT customrgb_id, keycode FROM t_customrgb_data WHERE customlight_id = ?",
+                {effect}) != SQLITE_OK) {
+      keepAllOf(effect);
+      continue;
+    }
+    int code;
+    while ((code = statement.Step()) == SQLITE_ROW)
+      if (lastOf.count({effect, statement.GetInt(1)}))
+        stored.emplace_back(statement.GetInt(0), statement.GetInt(1));
+    if (code != SQLITE_DONE) {  // not every row was seen: none of this effect's keys is safe
+      keepAllOf(effect);
+      continue;
+    }
+    if (stored.empty() ||
+        db.Prepare(statement, "DELETE FROM t_customrgb_data WHERE customrgb_id = ?", -1) != SQLITE_OK) {
+      for (const auto& [id, keycode] : stored) kept.insert({effect, keycode});
+      continue;
+    }
+    for (const auto& [id, keycode] : stored) {
+      statement.Reset();
+      statement.BindInt(1, id);
+      if (!IsWriteOk(statement.Step())) kept.insert({effect, keycode});
     }
   }
-  remove.Finalize();
-  insert.Finalize();
+  // The id the first element would have had: one above every id the table has handed out.
+  std::int64_t base = -1;
+  if (Prepare(statement,
+              "SELECT max(ifnull((SELECT seq FROM sqlite_sequence WHERE name = 't_customrgb_data'), 0), "
+              "ifnull((SELECT max(customrgb_id) FROM t_customrgb_data), 0))",
+              {}) == SQLITE_OK &&
+      statement.Step() == SQLITE_ROW)
+    base = statement.GetInt(0);
+  const bool numbered = base >= 0 && base + static_cast<std::int64_t>(rows.size()) <= INT32_MAX;
+  if (db.Prepare(statement, numbered ? kInsertNumberedCustomRgb : kInsertCustomRgb, -1) == SQLITE_OK) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const CustomRgbRow& row = rows[i];
+      const std::pair<int, int> key{row.customlight_id, row.keycode};
+      if (lastOf[key] != i || kept.count(key)) continue;
+      statement.Reset();
+      BindCustomRgb(statement, row);
+      if (numbered) statement.BindInt(7, static_cast<int>(base + static_cast<std::int64_t>(i) + 1));
+      statement.Step();
+    }
+  }
+  statement.Finalize();
   transaction.Commit();
 }
 

@@ -40,7 +40,10 @@ bool ConfigDB::OpenPath(const std::wstring& path) {
     result = CreateDatabase();
   else if (!db.IsOpen()) {
     result = db.Open(dbPath.c_str(), key2, kOpenExisting);
-    if (result) RemoveOrphanRows();
+    if (result) {
+      AddLookupIndexes();
+      RemoveOrphanRows();
+    }
   } else
     result = true;  // a connection is open already, whatever its file
   opened = result;
@@ -65,10 +68,21 @@ bool ConfigDB::CreateDatabase() {
   // One transaction: a process killed while the file is made leaves no schema without its rows.
   Atomically([&] {
     for (const std::string& statement : ConfigSchemaStatements()) combined |= db.Exec(statement.c_str());
+    for (const std::string& statement : ConfigLookupIndexStatements()) combined |= db.Exec(statement.c_str());
     InsertDefaultProfiles();
     return true;
   });
   return combined == SQLITE_OK;
+}
+
+// A file that is not a store, or one that another connection keeps locked, simply goes without
+// them: the indexes only speed up lookups, and the next open tries again. Nothing waits for
+// another connection here, so an open takes no longer than it did before the indexes.
+void ConfigDB::AddLookupIndexes() {
+  db.SetBusyTimeout(0);
+  for (const std::string& statement : ConfigLookupIndexStatements())
+    if (db.Exec(statement.c_str()) == SQLITE_BUSY) break;
+  db.SetBusyTimeout(SQLiteDB::kDefaultBusyTimeoutMs);
 }
 
 ConfigDB::VersionState ConfigDB::CheckVersion(int profile, int* code) {

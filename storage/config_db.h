@@ -51,7 +51,8 @@ class ConfigDB {
   // --- File and connection -----------------------------------------------------------------
 
   // Opens "<folder>db/<stem>_data.db" (folder ends in '/'; `unused` is ignored). A missing file
-  // is created with the schema and the default rows; an existing one is opened as it is. When a
+  // is created with the schema and the default rows; an existing one is opened as it is, gaining
+  // only the lookup indexes it lacks (no row, table or version changes). When a
   // connection is open already nothing is reopened and the result is true, whatever the stem.
   // No folder is ever created. The result is also kept in `opened`.
   bool Open(const std::wstring& folder, const std::wstring& unused, const std::wstring& stem);
@@ -222,6 +223,8 @@ class ConfigDB {
   // (nothing of them kept) when they return false. Inside a transaction that is open already the
   // steps simply join it. False when no transaction could be begun (nothing is run then).
   bool Atomically(const std::function<bool()>& steps);
+  // Adds the lookup indexes that files made before them lack; never waits for another connection.
+  void AddLookupIndexes();
   // Removes rows whose parent row is gone (left by files written before every delete was one
   // transaction), in one transaction. Only on a store whose version row reads kVersion.
   void RemoveOrphanRows();

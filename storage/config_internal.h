@@ -20,6 +20,8 @@ struct ConfigDB::Arg {
 
 // The schema statements in creation order (schema.cpp).
 const std::vector<std::string>& ConfigSchemaStatements();
+// The lookup indexes (schema.cpp), created after the tables and on every open.
+const std::vector<std::string>& ConfigLookupIndexStatements();
 
 // A write succeeded when its step gave SQLITE_OK, SQLITE_ROW or SQLITE_DONE.
 inline bool IsWriteOk(int code) { return code == SQLITE_OK || code == SQLITE_ROW || code == SQLITE_DONE; }

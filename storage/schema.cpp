@@ -2,6 +2,29 @@
 // position.
 #include "storage/config_internal.h"
 
+// Indexes on the columns that loads and deletes filter by. Each one holds the columns that every
+// query using it compares for equality, followed at most by the column it is ordered by, so rows
+// still come out in the order a table scan (and its stable sort) gives them: ties in row-id order. They are
+// run on every open too: files made before they existed gain them, and an index changes nothing an earlier
+// reader of the file sees.
+const std::vector<std::string>& ConfigLookupIndexStatements() {
+  static const std::vector<std::string> statements = {
+      "CREATE INDEX IF NOT EXISTS configprofileindex ON t_configdata(profile, key)",
+      "CREATE INDEX IF NOT EXISTS lightprofileindex ON t_light_data(profile)",
+      "CREATE INDEX IF NOT EXISTS keyrgblightindex ON t_key_rgb_data(light_id)",
+      "CREATE INDEX IF NOT EXISTS keydataprofileindex ON t_key_data(profile, fnlayer)",
+      "CREATE INDEX IF NOT EXISTS macrorecordmacroindex ON t_macrorecord(macro_id, record_index)",
+      "CREATE INDEX IF NOT EXISTS customlightprofileindex ON t_customlight_data(profile)",
+      "CREATE INDEX IF NOT EXISTS customlightmodeprofileindex ON t_customlightmode_data(profile)",
+      "CREATE INDEX IF NOT EXISTS customrgblightindex ON t_customrgb_data(customlight_id)",
+      "CREATE INDEX IF NOT EXISTS custommodergblightindex ON t_custommodergb_data(customlight_id)",
+      "CREATE INDEX IF NOT EXISTS musiclayerprofileindex ON t_musiclayer_data(profile)",
+      "CREATE INDEX IF NOT EXISTS ledlayerprofileindex ON t_ledlayer_data(profile)",
+      "CREATE INDEX IF NOT EXISTS ledframeledindex ON t_ledframe_data(led_id, frame_index)",
+  };
+  return statements;
+}
+
 const std::vector<std::string>& ConfigSchemaStatements() {
   static const std::vector<std::string> statements = {
       "CREATE TABLE IF NOT EXISTS t_configdata(config_id INTEGER PRIMARY KEY AUTOINCREMENT, "

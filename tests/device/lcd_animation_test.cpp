@@ -225,5 +225,58 @@ TEST_F(LcdDownloadTest, ProgressGoesOnlyToTheCurrentTarget) {
   EXPECT_EQ(Keyboard().bulkBlocks(), 16);
 }
 
+// Every call the keyboard saw in a whole download (what, where, when on the virtual clock, what
+// came back and every byte) folded into one FNV-1a digest.
+uint64_t WireDigest(const std::vector<SimIo>& log) {
+  uint64_t h = 1469598103934665603ull;
+  const auto mix = [&](uint64_t value) {
+    for (int i = 0; i < 8; ++i, value >>= 8) h = (h ^ (value & 0xFF)) * 1099511628211ull;
+  };
+  for (const SimIo& io : log) {
+    mix(static_cast<uint64_t>(io.kind));
+    mix(static_cast<uint64_t>(io.node));
+    mix(static_cast<uint64_t>(io.timeMs));
+    mix(static_cast<uint64_t>(io.result));
+    mix(io.bytes.size());
+    for (uint8_t b : io.bytes) h = (h ^ b) * 1099511628211ull;
+  }
+  return h;
+}
+
+TEST_F(LcdDownloadTest, WholeDownloadsPutTheSameCallsAndBytesOnTheWire) {
+  // Photo-like frames: noise from a fixed seed per frame, so that every block differs.
+  const LcdFrameReader noise = [](const std::string& path) -> std::optional<std::vector<uint32_t>> {
+    uint32_t state = 2166136261u;
+    for (char c : path) state = (state ^ static_cast<uint8_t>(c)) * 16777619u;
+    std::vector<uint32_t> pixels(kLcdPixels);
+    for (uint32_t& p : pixels) {
+      state = state * 1664525u + 1013904223u;
+      p = state >> 8;
+    }
+    return pixels;
+  };
+  const struct {
+    int frames;
+    int blocks;
+    uint64_t digest;
+  } cases[] = {{1, 16, 12349973496546104273ull},
+               {16, 254, 2836054459361290923ull},
+               {141, 2231, 16576682519618738939ull}};
+  for (const auto& c : cases) {
+    LcdDownloadInput in;
+    for (int i = 0; i < c.frames; ++i) in.frames.push_back(Frame(std::to_wstring(i) + L".png", 20 + 2 * i));
+    in.workingFolder = kWork;
+    in.slotFolder = L"slot";
+    in.selectedSlot = 4;
+    sim_.clearLog();
+    ASSERT_TRUE(DownloadLcdAnimation(Link(), in, noise, nullptr, nullptr));
+    const auto log = sim_.log();
+    int writes = 0;
+    for (const SimIo& io : log) writes += io.kind == SimIo::Kind::kWrite;
+    EXPECT_EQ(writes, c.blocks) << c.frames << " frames";
+    EXPECT_EQ(WireDigest(log), c.digest) << c.frames << " frames";
+  }
+}
+
 }  // namespace
 }  // namespace hid_test

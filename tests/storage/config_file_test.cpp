@@ -71,13 +71,31 @@ TEST_F(StoreTest, SchemaHasEveryTableAndIndexWithColumnsInOrder) {
   EXPECT_EQ(Raw().Int("SELECT count(*) FROM sqlite_master WHERE sql LIKE "
                       "'%INTEGER PRIMARY KEY AUTOINCREMENT%'"),
             15);
-  EXPECT_EQ(
-      Raw().Rows("SELECT name || ' ' || tbl_name FROM sqlite_master WHERE type = 'index' "
-                 "ORDER BY name"),
-      (Rows{"customlightindex t_customlight_data", "customlightmodeindex t_customlightmode_data",
-            "customrgbindex t_customrgb_data", "keyindex t_key_data", "keyprofileindex t_keyprofile",
-            "lightindex t_light_data", "macroidindex t_macro_data", "macrorecordindex t_macrorecord",
-            "musiclayerindex t_musiclayer_data", "otheridindex t_key_otherdata", "rgbindex t_key_rgb_data"}));
+  EXPECT_EQ(Raw().Rows("SELECT name || ' ' || tbl_name FROM sqlite_master WHERE type = 'index' "
+                       "ORDER BY name"),
+            (Rows{"configprofileindex t_configdata",
+                  "customlightindex t_customlight_data",
+                  "customlightmodeindex t_customlightmode_data",
+                  "customlightmodeprofileindex t_customlightmode_data",
+                  "customlightprofileindex t_customlight_data",
+                  "custommodergblightindex t_custommodergb_data",
+                  "customrgbindex t_customrgb_data",
+                  "customrgblightindex t_customrgb_data",
+                  "keydataprofileindex t_key_data",
+                  "keyindex t_key_data",
+                  "keyprofileindex t_keyprofile",
+                  "keyrgblightindex t_key_rgb_data",
+                  "ledframeledindex t_ledframe_data",
+                  "ledlayerprofileindex t_ledlayer_data",
+                  "lightindex t_light_data",
+                  "lightprofileindex t_light_data",
+                  "macroidindex t_macro_data",
+                  "macrorecordindex t_macrorecord",
+                  "macrorecordmacroindex t_macrorecord",
+                  "musiclayerindex t_musiclayer_data",
+                  "musiclayerprofileindex t_musiclayer_data",
+                  "otheridindex t_key_otherdata",
+                  "rgbindex t_key_rgb_data"}));
   EXPECT_EQ(Raw().Rows("PRAGMA journal_mode"), Rows{"delete"});
 }
 
