@@ -94,15 +94,17 @@ void MainDlg::InitUI(const RECT&) {
     int id;
     const wchar_t* image;
     int tip;
+    const wchar_t* glyph;  // drawn when the skin has no picture for the button
   } buttons[] = {
-      {L"CImageButton", IdClose, L"main_sysbtn_close.png", 2},
-      {L"CImageButton", IdMinimize, L"main_sysbtn_min.png", 3},
-      {L"UpgradeButton", IdSettings, L"main_sysbtn_set.png", 5},
-      {L"CImageButton", IdStore, L"main_sysbtn_store.png", 8},
-      {L"CImageButton", IdWebsite, L"main_sysbtn_website.png", 9},
+      {L"CImageButton", IdClose, L"main_sysbtn_close.png", 2, L"\u00D7"},
+      {L"CImageButton", IdMinimize, L"main_sysbtn_min.png", 3, L"\u2212"},
+      {L"UpgradeButton", IdSettings, L"main_sysbtn_set.png", 5, L"\u2699"},
+      {L"CImageButton", IdStore, L"main_sysbtn_store.png", 8, L"$"},
+      {L"CImageButton", IdWebsite, L"main_sysbtn_website.png", 9, L"\u2302"},
   };
   for (const Button& b : buttons) {
-    MControl* button = CreateControl(b.cls, b.id, RECT{});
+    auto* button = static_cast<MControlFont*>(CreateControl(b.cls, b.id, RECT{}, b.glyph));
+    button->SetAlignment(1);
     button->SetImage(b.image, 4);
     button->SetTooltip(MainText(b.tip));
   }

@@ -113,22 +113,22 @@ void MainDlg::RescanDevices(bool arrival) {
 }
 
 void MainDlg::UpdateDeviceSlots() {
-  std::vector<CDeviceCtrl*> slots;
+  std::vector<CDeviceCtrl*> slotControls;
   for (int id = IdSlot1; id <= IdSlot4; ++id) {
     auto* slot = GetControlAs<CDeviceCtrl>(id);
     if (!slot) return;
     slot->SetVisible(false);
     slot->SetDeviceStatus(0);
-    slots.push_back(slot);
+    slotControls.push_back(slot);
   }
   // A slot stored by an earlier refresh must not open an entry it no longer shows.
   for (DeviceEntry& entry : m_devices) entry.slot = nullptr;
   size_t filled = 0;
   for (int pass = 1; pass >= 0; --pass) {
-    for (size_t i = m_firstEntry; i < m_devices.size() && filled < slots.size(); ++i) {
+    for (size_t i = m_firstEntry; i < m_devices.size() && filled < slotControls.size(); ++i) {
       DeviceEntry& entry = m_devices[i];
       if ((entry.connected == 1) != (pass == 1)) continue;
-      CDeviceCtrl* slot = slots[filled++];
+      CDeviceCtrl* slot = slotControls[filled++];
       slot->SetImage(L"device/" + (pass == 1 ? entry.image : entry.imageNone), 1);
       slot->SetTitle(entry.name);
       slot->SetDeviceStatus(pass);

@@ -46,7 +46,8 @@ void MainSysSetDlg::InitUI(const RECT&) {
   auto* title = static_cast<MText*>(CreateArea(L"MText", IdTitle, RECT{}, MainText(50).c_str()));
   title->SetTextColor(0xFFE6E6E6);
   title->SetAlignment(1);
-  MControl* close = CreateControl(L"CImageButton", IdClose, RECT{});
+  auto* close = static_cast<MControlFont*>(CreateControl(L"CImageButton", IdClose, RECT{}, L"\u00D7"));
+  close->SetAlignment(1);
   close->SetImage(L"main_sysbtn_close.png", 4);
   close->SetTooltip(MainText(2));
   CreateArea(L"MPicture", IdLogo, RECT{})->SetImage(L"logo//logo.png");
@@ -73,7 +74,7 @@ void MainSysSetDlg::UISize(const RECT& client) {
   GetControl(IdTitle)->SetRect(RECT{center - 150, 15, center + 150, 45});
   GetControl(IdClose)->SetRect(RECT{right - 45, 15, right - 15, 45});
   GetControl(IdLogo)->SetRect(RECT{10, 5, 139, 55});
-  GetControl(IdAutostart)->SetRect(RECT{60, 90, right - 60, 120});
+  GetControl(IdAutostart)->SetRect(RECT{center - 100, 90, center + 100, 120});
   GetControl(IdUpdate)->SetRect(RECT{center - 80, 145, center + 80, 181});
   GetControl(IdNotice)->SetRect(RECT{20, bottom - 75, right - 20, bottom - 50});
   GetControl(IdVersion)->SetRect(RECT{20, bottom - 45, right - 20, bottom - 20});

@@ -42,7 +42,8 @@ void SoftwareUpdateDlg::InitUI(const RECT&) {
   auto* title = static_cast<MText*>(CreateArea(L"MText", IdTitle, RECT{}, KbText(620).c_str()));
   title->SetTextColor(0xFEE6E6E6);
   title->SetAlignment(1);
-  MControl* close = CreateControl(L"CImageButton", IdClose, RECT{});
+  auto* close = static_cast<MControlFont*>(CreateControl(L"CImageButton", IdClose, RECT{}, L"\u00D7"));
+  close->SetAlignment(1);
   close->SetImage(L"sysbtn_close.png", 4);
   close->SetTooltip(KbText(2));
   const std::wstring message = FormatW(L"%ls %ls, %ls", KbText(621).c_str(), m_newVersion.c_str(), KbText(622).c_str());

@@ -157,13 +157,13 @@ class MainDlgTest : public ::testing::Test {
 
   // "title:picture:status" of each visible slot, in slot order.
   std::vector<std::wstring> VisibleSlots() const {
-    std::vector<std::wstring> slots;
+    std::vector<std::wstring> shown;
     for (int id = MainDlg::IdSlot1; id <= MainDlg::IdSlot4; ++id) {
       auto* slot = main->GetControlAs<CDeviceCtrl>(id);
       if (slot && slot->IsVisible())
-        slots.push_back(slot->GetTitle() + L":" + slot->GetImage() + L":" + std::to_wstring(slot->GetDeviceStatus()));
+        shown.push_back(slot->GetTitle() + L":" + slot->GetImage() + L":" + std::to_wstring(slot->GetDeviceStatus()));
     }
-    return slots;
+    return shown;
   }
 
   zuvi_testing::Driver driver;
