@@ -204,3 +204,23 @@ TEST(UdevMonitor, StartsAndStopsPromptly) {
   source->Stop();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
 }
+
+TEST_F(MainDlgTest, PluggingTheSimulatedKeyboardReachesTheWindowThroughTheNameBuilder) {
+  WriteConfig(main_dlg_testing::kTwoKeyboards);
+  hotplugEvents = true;
+  auto& alpha = Plug(0xB108);
+  Open();
+  ASSERT_EQ(windows.size(), 1u);
+  alpha.unplug();  // one event per interface; the first removal rescans
+  Driver::RunFor(30);
+  EXPECT_EQ(main->Devices()[0].connected, 0);
+  EXPECT_FALSE(windows[0]->IsWindowVisible());
+  clock.clearSleeps();
+  alpha.replug();  // only the MI_02 arrival waits and rescans
+  Driver::RunFor(30);
+  EXPECT_EQ(clock.totalSleptMs(), MainDlg::kArrivalWaitMs);
+  EXPECT_EQ(main->Devices()[0].connected, 1);
+  EXPECT_TRUE(windows[0]->IsWindowVisible());
+  EXPECT_EQ(SendMessage(main->GetSafeHwnd(), WM_RESCAN_DEVICES, 0, 0), 0);
+  EXPECT_EQ(main->Devices()[0].connected, 1);
+}

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -86,6 +88,45 @@ class TrackedSource : public platform::device_events::FakeSource {
   platform::device_events::FakeSource** holder_;
 };
 
+// A device-event source driven by the simulated keyboards' plugging: each add, unplug and replug
+// reports every interface of that keyboard with the name the real name builder makes from the
+// devpath udev would give.
+class SimHotplugSource : public platform::device_events::Source {
+ public:
+  struct Keyboard {
+    uint16_t vid, pid;
+    std::vector<int> interfaces;
+  };
+  explicit SimHotplugSource(platform::hid::sim::SimHidBackend& sim, std::map<int, Keyboard>& keyboards)
+      : sim_(sim), keyboards_(keyboards) {}
+  ~SimHotplugSource() override { Stop(); }
+  bool Start(platform::device_events::Sink sink) override {
+    sink_ = std::move(sink);
+    sim_.setHotplugHook([this](int id, bool arrived) {
+      auto found = keyboards_.find(id);
+      if (found == keyboards_.end() || !sink_) return;
+      for (int ifc : found->second.interfaces) {
+        char devpath[160];
+        std::snprintf(devpath, sizeof devpath,
+                      "/devices/pci0000:00/0000:00:14.0/usb1/1-%d/1-%d:1.%d/0003:%04X:%04X.%04X/hidraw/hidraw%d",
+                      id + 1, id + 1, ifc, found->second.vid, found->second.pid, ++sequence_, id * 4 + ifc);
+        if (auto name = platform::device_events::InterfaceNameFromDevpath(devpath)) sink_({arrived, *name});
+      }
+    });
+    return true;
+  }
+  void Stop() override {
+    sim_.setHotplugHook(nullptr);
+    sink_ = nullptr;
+  }
+
+ private:
+  platform::hid::sim::SimHidBackend& sim_;
+  std::map<int, Keyboard>& keyboards_;
+  platform::device_events::Sink sink_;
+  int sequence_ = 0;
+};
+
 inline const char* kTwoKeyboards = R"(<device.config><Singledevice.info>
 <device name="Alpha" type="1" vid="7C3A" pid="B108" identify="1" image="a_on.png" image_none="a_off.png"/>
 <device name="Beta" type="1" vid="7C3A" pid="B109" identify="2" image="b_on.png" image_none="b_off.png"/>
@@ -109,7 +150,8 @@ class MainDlgTest : public ::testing::Test {
       icon->failAdd = !trayAvailable;
       return icon;
     });
-    platform::device_events::SetSourceFactory([this] {
+    platform::device_events::SetSourceFactory([this]() -> std::unique_ptr<platform::device_events::Source> {
+      if (hotplugEvents) return std::make_unique<SimHotplugSource>(sim, simKeyboards);
       auto source = std::make_unique<TrackedSource>(&events);
       events = source.get();
       return source;
@@ -131,7 +173,11 @@ class MainDlgTest : public ::testing::Test {
     platform::hid::sim::SimKeyboardConfig config;
     config.productId = pid;
     if (!nodes.empty()) config.nodes = nodes;
-    return sim.addKeyboard(config);
+    std::vector<int> interfaces;
+    for (const auto& node : config.nodes) interfaces.push_back(node.interfaceNumber);
+    auto& keyboard = sim.addKeyboard(config);
+    simKeyboards[keyboard.id()] = {0x7C3A, pid, interfaces};
+    return keyboard;
   }
 
   // Creates the main window visible; its start-up rescan runs inside.
@@ -175,6 +221,8 @@ class MainDlgTest : public ::testing::Test {
   RecordingTrayIcon* tray = nullptr;
   bool trayAvailable = true;
   platform::device_events::FakeSource* events = nullptr;
+  bool hotplugEvents = false;  // the window's events come from the simulated plugging
+  std::map<int, SimHotplugSource::Keyboard> simKeyboards;
   bool modalKeyboards = false;
   std::vector<std::string> log;
   std::vector<FakeKeyboardWindow*> windows;
