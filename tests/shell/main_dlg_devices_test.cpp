@@ -5,7 +5,6 @@
 #include "tests/shell/main_dlg_support.h"
 
 using main_dlg_testing::MainDlgTest;
-using platform::device_events::InterfaceNameFromDevpath;
 using zuvi_testing::Driver;
 
 namespace {
@@ -14,27 +13,6 @@ const std::string kArrival = "HID#VID_7C3A&PID_B108&MI_02#hidraw3";
 const std::string kArrivalBeta = "hid#vid_7c3a&pid_b109&mi_02#hidraw7";
 
 }  // namespace
-
-TEST(DeviceEventNames, BuiltFromTheDevpathAlone) {
-  struct Case {
-    const char* devpath;
-    std::optional<std::string> name;
-  } cases[] = {
-      {"/devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.2/0003:7C3A:B108.0005/hidraw/hidraw3",
-       "HID#VID_7C3A&PID_B108&MI_02#hidraw3"},
-      {"/devices/pci0000:00/0000:00:14.0/usb3/3-1/3-1.4/3-1.4.2/3-1.4.2:1.10/0003:7c3a:b108.001A/hidraw/hidraw12",
-       "HID#VID_7C3A&PID_B108&MI_0A#hidraw12"},
-      {"/devices/virtual/misc/uhid/0005:046D:B33A.0007/hidraw/hidraw9", "HID#VID_046D&PID_B33A#hidraw9"},
-      {"/devices/pci0000:00/i2c-1/i2c-ELAN0001:00/0018:04F3:3098.0001/hidraw/hidraw0", "HID#VID_04F3&PID_3098#hidraw0"},
-      {"/devices/pci0000:00/usb1/1-2/1-2:1.0/input/input7", std::nullopt},
-      {"/devices/pci0000:00/usb1/1-2/1-2:1.0/0003:7C3A:B108.0005", std::nullopt},
-      {"/devices/0003:7C3A:B10.0005/hidraw/hidraw1", std::nullopt},
-      {"/devices/0003:7C3A:B1G8.0005/hidraw/hidraw1", std::nullopt},
-      {"", std::nullopt},
-      {"////", std::nullopt},
-  };
-  for (const Case& c : cases) EXPECT_EQ(InterfaceNameFromDevpath(c.devpath), c.name) << c.devpath;
-}
 
 TEST(DeviceEventMatching, InterfaceFilterCaseAndVidOnlyRemoval) {
   std::vector<DeviceEntry> entries(3);
@@ -194,15 +172,6 @@ TEST_F(MainDlgTest, EventPayloadsAreFreedAlsoWhenTheWindowIsGone) {
   watch = late;
   EXPECT_FALSE(PostMessageWithPayload(main->GetSafeHwnd(), WM_DEVICECHANGE, DBT_DEVICEARRIVAL, std::move(late)));
   EXPECT_TRUE(watch.expired());
-}
-
-TEST(UdevMonitor, StartsAndStopsPromptly) {
-  auto source = platform::device_events::MakeUdevSource();
-  const auto start = std::chrono::steady_clock::now();
-  if (!source->Start([](const platform::device_events::DeviceEvent&) {})) GTEST_SKIP() << "no udev monitor here";
-  source->Stop();
-  source->Stop();
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
 }
 
 TEST_F(MainDlgTest, PluggingTheSimulatedKeyboardReachesTheWindowThroughTheNameBuilder) {
