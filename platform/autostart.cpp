@@ -126,7 +126,8 @@ bool XdgAutostart::Enable(const std::string& exePath) {
     return false;
   }
 
-  const std::string body = "[Desktop Entry]\nType=Application\nName=" + displayName_ + "\nExec=" + *exec + "\n";
+  const std::string body =
+      "[Desktop Entry]\nType=Application\nName=" + displayName_ + "\nExec=" + *exec + "\n";
   std::string temp = folder + ".varnel-keyboard.desktop.XXXXXX";
   const int fd = mkstemp(temp.data());
   if (fd < 0) {

@@ -101,7 +101,8 @@ class Reaper {
       }
       if (wakeFd_ >= 0) fds.push_back({wakeFd_, POLLIN, 0});
       // Without an eventfd or with children lacking a pidfd, look again after a slice.
-      if (poll(fds.data(), fds.size(), needSlice ? kSliceMs : -1) > 0 && wakeFd_ >= 0 && (fds.back().revents & POLLIN)) {
+      if (poll(fds.data(), fds.size(), needSlice ? kSliceMs : -1) > 0 && wakeFd_ >= 0 &&
+          (fds.back().revents & POLLIN)) {
         uint64_t count = 0;
         while (read(wakeFd_, &count, sizeof count) < 0 && errno == EINTR) {
         }
@@ -160,7 +161,8 @@ std::optional<StartedProcess> StartProgram(const std::vector<std::string>& argv,
   sigfillset(&all);
   if (result == 0) result = posix_spawnattr_setsigmask(&attributes, &none);
   if (result == 0) result = posix_spawnattr_setsigdefault(&attributes, &all);
-  if (result == 0) result = posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  if (result == 0)
+    result = posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   pid_t pid = 0;
   if (result == 0) result = posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ);
   posix_spawn_file_actions_destroy(&actions);

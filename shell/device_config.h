@@ -12,8 +12,8 @@ struct DeviceConfigEntry {
   int vid = 0;
   int pid = 0;
   std::wstring identify;
-  std::wstring image;       // slot picture while connected, below "device/"
-  std::wstring imageNone;   // slot picture while absent
+  std::wstring image;        // slot picture while connected, below "device/"
+  std::wstring imageNone;    // slot picture while absent
   std::wstring productName;  // HID product string that must match; empty: vid and pid alone
 };
 

@@ -26,5 +26,5 @@ class KeyboardWindow {
   virtual int OnDeviceLcdSlotKey(int action, int value) = 0;
 };
 
-using KeyboardWindowFactory =
-    std::function<std::unique_ptr<KeyboardWindow>(const std::wstring& name, int deviceIndex, const std::wstring& identify)>;
+using KeyboardWindowFactory = std::function<std::unique_ptr<KeyboardWindow>(
+    const std::wstring& name, int deviceIndex, const std::wstring& identify)>;

@@ -13,9 +13,11 @@ int main() {
   }
   Manager::Startup();
   DeviceManagerSlot deviceManager;
-  StartupServices services = DefaultStartupServices(
-      deviceManager, [](const std::wstring& name, int index, const std::wstring& identify) -> std::unique_ptr<KeyboardWindow> {
-        return std::make_unique<KeyboardDlg>(name, index, identify);
-      });
+  StartupServices services =
+      DefaultStartupServices(deviceManager,
+                             [](const std::wstring& name, int index,
+                                const std::wstring& identify) -> std::unique_ptr<KeyboardWindow> {
+                               return std::make_unique<KeyboardDlg>(name, index, identify);
+                             });
   return RunKelvane(services);
 }

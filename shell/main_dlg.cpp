@@ -132,7 +132,9 @@ void MainDlg::UISize(const RECT& client) {
   GetControl(IdTitle)->SetRect(RECT{center - 255, 15, center + 255, 45});
   const RECT close{right - 50, 15, right - 20, 45};
   GetControl(IdClose)->SetRect(close);
-  auto shifted = [&](int steps) { return RECT{close.left - 40 * steps, close.top, close.right - 40 * steps, close.bottom}; };
+  auto shifted = [&](int steps) {
+    return RECT{close.left - 40 * steps, close.top, close.right - 40 * steps, close.bottom};
+  };
   GetControl(IdMinimize)->SetRect(shifted(1));
   GetControl(IdSettings)->SetRect(shifted(2));
   GetControl(IdStore)->SetRect(shifted(3));
@@ -234,7 +236,8 @@ void MainDlg::ApplyLanguage() {
   for (const DeviceEntry& entry : m_devices)
     if (entry.dialog) SendMessage(entry.dialog->Window().GetSafeHwnd(), WM_LANGUAGE_CHANGED, 100, 0);
   if (auto* title = GetControlAs<MControlFont>(IdTitle)) title->SetTitle(MainText(1));
-  const std::pair<int, int> tips[] = {{IdClose, 2}, {IdMinimize, 3}, {IdSettings, 5}, {IdStore, 8}, {IdWebsite, 9}};
+  const std::pair<int, int> tips[] = {
+      {IdClose, 2}, {IdMinimize, 3}, {IdSettings, 5}, {IdStore, 8}, {IdWebsite, 9}};
   for (auto [id, text] : tips)
     if (MControl* control = GetControl(id)) control->SetTooltip(MainText(text));
 }

@@ -44,10 +44,10 @@ int MatchDeviceEvent(const std::vector<DeviceEntry>& entries, size_t firstEntry,
 class MainDlg : public MDialog {
  public:
   struct Services {
-    HidDeviceManager* devices = nullptr;       // required
-    platform::Clock* clock = nullptr;          // the arrival wait; null: the steady clock
+    HidDeviceManager* devices = nullptr;          // required
+    platform::Clock* clock = nullptr;             // the arrival wait; null: the steady clock
     platform::SettingsStore* settings = nullptr;  // the language value; null: the user's store
-    KeyboardWindowFactory makeKeyboardWindow;  // empty: entries open no window
+    KeyboardWindowFactory makeKeyboardWindow;     // empty: entries open no window
   };
 
   enum : int {

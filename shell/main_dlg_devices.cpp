@@ -72,8 +72,8 @@ void MainDlg::RegisterDeviceNotifications() {
   const bool started = events_->Start([self](const platform::device_events::DeviceEvent& event) {
     auto record = std::make_shared<DeviceInterfaceRecord>();
     record->name = Utf8ToWideLenient(event.name);
-    PostMessageWithPayload(self, WM_DEVICECHANGE, event.arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE,
-                           std::move(record));
+    PostMessageWithPayload(self, WM_DEVICECHANGE,
+                           event.arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE, std::move(record));
   });
   if (!started) events_.reset();  // logged by the source; the window works without events
 }
@@ -170,7 +170,8 @@ int MainDlg::OpenDevice(int slotId) {
       inShow_.push_back(raw);
       raw->Show(GetSafeHwnd());  // nested loop: the list may have changed when it returns
       inShow_.erase(std::find(inShow_.begin(), inShow_.end(), raw));
-      auto gone = std::find_if(destroyed_.begin(), destroyed_.end(), [raw](auto& w) { return w.get() == raw; });
+      auto gone =
+          std::find_if(destroyed_.begin(), destroyed_.end(), [raw](auto& w) { return w.get() == raw; });
       if (gone != destroyed_.end()) destroyed_.erase(gone);
     }
     return 1;  // at most one entry shows in a slot
@@ -189,6 +190,7 @@ void MainDlg::DestroyKeyboardWindows() {
     std::unique_ptr<KeyboardWindow> window = std::move(*it);
     owned_.erase(it);
     // Still inside its Show frame: freed when that frame returns.
-    if (std::find(inShow_.begin(), inShow_.end(), raw) != inShow_.end()) destroyed_.push_back(std::move(window));
+    if (std::find(inShow_.begin(), inShow_.end(), raw) != inShow_.end())
+      destroyed_.push_back(std::move(window));
   }
 }

@@ -51,19 +51,21 @@ void MainSysSetDlg::InitUI(const RECT&) {
   close->SetImage(L"main_sysbtn_close.png", 4);
   close->SetTooltip(MainText(2));
   CreateArea(L"MPicture", IdLogo, RECT{})->SetImage(L"logo//logo.png");
-  m_autostart = static_cast<CCheckButton*>(CreateControl(L"CCheckButton", IdAutostart, RECT{}, MainText(52).c_str()));
+  m_autostart =
+      static_cast<CCheckButton*>(CreateControl(L"CCheckButton", IdAutostart, RECT{}, MainText(52).c_str()));
   m_autostart->SetImage(L"btn_checkbox.png", 8);
   m_autostart->SetTextColor(0xFFE6E6E6);
   m_autostart->SetCheck(platform::CurrentAutostart().IsEnabled());
-  m_update = static_cast<DownloadButton*>(CreateControl(L"DownloadButton", IdUpdate, RECT{}, MainText(51).c_str()));
+  m_update =
+      static_cast<DownloadButton*>(CreateControl(L"DownloadButton", IdUpdate, RECT{}, MainText(51).c_str()));
   m_update->SetImage(L"btn_apply.png", 4);
   m_update->SetTextColor(0xFEFFFFFF);
   m_update->SetAlignment(1);
   auto* notice = static_cast<MText*>(CreateArea(L"MText", IdNotice, RECT{}, kNotice));
   notice->SetTextColor(0xFF808080);
   notice->SetAlignment(1);
-  auto* version =
-      static_cast<MText*>(CreateArea(L"MText", IdVersion, RECT{}, FormatW(L"ver: %ls", kSoftwareVersion).c_str()));
+  auto* version = static_cast<MText*>(
+      CreateArea(L"MText", IdVersion, RECT{}, FormatW(L"ver: %ls", kSoftwareVersion).c_str()));
   version->SetTextColor(0xFF808080);
   version->SetAlignment(1);
 }

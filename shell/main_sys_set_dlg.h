@@ -11,7 +11,15 @@ class DownloadButton;
 
 class MainSysSetDlg : public MDialog {
  public:
-  enum : int { IdTitle = 31, IdClose = 32, IdLogo = 33, IdAutostart = 34, IdUpdate = 35, IdNotice = 36, IdVersion = 37 };
+  enum : int {
+    IdTitle = 31,
+    IdClose = 32,
+    IdLogo = 33,
+    IdAutostart = 34,
+    IdUpdate = 35,
+    IdNotice = 36,
+    IdVersion = 37
+  };
 
   MainSysSetDlg() = default;
   // Creates the 500 x 300 dialog (window text "MainSysSetDlg"), centres it and runs it modally.

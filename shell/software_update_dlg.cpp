@@ -46,7 +46,8 @@ void SoftwareUpdateDlg::InitUI(const RECT&) {
   close->SetAlignment(1);
   close->SetImage(L"sysbtn_close.png", 4);
   close->SetTooltip(KbText(2));
-  const std::wstring message = FormatW(L"%ls %ls, %ls", KbText(621).c_str(), m_newVersion.c_str(), KbText(622).c_str());
+  const std::wstring message =
+      FormatW(L"%ls %ls, %ls", KbText(621).c_str(), m_newVersion.c_str(), KbText(622).c_str());
   auto* text = static_cast<MText*>(CreateArea(L"MText", IdMessage, RECT{}, message.c_str()));
   text->SetTextColor(0xFEE6E6E6);
   text->SetAlignment(1);

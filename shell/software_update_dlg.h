@@ -10,7 +10,14 @@ class MProgress;
 
 class SoftwareUpdateDlg : public MDialog {
  public:
-  enum : int { IdBackground = 30, IdTitle = 31, IdClose = 32, IdMessage = 34, IdDownload = 35, IdCancel = 36 };
+  enum : int {
+    IdBackground = 30,
+    IdTitle = 31,
+    IdClose = 32,
+    IdMessage = 34,
+    IdDownload = 35,
+    IdCancel = 36
+  };
 
   explicit SoftwareUpdateDlg(std::wstring newVersion) : m_newVersion(std::move(newVersion)) {}
   // Creates the 500 x 230 dialog (window text "CustomKeyDlg"), centres it, runs it modally and

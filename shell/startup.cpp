@@ -27,7 +27,8 @@ bool ActivateMainWindow() {
   return true;
 }
 
-StartupServices DefaultStartupServices(DeviceManagerSlot& deviceManager, KeyboardWindowFactory keyboardWindows) {
+StartupServices DefaultStartupServices(DeviceManagerSlot& deviceManager,
+                                       KeyboardWindowFactory keyboardWindows) {
   StartupServices services;
   services.acquireInstance = [](std::function<void()> onActivate) {
     // The guard lives as long as the process: the lock ends with it, as a named mutex would.

@@ -36,7 +36,8 @@ struct StartupServices {
 // The real services: the lock in the runtime folder, /proc, the user's settings, the user's
 // documents folder and the main window, which makes its keyboard windows with `keyboardWindows`.
 // `deviceManager` must outlive the run.
-StartupServices DefaultStartupServices(DeviceManagerSlot& deviceManager, KeyboardWindowFactory keyboardWindows = {});
+StartupServices DefaultStartupServices(DeviceManagerSlot& deviceManager,
+                                       KeyboardWindowFactory keyboardWindows = {});
 
 // Runs the program. Returns 0 when another instance runs (it was asked to come to the front) and
 // after an orderly quit (WM_APP_QUIT, the tray's exit), 1 after the main window's loop ended by

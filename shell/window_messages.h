@@ -1,9 +1,9 @@
 // Window messages of the main window, with the values its callers post (the application range).
 #pragma once
 
-#include "device/HidReportListener.h"  // WM_DEVICE_REPORT, WM_DEVICE_SLOT_KEY
 #include <string>
 
+#include "device/HidReportListener.h"  // WM_DEVICE_REPORT, WM_DEVICE_SLOT_KEY
 #include "zuvi/types.h"
 
 inline constexpr UINT WM_TRAY_NOTIFY = 1090;

@@ -11,7 +11,8 @@ namespace {
 
 class QtTrayIcon : public TrayIcon {
  public:
-  bool Add(const std::wstring& iconFile, const std::wstring& tip, HWND window, UINT id, UINT message) override {
+  bool Add(const std::wstring& iconFile, const std::wstring& tip, HWND window, UINT id,
+           UINT message) override {
     if (icon_ || !QSystemTrayIcon::isSystemTrayAvailable()) return false;
     QImage image = zuvi_internal::LoadSkinImage(iconFile);
     icon_ = std::make_unique<QSystemTrayIcon>();
@@ -50,7 +51,9 @@ std::unique_ptr<TrayIcon> MakeQtTrayIcon() { return std::make_unique<QtTrayIcon>
 
 std::unique_ptr<TrayIcon> MakeTrayIcon() { return Factory() ? Factory()() : MakeQtTrayIcon(); }
 
-void SetTrayIconFactory(std::function<std::unique_ptr<TrayIcon>()> factory) { Factory() = std::move(factory); }
+void SetTrayIconFactory(std::function<std::unique_ptr<TrayIcon>()> factory) {
+  Factory() = std::move(factory);
+}
 
 bool RecordingTrayIcon::Add(const std::wstring& file, const std::wstring& text, HWND window, UINT iconId,
                             UINT message) {

@@ -33,7 +33,8 @@ std::unique_ptr<TrayIcon> MakeQtTrayIcon();
 // For tests: records what the window asks for and lets a test activate the icon.
 class RecordingTrayIcon : public TrayIcon {
  public:
-  bool Add(const std::wstring& iconFile, const std::wstring& tip, HWND window, UINT id, UINT callbackMessage) override;
+  bool Add(const std::wstring& iconFile, const std::wstring& tip, HWND window, UINT id,
+           UINT callbackMessage) override;
   bool Remove() override;
   bool IsShown() const override { return shown_; }
   // Posts the activation `reason` (kTrayClick, ...) as the shown icon would; false when hidden.

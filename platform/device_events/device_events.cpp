@@ -5,9 +5,9 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
-#include <cctype>
 #include <cstring>
 #include <thread>
 
@@ -31,13 +31,15 @@ bool IsHidComponent(const std::string& part) {
 std::optional<int> UsbInterfaceOf(const std::string& part) {
   const size_t dash = part.find('-');
   const size_t colon = part.find(':');
-  if (dash == std::string::npos || dash == 0 || colon == std::string::npos || colon < dash + 2) return std::nullopt;
+  if (dash == std::string::npos || dash == 0 || colon == std::string::npos || colon < dash + 2)
+    return std::nullopt;
   const size_t dot = part.find('.', colon);
   if (dot == std::string::npos || dot == colon + 1 || dot + 1 >= part.size()) return std::nullopt;
   for (size_t i = 0; i < part.size(); ++i) {
     const char c = part[i];
     if (i == dash || i == colon || i == dot) continue;
-    if (!std::isdigit(static_cast<unsigned char>(c)) && !(c == '.' && i > dash && i < colon)) return std::nullopt;
+    if (!std::isdigit(static_cast<unsigned char>(c)) && !(c == '.' && i > dash && i < colon))
+      return std::nullopt;
   }
   const std::string ifc = part.substr(dot + 1);
   if (ifc.size() > 3) return std::nullopt;
@@ -148,7 +150,8 @@ std::optional<std::string> InterfaceNameFromDevpath(const std::string& devpath) 
     char head[64];
     std::optional<int> ifc = i > 0 ? UsbInterfaceOf(parts[i - 1]) : std::nullopt;
     if (ifc)
-      std::snprintf(head, sizeof head, "HID#VID_%04X&PID_%04X&MI_%02X#", vid, pid, static_cast<unsigned>(*ifc));
+      std::snprintf(head, sizeof head, "HID#VID_%04X&PID_%04X&MI_%02X#", vid, pid,
+                    static_cast<unsigned>(*ifc));
     else
       std::snprintf(head, sizeof head, "HID#VID_%04X&PID_%04X#", vid, pid);
     return std::string(head) + parts.back();

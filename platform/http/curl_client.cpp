@@ -46,7 +46,8 @@ struct ListDeleter {
 
 }  // namespace
 
-CurlClient::CurlClient(std::string userAgent, Limits limits) : userAgent_(std::move(userAgent)), limits_(limits) {}
+CurlClient::CurlClient(std::string userAgent, Limits limits)
+    : userAgent_(std::move(userAgent)), limits_(limits) {}
 
 int CurlClient::Get(const std::string& url, std::atomic<bool>& keepGoing, std::string* body) {
   keepGoing = true;
@@ -68,24 +69,25 @@ int CurlClient::Get(const std::string& url, std::atomic<bool>& keepGoing, std::s
 
   Transfer transfer{&keepGoing, body, limits_.maxBodyBytes};
   CURL* c = curl.get();
-  bool setup = curl_easy_setopt(c, CURLOPT_URL, url.c_str()) == CURLE_OK &&
-               curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
-               curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK &&
-               curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&
-               curl_easy_setopt(c, CURLOPT_MAXREDIRS, 5L) == CURLE_OK &&
-               curl_easy_setopt(c, CURLOPT_USERAGENT, userAgent_.c_str()) == CURLE_OK &&
-               curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get()) == CURLE_OK &&
-               curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
-               curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits_.connectTimeout.count())) ==
-                   CURLE_OK &&
-               curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(limits_.totalTimeout.count())) == CURLE_OK &&
-               curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK &&
-               curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK &&
-               curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &OnData) == CURLE_OK &&
-               curl_easy_setopt(c, CURLOPT_WRITEDATA, &transfer) == CURLE_OK &&
-               curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &OnProgress) == CURLE_OK &&
-               curl_easy_setopt(c, CURLOPT_XFERINFODATA, &transfer) == CURLE_OK &&
-               curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L) == CURLE_OK;
+  bool setup =
+      curl_easy_setopt(c, CURLOPT_URL, url.c_str()) == CURLE_OK &&
+      curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
+      curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK &&
+      curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&
+      curl_easy_setopt(c, CURLOPT_MAXREDIRS, 5L) == CURLE_OK &&
+      curl_easy_setopt(c, CURLOPT_USERAGENT, userAgent_.c_str()) == CURLE_OK &&
+      curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get()) == CURLE_OK &&
+      curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
+      curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits_.connectTimeout.count())) ==
+          CURLE_OK &&
+      curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(limits_.totalTimeout.count())) == CURLE_OK &&
+      curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK &&
+      curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK &&
+      curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &OnData) == CURLE_OK &&
+      curl_easy_setopt(c, CURLOPT_WRITEDATA, &transfer) == CURLE_OK &&
+      curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &OnProgress) == CURLE_OK &&
+      curl_easy_setopt(c, CURLOPT_XFERINFODATA, &transfer) == CURLE_OK &&
+      curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L) == CURLE_OK;
   if (!setup) return kSetupFailed;
 
   const CURLcode code = curl_easy_perform(c);

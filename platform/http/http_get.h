@@ -11,7 +11,7 @@
 namespace platform::http {
 
 // Results of Get.
-inline constexpr int kOk = 1;          // a 2xx reply was read to its end
+inline constexpr int kOk = 1;           // a 2xx reply was read to its end
 inline constexpr int kSetupFailed = 0;  // the HTTP library could not be set up
 inline constexpr int kFailed = -1;      // any failed transfer (status outside 200-299, time-out,
                                         // body over the cap, a protocol other than http/https)

@@ -45,12 +45,9 @@ TEST(AutostartExec, QuotesAndEscapesThePath) {
     std::string path;
     std::string exec;
   } cases[] = {
-      {"/opt/kelvane/kelvane", "\"/opt/kelvane/kelvane\""},
-      {"/home/a b/kelvane", "\"/home/a b/kelvane\""},
-      {"/x\"y/kelvane", "\"/x\\\\\"y/kelvane\""},
-      {"/x`y$z/kelvane", "\"/x\\\\`y\\\\$z/kelvane\""},
-      {"/x\\y/kelvane", "\"/x\\\\\\\\y/kelvane\""},
-      {"/100%/kelvane", "\"/100%%/kelvane\""},
+      {"/opt/kelvane/kelvane", "\"/opt/kelvane/kelvane\""}, {"/home/a b/kelvane", "\"/home/a b/kelvane\""},
+      {"/x\"y/kelvane", "\"/x\\\\\"y/kelvane\""},           {"/x`y$z/kelvane", "\"/x\\\\`y\\\\$z/kelvane\""},
+      {"/x\\y/kelvane", "\"/x\\\\\\\\y/kelvane\""},         {"/100%/kelvane", "\"/100%%/kelvane\""},
       {"/caf\xc3\xa9/kelvane", "\"/caf\xc3\xa9/kelvane\""},
   };
   for (const Case& c : cases) {
@@ -59,8 +56,8 @@ TEST(AutostartExec, QuotesAndEscapesThePath) {
     EXPECT_EQ(*exec, c.exec) << c.path;
   }
   for (const std::string& bad : {std::string("/a\nb"), std::string("/a\tb"), std::string("/a\x7f"),
-                                std::string("/a\xc3"), std::string("/a\xff"), std::string("/a\xc2\x85"),
-                                std::string("/a\xed\xa0\x80"), std::string("/a\xc0\xaf")}) {
+                                 std::string("/a\xc3"), std::string("/a\xff"), std::string("/a\xc2\x85"),
+                                 std::string("/a\xed\xa0\x80"), std::string("/a\xc0\xaf")}) {
     EXPECT_FALSE(platform::DesktopExecValue(bad)) << bad;
   }
 }

@@ -101,13 +101,15 @@ TEST(ProgramStart, FailsClearlyForMissingOrEmptyPrograms) {
 TEST(DesktopOpener, StartsXdgOpenWithTheTargetAndRefusesOptions) {
   TempDir dir;
   const std::string record = dir.path() + "opened";
-  const std::string script = dir.Write("bin/xdg-open", "#!/bin/sh\nprintf '%s|' \"$@\" >> \"" + record + "\"\n");
+  const std::string script =
+      dir.Write("bin/xdg-open", "#!/bin/sh\nprintf '%s|' \"$@\" >> \"" + record + "\"\n");
   chmod(script.c_str(), 0755);
   ScopedEnv path("PATH", dir.path() + "bin:/usr/bin:/bin");
 
   platform::XdgOpener opener;
   EXPECT_TRUE(opener.Open("https://example.com/a b?x=1;y"));
-  EXPECT_TRUE(WaitFor([&] { return ReadFile(record) == "https://example.com/a b?x=1;y|"; })) << ReadFile(record);
+  EXPECT_TRUE(WaitFor([&] { return ReadFile(record) == "https://example.com/a b?x=1;y|"; }))
+      << ReadFile(record);
   EXPECT_FALSE(opener.Open(""));
   EXPECT_FALSE(opener.Open("-x"));
   EXPECT_FALSE(opener.Open("--help"));

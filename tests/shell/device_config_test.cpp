@@ -62,11 +62,13 @@ TEST(DeviceConfigFile, ElementsAreFoundOnlyInSiblingOrderAndWithExactNames) {
     const wchar_t* upgrade;
   } cases[] = {
       // pictures before the devices: the device list is still found, the pictures after it are not
-      {"<device.config><image.page><file path='p'/></image.page><Singledevice.info><device/></Singledevice.info>"
+      {"<device.config><image.page><file "
+       "path='p'/></image.page><Singledevice.info><device/></Singledevice.info>"
        "</device.config>",
        1, 0, L""},
       // the update check reads its element by itself, wherever it stands
-      {"<device.config><upgrade.url><software url='u/'/></upgrade.url><image.page><file path='p'/></image.page>"
+      {"<device.config><upgrade.url><software url='u/'/></upgrade.url><image.page><file "
+       "path='p'/></image.page>"
        "</device.config>",
        0, 1, L"u/"},
       {"<Device.Config><Singledevice.info><device/></Singledevice.info></Device.Config>", 0, 0, L""},

@@ -95,7 +95,8 @@ TEST_F(MainDlgTest, RemovalHidesEveryWindowAndTheNextArrivalReconnects) {
   EXPECT_FALSE(windows[1]->IsWindowVisible());
   EXPECT_FALSE(main->RescanOnRemoval());
   // Open windows get their new index before their listener restarts.
-  EXPECT_EQ(log, (std::vector<std::string>{"Alpha: index -1", "Alpha: listener", "Beta: index 0", "Beta: listener"}));
+  EXPECT_EQ(log, (std::vector<std::string>{"Alpha: index -1", "Alpha: listener", "Beta: index 0",
+                                           "Beta: listener"}));
 
   // With the flag clear a removal does nothing.
   log.clear();
@@ -163,14 +164,16 @@ TEST_F(MainDlgTest, EventPayloadsAreFreedAlsoWhenTheWindowIsGone) {
   ASSERT_TRUE(events->running());
   auto record = std::make_shared<DeviceInterfaceRecord>();
   std::weak_ptr<DeviceInterfaceRecord> watch = record;
-  ASSERT_TRUE(PostMessageWithPayload(main->GetSafeHwnd(), WM_DEVICECHANGE, DBT_DEVICEARRIVAL, std::move(record)));
+  ASSERT_TRUE(
+      PostMessageWithPayload(main->GetSafeHwnd(), WM_DEVICECHANGE, DBT_DEVICEARRIVAL, std::move(record)));
   main->DestroyWindow();
   EXPECT_EQ(events, nullptr) << "the event source is stopped and freed with the window";
   Driver::RunFor(30);
   EXPECT_TRUE(watch.expired());
   auto late = std::make_shared<DeviceInterfaceRecord>();
   watch = late;
-  EXPECT_FALSE(PostMessageWithPayload(main->GetSafeHwnd(), WM_DEVICECHANGE, DBT_DEVICEARRIVAL, std::move(late)));
+  EXPECT_FALSE(
+      PostMessageWithPayload(main->GetSafeHwnd(), WM_DEVICECHANGE, DBT_DEVICEARRIVAL, std::move(late)));
   EXPECT_TRUE(watch.expired());
 }
 

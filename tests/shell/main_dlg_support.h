@@ -107,9 +107,10 @@ class SimHotplugSource : public platform::device_events::Source {
       if (found == keyboards_.end() || !sink_) return;
       for (int ifc : found->second.interfaces) {
         char devpath[160];
-        std::snprintf(devpath, sizeof devpath,
-                      "/devices/pci0000:00/0000:00:14.0/usb1/1-%d/1-%d:1.%d/0003:%04X:%04X.%04X/hidraw/hidraw%d",
-                      id + 1, id + 1, ifc, found->second.vid, found->second.pid, ++sequence_, id * 4 + ifc);
+        std::snprintf(
+            devpath, sizeof devpath,
+            "/devices/pci0000:00/0000:00:14.0/usb1/1-%d/1-%d:1.%d/0003:%04X:%04X.%04X/hidraw/hidraw%d",
+            id + 1, id + 1, ifc, found->second.vid, found->second.pid, ++sequence_, id * 4 + ifc);
         if (auto name = platform::device_events::InterfaceNameFromDevpath(devpath)) sink_({arrived, *name});
       }
     });
@@ -169,7 +170,8 @@ class MainDlgTest : public ::testing::Test {
 
   void WriteConfig(const std::string& xml) { app.Write("device.xml", xml); }
 
-  platform::hid::sim::SimKeyboard& Plug(uint16_t pid, std::vector<platform::hid::sim::SimNodeConfig> nodes = {}) {
+  platform::hid::sim::SimKeyboard& Plug(uint16_t pid,
+                                        std::vector<platform::hid::sim::SimNodeConfig> nodes = {}) {
     platform::hid::sim::SimKeyboardConfig config;
     config.productId = pid;
     if (!nodes.empty()) config.nodes = nodes;
@@ -207,7 +209,8 @@ class MainDlgTest : public ::testing::Test {
     for (int id = MainDlg::IdSlot1; id <= MainDlg::IdSlot4; ++id) {
       auto* slot = main->GetControlAs<CDeviceCtrl>(id);
       if (slot && slot->IsVisible())
-        shown.push_back(slot->GetTitle() + L":" + slot->GetImage() + L":" + std::to_wstring(slot->GetDeviceStatus()));
+        shown.push_back(slot->GetTitle() + L":" + slot->GetImage() + L":" +
+                        std::to_wstring(slot->GetDeviceStatus()));
     }
     return shown;
   }

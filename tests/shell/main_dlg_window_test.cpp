@@ -32,9 +32,9 @@ TEST_F(MainWindowTest, ControlsCarryTheirIdsClassesAndTexts) {
   struct Case {
     int id;
     const char* cls;
-  } cases[] = {{30, "CArea"},          {31, "MPicture"},     {32, "MPicture"},     {33, "MText"},
-               {34, "CImageButton"},   {35, "CImageButton"}, {37, "UpgradeButton"}, {40, "CImageButton"},
-               {41, "CImageButton"},   {44, "CDeviceCtrl"},  {47, "CDeviceCtrl"},   {53, "MText"}};
+  } cases[] = {{30, "CArea"},        {31, "MPicture"},     {32, "MPicture"},      {33, "MText"},
+               {34, "CImageButton"}, {35, "CImageButton"}, {37, "UpgradeButton"}, {40, "CImageButton"},
+               {41, "CImageButton"}, {44, "CDeviceCtrl"},  {47, "CDeviceCtrl"},   {53, "MText"}};
   for (const Case& c : cases) {
     MControl* control = main->GetControl(c.id);
     ASSERT_NE(control, nullptr) << c.id;
@@ -196,8 +196,8 @@ TEST_F(MainWindowTest, TeardownFreesKeyboardWindowsOnlyAfterTheirShowReturned) {
   });
   Open();
   // The window was destroyed inside its Show frame; the object lived until that frame returned.
-  EXPECT_EQ(log, (std::vector<std::string>{"Alpha: make 0", "Alpha: show", "Alpha: destroy", "Alpha: show returned",
-                                           "Alpha: free"}));
+  EXPECT_EQ(log, (std::vector<std::string>{"Alpha: make 0", "Alpha: show", "Alpha: destroy",
+                                           "Alpha: show returned", "Alpha: free"}));
   EXPECT_TRUE(main->Devices().empty());
   EXPECT_FALSE(tray->IsShown());
 }

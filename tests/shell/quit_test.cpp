@@ -45,7 +45,8 @@ TEST(QuitFromTheTray, WaitsForTheKeyboardWorkerBeforeTheDeviceManagerGoes) {
   for (const char* name : {"device.xml", "KeyboardLayout.xml", "language/1033.lan", "language/2052.lan"})
     app.Write(name, ReadFile(std::string(KELVANE_SOURCE_DIR) + "data/" + name));
   SetTrayIconFactory([] { return std::make_unique<RecordingTrayIcon>(); });
-  platform::device_events::SetSourceFactory([] { return std::make_unique<platform::device_events::FakeSource>(); });
+  platform::device_events::SetSourceFactory(
+      [] { return std::make_unique<platform::device_events::FakeSource>(); });
 
   platform::VirtualClock clock, listenerClock;
   platform::hid::sim::SimHidBackend sim{clock};
@@ -59,7 +60,9 @@ TEST(QuitFromTheTray, WaitsForTheKeyboardWorkerBeforeTheDeviceManagerGoes) {
   std::thread releaser;
 
   StartupServices services;
-  services.acquireInstance = [](std::function<void()>) { return platform::SingleInstanceGuard::Result::First; };
+  services.acquireInstance = [](std::function<void()>) {
+    return platform::SingleInstanceGuard::Result::First;
+  };
   services.killProcess = [](const std::wstring&) { return true; };
   services.settings = &settings;
   services.userDataFolder = [&] { return docs.wpath() + L"Varnel Keyboard Files/"; };

@@ -21,7 +21,8 @@ std::string PictureDir(const testing_support::TempDir& fallback) {
 }  // namespace
 
 TEST(ShippedIcon, HoldsA16And32PixelPicture) {
-  QImageReader reader(QString::fromStdString(std::string(KELVANE_SOURCE_DIR) + "data/skins/default/Kelvane.ico"));
+  QImageReader reader(
+      QString::fromStdString(std::string(KELVANE_SOURCE_DIR) + "data/skins/default/Kelvane.ico"));
   std::vector<int> sizes;
   for (int i = 0; i < reader.imageCount(); ++i) {
     reader.jumpToImage(i);

@@ -29,7 +29,9 @@ class SettingsDialogTest : public ::testing::Test {
     std::filesystem::create_directories(app.path() + "language");
     for (const char* name : {"language/1033.lan"})
       std::filesystem::copy_file(std::string(KELVANE_SOURCE_DIR) + "data/" + name, app.path() + name);
-    app.Write("device.xml", "<device.config><upgrade.url><software url=\"https://up.example.com/\"/></upgrade.url></device.config>");
+    app.Write("device.xml",
+              "<device.config><upgrade.url><software "
+              "url=\"https://up.example.com/\"/></upgrade.url></device.config>");
     platform::SetAutostart(&autostart);
     SetHttpClient(&http);
   }
@@ -55,7 +57,9 @@ class SettingsDialogTest : public ::testing::Test {
   platform::http::FakeClient http;
 };
 
-bool Checked(MainSysSetDlg& dlg) { return dlg.GetControlAs<CCheckButton>(MainSysSetDlg::IdAutostart)->GetCheck(); }
+bool Checked(MainSysSetDlg& dlg) {
+  return dlg.GetControlAs<CCheckButton>(MainSysSetDlg::IdAutostart)->GetCheck();
+}
 
 }  // namespace
 

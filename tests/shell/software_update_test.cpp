@@ -46,10 +46,17 @@ TEST(VersionText, CompareVersionOnPlainAndOddInput) {
     const wchar_t* second;
     int result;
   } cases[] = {
-      {L"1.0.0.0", L"1.0.0.1", 1},      {L"1.0.0.0", L"1.0.0.0", 0},   {L"1.0.0.0", L"0.9.9.9", -1},
-      {L"1.0.0.0", L"1.0.1", 2},        {L"1.0.0.0", L"1.0.0.1\r\n", 1}, {L"1.0.0.0", L"2.x.0.0", 1},
-      {L"1.0.0.0", L"", 2},             {L"", L"", 0},                 {L"1.0.0.0", L"1.0.0.0.", 2},
-      {L"1.2.0.0", L"1.10.0.0", 1},     {L"1.0.0.0", L" 1.0.0.-1", -1},
+      {L"1.0.0.0", L"1.0.0.1", 1},
+      {L"1.0.0.0", L"1.0.0.0", 0},
+      {L"1.0.0.0", L"0.9.9.9", -1},
+      {L"1.0.0.0", L"1.0.1", 2},
+      {L"1.0.0.0", L"1.0.0.1\r\n", 1},
+      {L"1.0.0.0", L"2.x.0.0", 1},
+      {L"1.0.0.0", L"", 2},
+      {L"", L"", 0},
+      {L"1.0.0.0", L"1.0.0.0.", 2},
+      {L"1.2.0.0", L"1.10.0.0", 1},
+      {L"1.0.0.0", L" 1.0.0.-1", -1},
   };
   for (const Case& c : cases) EXPECT_EQ(CompareVersion(c.first, c.second), c.result) << c.second;
 }
@@ -73,8 +80,8 @@ TEST_F(UpdateFetchTest, SendsTheRequestAsTheServerExpectsIt) {
   ASSERT_EQ(server.Requests().size(), 1u);
   const std::string head = server.Requests()[0];
   EXPECT_EQ(head.substr(0, head.find("\r\n")), "GET /up/version.txt HTTP/1.1");
-  for (const char* line : {"\r\nUser-Agent: IIC2.0/PC 5.5.0000\r\n", "\r\nAccept: */*", "\r\nPragma: no-cache",
-                           "\r\nCache-Control: no-cache"})
+  for (const char* line : {"\r\nUser-Agent: IIC2.0/PC 5.5.0000\r\n", "\r\nAccept: */*",
+                           "\r\nPragma: no-cache", "\r\nCache-Control: no-cache"})
     EXPECT_NE((head + "\r\n").find(line), std::string::npos) << line << " in\n" << head;
 }
 
@@ -90,7 +97,9 @@ TEST_F(UpdateFetchTest, DecidesOnTheFetchedText) {
       {"1.0.0.1\r\n", L"1.0.0.1\r\n"},
       {"10.0.0.100", L"10.0.0.100"},  // exactly 10 units
       {"10.0.0.1000", std::nullopt},  // 11 units
-      {"\xef\xbb\xbf" "1.0.0.1", L"1.0.0.1"},  // a byte-order mark is not part of the version
+      {"\xef\xbb\xbf"
+       "1.0.0.1",
+       L"1.0.0.1"},  // a byte-order mark is not part of the version
       {"", std::nullopt},
   };
   for (const Case& c : cases) {
@@ -132,7 +141,8 @@ TEST_F(UpdateFetchTest, UnreachableAndStalledServersEndInTime) {
   }
   HttpFetch fetch;
   std::wstring text;
-  EXPECT_EQ(HttpGetText(fetch, L"http://127.0.0.1:" + std::to_wstring(closedPort) + L"/version.txt", &text), -1);
+  EXPECT_EQ(HttpGetText(fetch, L"http://127.0.0.1:" + std::to_wstring(closedPort) + L"/version.txt", &text),
+            -1);
 
   HttpServer::Reply stall;
   stall.body = "1.0.0.1";

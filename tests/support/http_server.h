@@ -25,9 +25,9 @@ class HttpServer {
     int status = 200;
     std::vector<std::string> headers;  // extra header lines, without line ends
     std::string body;
-    int delayMs = 0;          // wait before sending anything
+    int delayMs = 0;                        // wait before sending anything
     size_t stallAfter = std::string::npos;  // send this many body bytes, then nothing until closed
-    bool closeEarly = false;  // announce the full length but close after `stallAfter` bytes
+    bool closeEarly = false;                // announce the full length but close after `stallAfter` bytes
   };
 
   HttpServer() {
@@ -54,7 +54,9 @@ class HttpServer {
 
   int port() const { return port_; }
   // "http://127.0.0.1:<port>" followed by `path`.
-  std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+  std::string Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+  }
 
   void Set(const std::string& path, Reply reply) {
     std::lock_guard lock(mutex_);
@@ -118,8 +120,9 @@ class HttpServer {
       if (found != replies_.end()) reply = found->second;
     }
     if (reply.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(reply.delayMs));
-    std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " Scripted\r\nContent-Length: " +
-                      std::to_string(reply.body.size()) + "\r\nConnection: close\r\n";
+    std::string out = "HTTP/1.1 " + std::to_string(reply.status) +
+                      " Scripted\r\nContent-Length: " + std::to_string(reply.body.size()) +
+                      "\r\nConnection: close\r\n";
     for (const std::string& line : reply.headers) out += line + "\r\n";
     out += "\r\n";
     if (reply.stallAfter == std::string::npos) {

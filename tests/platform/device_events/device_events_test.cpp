@@ -14,10 +14,12 @@ TEST(DeviceEventNames, BuiltFromTheDevpathAlone) {
   } cases[] = {
       {"/devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.2/0003:7C3A:B108.0005/hidraw/hidraw3",
        "HID#VID_7C3A&PID_B108&MI_02#hidraw3"},
-      {"/devices/pci0000:00/0000:00:14.0/usb3/3-1/3-1.4/3-1.4.2/3-1.4.2:1.10/0003:7c3a:b108.001A/hidraw/hidraw12",
+      {"/devices/pci0000:00/0000:00:14.0/usb3/3-1/3-1.4/3-1.4.2/3-1.4.2:1.10/0003:7c3a:b108.001A/hidraw/"
+       "hidraw12",
        "HID#VID_7C3A&PID_B108&MI_0A#hidraw12"},
       {"/devices/virtual/misc/uhid/0005:046D:B33A.0007/hidraw/hidraw9", "HID#VID_046D&PID_B33A#hidraw9"},
-      {"/devices/pci0000:00/i2c-1/i2c-ELAN0001:00/0018:04F3:3098.0001/hidraw/hidraw0", "HID#VID_04F3&PID_3098#hidraw0"},
+      {"/devices/pci0000:00/i2c-1/i2c-ELAN0001:00/0018:04F3:3098.0001/hidraw/hidraw0",
+       "HID#VID_04F3&PID_3098#hidraw0"},
       {"/devices/pci0000:00/usb1/1-2/1-2:1.0/input/input7", std::nullopt},
       {"/devices/pci0000:00/usb1/1-2/1-2:1.0/0003:7C3A:B108.0005", std::nullopt},
       {"/devices/0003:7C3A:B10.0005/hidraw/hidraw1", std::nullopt},
@@ -31,7 +33,8 @@ TEST(DeviceEventNames, BuiltFromTheDevpathAlone) {
 TEST(UdevMonitor, StartsAndStopsPromptly) {
   auto source = platform::device_events::MakeUdevSource();
   const auto start = std::chrono::steady_clock::now();
-  if (!source->Start([](const platform::device_events::DeviceEvent&) {})) GTEST_SKIP() << "no udev monitor here";
+  if (!source->Start([](const platform::device_events::DeviceEvent&) {}))
+    GTEST_SKIP() << "no udev monitor here";
   source->Stop();
   source->Stop();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
