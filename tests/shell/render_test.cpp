@@ -5,6 +5,7 @@
 #include <QImageReader>
 #include <filesystem>
 
+#include "platform/autostart.h"
 #include "shell/main_sys_set_dlg.h"
 #include "shell/software_update_dlg.h"
 #include "tests/shell/main_dlg_support.h"
@@ -42,10 +43,14 @@ TEST_F(MainDlgTest, TheMainWindowAndItsDialogsRender) {
   Open();  // no keyboard: a keyboard window would cover the whole client area
   EXPECT_TRUE(main->RenderToPng(dir + "main_dlg.png"));
 
+  platform::FakeAutostart autostart;
+  autostart.enabled = true;
+  platform::SetAutostart(&autostart);
   MainSysSetDlg settings;
   ASSERT_TRUE(settings.Create(nullptr, L"MainSysSetDlg", WS_POPUP | WS_VISIBLE, 0, RECT{0, 0, 500, 300}));
   EXPECT_TRUE(settings.RenderToPng(dir + "main_sys_set_dlg.png"));
   settings.DestroyWindow();
+  platform::SetAutostart(nullptr);
 
   SoftwareUpdateDlg update(L"1.2.0.0");
   ASSERT_TRUE(update.Create(nullptr, L"CustomKeyDlg", WS_POPUP | WS_VISIBLE, 0, RECT{0, 0, 500, 230}));
