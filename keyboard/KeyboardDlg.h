@@ -28,6 +28,7 @@
 #include "keyboard/KeyboardTasks.h"
 #include "keyboard/Visualizer.h"
 #include "platform/clock/clock.h"
+#include "shell/keyboard_window.h"
 #include "storage/config_db.h"
 #include "storage/config_rows.h"
 #include "zuvi/dialog.h"
@@ -104,7 +105,7 @@ enum KeyboardTab : int {
   TabScreen = 8,
 };
 
-class KeyboardDlg : public MDialog {
+class KeyboardDlg : public MDialog, public KeyboardWindow {
  public:
   // Makes the input-report listener of the window; `post` delivers its messages to the window.
   using ListenerFactory = std::function<std::unique_ptr<HidReportListener>(PostMessageFn post)>;
@@ -142,7 +143,8 @@ class KeyboardDlg : public MDialog {
   bool Open(HWND parent);
   // Open, then the window's modal loop. Touches no member after the loop returns: the owner may
   // have deleted the object by then. Returns the loop's result (0 when the window was destroyed).
-  int Show(HWND parent);
+  int Show(HWND parent) override;
+  MWindow& Window() override { return *this; }
 
   // ---- library slots ----
   int OnInitDialog() override;
@@ -156,10 +158,10 @@ class KeyboardDlg : public MDialog {
 
   // ---- device ----
   // The rescans of the main window hand the window its new device index (-1: none); any thread.
-  void SetDeviceIndex(int index) { m_deviceIndex.store(index); }
+  void SetDeviceIndex(int index) override { m_deviceIndex.store(index); }
   int GetDeviceIndex() const { return m_deviceIndex.load(); }
   // Restarts the listener on the keyboard at the current device index; UI thread.
-  void RestartListener();
+  void RestartListener() override;
 
   // ---- tasks and the worker pass ----
   // Appends a task code; any thread, also the worker from inside a running task.
@@ -406,7 +408,7 @@ class KeyboardDlg : public MDialog {
   virtual int OnLcdApplySlot();
   virtual int OnDownloadLcdAnimation();
   // A slot key of the keyboard, handed over by the main window.
-  virtual int OnDeviceLcdSlotKey(int action, int value);
+  int OnDeviceLcdSlotKey(int action, int value) override;
 
   // Screen editing.
   virtual int OnLcdImageViewNotify(int code);

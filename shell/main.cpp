@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "keyboard/KeyboardDlg.h"
 #include "shell/startup.h"
 #include "zuvi/manager.h"
 
@@ -12,6 +13,11 @@ int main() {
   }
   Manager::Startup();
   DeviceManagerSlot deviceManager;
-  StartupServices services = DefaultStartupServices(deviceManager);
+  StartupServices services =
+      DefaultStartupServices(deviceManager,
+                             [](const std::wstring& name, int index,
+                                const std::wstring& identify) -> std::unique_ptr<KeyboardWindow> {
+                               return std::make_unique<KeyboardDlg>(name, index, identify);
+                             });
   return RunKelvane(services);
 }

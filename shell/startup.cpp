@@ -5,7 +5,7 @@
 #include "common/process_control.h"
 #include "common/strings.h"
 #include "platform/settings_store.h"
-#include "shell/main_window_stand_in.h"
+#include "shell/main_dlg.h"
 #include "zuvi/manager.h"
 #include "zuvi/window.h"
 
@@ -27,7 +27,8 @@ bool ActivateMainWindow() {
   return true;
 }
 
-StartupServices DefaultStartupServices(DeviceManagerSlot& deviceManager) {
+StartupServices DefaultStartupServices(DeviceManagerSlot& deviceManager,
+                                       KeyboardWindowFactory keyboardWindows) {
   StartupServices services;
   services.acquireInstance = [](std::function<void()> onActivate) {
     // The guard lives as long as the process: the lock ends with it, as a named mutex would.
@@ -36,9 +37,14 @@ StartupServices DefaultStartupServices(DeviceManagerSlot& deviceManager) {
   };
   services.killProcess = [](const std::wstring& name) { return KillProcessByName(name); };
   services.userDataFolder = [] { return GetUserDataFolder(); };
-  services.runMainWindow = [] {
-    MainWindowStandIn window;
-    return window.Run();
+  services.runMainWindow = [&deviceManager, keyboardWindows = std::move(keyboardWindows)] {
+    MainDlg::Services main;
+    main.devices = deviceManager.Get();
+    main.makeKeyboardWindow = keyboardWindows;
+    MainDlg window(main);
+    const int result = window.Run();
+    window.DestroyWindow();  // keyboard workers are joined before the device manager goes
+    return result;
   };
   services.deviceManager = &deviceManager;
   return services;

@@ -8,6 +8,7 @@
 
 #include "platform/qt/single_instance.h"
 #include "shell/device_manager_slot.h"
+#include "shell/keyboard_window.h"
 
 namespace platform {
 class SettingsStore;
@@ -33,8 +34,10 @@ struct StartupServices {
 };
 
 // The real services: the lock in the runtime folder, /proc, the user's settings, the user's
-// documents folder and the stand-in main window. `deviceManager` must outlive the run.
-StartupServices DefaultStartupServices(DeviceManagerSlot& deviceManager);
+// documents folder and the main window, which makes its keyboard windows with `keyboardWindows`.
+// `deviceManager` must outlive the run.
+StartupServices DefaultStartupServices(DeviceManagerSlot& deviceManager,
+                                       KeyboardWindowFactory keyboardWindows = {});
 
 // Runs the program. Returns 0 when another instance runs (it was asked to come to the front) and
 // after an orderly quit (WM_APP_QUIT, the tray's exit), 1 after the main window's loop ended by

@@ -1,6 +1,8 @@
 // Window messages of the main window, with the values its callers post (the application range).
 #pragma once
 
+#include <string>
+
 #include "device/HidReportListener.h"  // WM_DEVICE_REPORT, WM_DEVICE_SLOT_KEY
 #include "zuvi/types.h"
 
@@ -15,3 +17,13 @@ inline constexpr UINT WM_LANGUAGE_CHANGED = 2022;
 
 inline constexpr LPARAM kQuitRequestKey = 610;
 inline constexpr WPARAM IDM_TRAY_EXIT = 100;
+
+// WM_DEVICECHANGE: device-interface arrival and removal; lParam points at the record.
+inline constexpr WPARAM DBT_DEVICEARRIVAL = 0x8000;
+inline constexpr WPARAM DBT_DEVICEREMOVECOMPLETE = 0x8004;
+inline constexpr int DBT_DEVTYP_DEVICEINTERFACE = 5;
+
+struct DeviceInterfaceRecord {
+  int deviceType = DBT_DEVTYP_DEVICEINTERFACE;
+  std::wstring name;  // "HID#VID_7C3A&PID_B108&MI_02#hidraw3"
+};

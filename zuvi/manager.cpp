@@ -232,6 +232,15 @@ bool PostMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   return true;
 }
 
+bool PostMessageWithPayload(HWND hwnd, UINT message, WPARAM wParam, std::shared_ptr<const void> payload) {
+  if (!Manager::IsWindow(hwnd) || !QCoreApplication::instance()) return false;
+  zuvi_internal::PostToUiThread([hwnd, message, wParam, payload = std::move(payload)] {
+    if (MWindow* window = Manager::FromHandle(hwnd))
+      window->OnWindowMessage(message, wParam, reinterpret_cast<LPARAM>(payload.get()));
+  });
+  return true;
+}
+
 LRESULT SendMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (Manager::IsUiThread()) {
     MWindow* window = Manager::FromHandle(hwnd);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,12 @@ class Manager {
 // Queues a message for the window; any thread. False for a destroyed or unknown window. A queued
 // message whose window is destroyed before delivery is dropped.
 bool PostMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Queues a message that carries a record: during delivery lParam points at `*payload`. The message
+// owns the record; it is freed after the handler returns, or when the message is dropped (the
+// window went away first, the program ended). Any thread. False (record freed) for a destroyed or
+// unknown window.
+bool PostMessageWithPayload(HWND hwnd, UINT message, WPARAM wParam, std::shared_ptr<const void> payload);
 
 // Delivers the message to the window's OnWindowMessage and returns its result; 0 for a destroyed
 // window. On the UI thread it is a direct call; from another thread it waits until the UI thread

@@ -1,0 +1,44 @@
+// MainSysSetDlg: the system settings dialog of the main window: start at login and the check
+// for a newer version.
+#pragma once
+
+#include <string>
+
+#include "zuvi/dialog.h"
+
+class CCheckButton;
+class DownloadButton;
+
+class MainSysSetDlg : public MDialog {
+ public:
+  enum : int {
+    IdTitle = 31,
+    IdClose = 32,
+    IdLogo = 33,
+    IdAutostart = 34,
+    IdUpdate = 35,
+    IdNotice = 36,
+    IdVersion = 37
+  };
+
+  MainSysSetDlg() = default;
+  // Creates the 500 x 300 dialog (window text "MainSysSetDlg"), centres it and runs it modally.
+  int Run(HWND parent);
+
+  LRESULT OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  int OnInitDialog() override;
+  void InitUI(const RECT& client) override;
+  void UISize(const RECT& client) override;
+  LRESULT OnMessage(int id, int code, LPARAM param, LPARAM extra) override;
+
+  const std::wstring& UpgradeUrl() const { return m_upgradeUrl; }
+
+ private:
+  // The box always ends up showing what is stored, not what the click asked for.
+  int ApplyAutostart();
+  int CheckForUpdate();
+
+  std::wstring m_upgradeUrl;
+  CCheckButton* m_autostart = nullptr;
+  DownloadButton* m_update = nullptr;
+};
