@@ -18,9 +18,9 @@ constexpr FrameControl kFrame[] = {
     {kBackground, L"MPicture", true, L"keyboard_bkg.png", 1, 0, 0, true},
     {kLogo, L"MPicture", true, L"logo//logo_kb.png", 1, 0, 0, true},
     {kPageIcon, L"MPicture", true, L"icon//icon_keyboard.png", 1, 0, 0, true},
-    {kClose, L"CImageButton", false, L"sysbtn_close.png", 4, 2, 0, true},
-    {kMaximize, L"CImageButton", false, L"sysbtn_maximize.png", 4, 4, 0, true},
-    {kMinimize, L"CImageButton", false, L"sysbtn_min.png", 4, 3, 0, true},
+    {kClose, L"CImageButton", false, L"sysbtn_close.png", 4, 2, 0, true, L"\u00D7"},
+    {kMaximize, L"CImageButton", false, L"sysbtn_maximize.png", 4, 4, 0, true, L"\u25A1"},
+    {kMinimize, L"CImageButton", false, L"sysbtn_min.png", 4, 3, 0, true, L"\u2212"},
     {kCaptionKeyAssign, L"MText", true, nullptr, 1, 0, 20, false},
     {kCaptionMacro, L"MText", true, nullptr, 1, 0, 21, false},
     {kCaptionLighting, L"MText", true, nullptr, 1, 0, 22, false},
@@ -29,7 +29,7 @@ constexpr FrameControl kFrame[] = {
     {kLightPageButton2, L"CImageButton", false, L"sysbtn_min.png", 4, 24, 0, false},
     {kCaptionCustomLight, L"MText", true, nullptr, 1, 0, 25, false},
     {kCaptionSettings, L"MText", true, nullptr, 1, 0, 26, false},
-    {kHome, L"CImageButton", false, L"icon//tab_home.png", 4, 27, 0, true},
+    {kHome, L"CImageButton", false, L"icon//tab_home.png", 4, 27, 0, true, L"\u2302"},
     {kPageKeyAssign, L"MTabLayout", false, nullptr, 1, 0, 0, true},
     {kPageLighting, L"MTabLayout", false, nullptr, 1, 0, 0, false},
     {kPageCustomLightMode, L"MTabLayout", false, nullptr, 1, 0, 0, false},
@@ -89,6 +89,11 @@ void KeyboardDlg::InitUI(const RECT& client) {
     if (!control) continue;
     if (f.image) control->SetImage(f.image, f.imageStates);
     if (f.tooltip) control->SetTooltip(KbText(f.tooltip));
+    if (f.glyph)
+      if (auto* button = dynamic_cast<MControlFont*>(control)) {
+        button->SetTitle(f.glyph);
+        button->SetAlignment(1);
+      }
     if (f.text)
       if (auto* text = dynamic_cast<MControlFont*>(control)) {
         text->SetTitle(KbText(f.text));

@@ -19,6 +19,7 @@ struct FrameControl {
   int tooltip;  // text id, 0 for none
   int text;     // text id of the caption, 0 for none
   bool visible;
+  const wchar_t* glyph = nullptr;  // title of an image button, shown while no skin picture is there
 };
 
 // One item of the tab column, inserted in table order when its capability is present.
