@@ -10,30 +10,12 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/scratch_folder.h"
 #include "common/strings.h"
 
 namespace {
 
-// A scratch folder for the benchmark files, removed at exit by the static's own destructor (a handler
-// registered with atexit while the static is being made would run after that destructor and use
-// the freed path).
-struct ScratchFolder {
-  ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kelvane-bench-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) std::abort();
-    path = pattern + "/";
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-  }
-  std::string path;
-};
-
-const std::string& Folder() {
-  static const ScratchFolder folder;
-  return folder.path;
-}
+const std::string& Folder() { return bench_support::ScratchFolder(); }
 
 // A layout-shaped document of `keys` key elements with 12 attributes each.
 std::u16string LayoutText(int keys) {

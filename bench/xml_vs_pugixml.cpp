@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 
+#include "bench/scratch_folder.h"
 #include "common/strings.h"
 #include "common/xml_document.h"
 
@@ -54,25 +55,7 @@ const std::string& ProfileBytes() {
   return bytes;
 }
 
-// Removed by the static's own destructor: a handler registered with atexit while the static
-// is being made would run after that destructor and use the freed path.
-struct ScratchFolder {
-  ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kelvane-bench-pugi-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) std::abort();
-    path = pattern + "/";
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-  }
-  std::string path;
-};
-
-const std::string& Folder() {
-  static const ScratchFolder folder;
-  return folder.path;
-}
+const std::string& Folder() { return bench_support::ScratchFolder(); }
 
 const std::string& ProfilePath() {
   static const std::string path = [] {
