@@ -6,6 +6,7 @@
 #include "common/strings.h"
 #include "device/HidDeviceManager.h"
 #include "keyboard/KeyboardLog.h"
+#include "keyboard/RawInput.h"
 #include "platform/hid/hid_backend.h"
 #include "zuvi/manager.h"
 #include "zuvi/tab.h"
@@ -190,6 +191,7 @@ void KeyboardDlg::StopWorkerAndListener() {
 
 bool KeyboardDlg::DestroyWindow() {
   StopWorkerAndListener();
+  UnregisterRawInput(GetSafeHwnd());
   return MDialog::DestroyWindow();
 }
 
