@@ -49,28 +49,6 @@ void KeyboardDlg::UploadKeyMapFn() {}
 
 int KeyboardDlg::RunSoftwareKeyAction(int) { return 0; }
 
-// ---- Settings ----
-
-void KeyboardDlg::CreateSettingsPage() {
-  AddKeyView(kb_ids::kSettingsView, GetControl(kb_ids::kPageSettings));
-}
-void KeyboardDlg::LayoutSettingsPage(const RECT& client) {
-  PlaceKeyView(*this, kb_ids::kSettingsView, client);
-}
-int KeyboardDlg::OnLanguageCombo() { return 0; }
-int KeyboardDlg::OnFnSwitchCombo() { return 0; }
-int KeyboardDlg::OnResponseTimeCombo() { return 0; }
-int KeyboardDlg::OnAutoStartCheck() { return 0; }
-int KeyboardDlg::ResetKeysAndLighting() { return 0; }
-int KeyboardDlg::FactoryReset() { return 0; }
-int KeyboardDlg::RunFirmwareUpdater() { return 0; }
-int KeyboardDlg::OnGameModeCheck() { return 0; }
-int KeyboardDlg::OnDisableAltTabCheck() { return 0; }
-int KeyboardDlg::OnDisableAltF4Check() { return 0; }
-int KeyboardDlg::OnDisableWinCheck() { return 0; }
-// Without the page only the sending half runs.
-void KeyboardDlg::LoadSystemSettings(int profile) { SendSystemSettings(profile); }
-
 // ---- Lighting ----
 
 void KeyboardDlg::CreateLightPage() { AddKeyView(kb_ids::kLightingView, GetControl(kb_ids::kPageLighting)); }
