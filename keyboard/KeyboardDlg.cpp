@@ -43,6 +43,7 @@ KeyboardDlg::KeyboardDlg(const std::wstring& deviceName, int deviceIndex, const 
 KeyboardDlg::~KeyboardDlg() {
   // A window that was never ended through its slot is ended here, while every member still exists.
   StopWorkerAndListener();
+  UnregisterRawInput(GetSafeHwnd());
   if (GetSafeHwnd()) MWindow::DestroyWindow();
   if (m_configDB.opened) m_configDB.db.Close();
   m_configDB.opened = false;

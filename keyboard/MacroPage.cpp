@@ -108,7 +108,7 @@ void KeyboardDlg::CreateMacroPage() {
       text->SetTextColor(m_textColor);
     }
     if (auto* radio = dynamic_cast<CRadioButton*>(control); radio && c.group) radio->SetGroupName(c.group);
-    if (auto* area = dynamic_cast<CArea*>(control); area && c.id != 256) area->SetTransparent(80, 80, 0xFFFFFF);
+    if (auto* area = dynamic_cast<CArea*>(control); area) area->SetTransparent(80, 80, 0xFFFFFF);
   }
   if (auto* where = GetControlAs<MComboBox>(kInsertWhere)) {
     where->AddString(KbText(502), 0);
