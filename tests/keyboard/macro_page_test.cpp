@@ -187,6 +187,19 @@ TEST_F(MacroPageTest, TheMenuOffersItsItemsPerStateAndPastesACopy) {
   EXPECT_EQ(StoredEvents(copy), StoredEvents(source));
 }
 
+TEST_F(MacroPageTest, ARightClickOnAnotherRowShowsThatMacroBeforeItsMenu) {
+  KeyboardDlg& dlg = Page();
+  AddStoredMacro(dlg, L"a", {{2, 65}, {3, 65}});
+  const int b = AddStoredMacro(dlg, L"b", {{2, 66}});
+  Reload(dlg);
+  driver_.AnswerNextMenu(605);  // delete, on the row the user sees selected
+  ASSERT_TRUE(List(dlg).UserClickRow(1, true));
+  Driver::RunFor(1);
+  EXPECT_EQ(Rows(List(dlg)), std::vector<std::wstring>{L"a"});
+  EXPECT_EQ(QueryText(StorePath(), "SELECT count(*) FROM t_macro_data WHERE macro_id=" + std::to_string(b)), "0");
+  EXPECT_EQ(Events(dlg).GetItemCount(), 2) << "the row above shows its own events";
+}
+
 TEST_F(MacroPageTest, AStoreThatRefusesLeavesTheListUnchanged) {
   KeyboardDlg& dlg = Page();
   AddStoredMacro(dlg, L"src", {{2, 66}});

@@ -144,9 +144,12 @@ TEST_F(ControlsTest, ListsReportSelectionClickRightClickAndTheEndOfRenaming) {
       window.notifications,
       (std::vector<Notification>{{66, NOTIFY_SELCHANGE, 1}, {66, NOTIFY_CLICK, 1}, {66, NOTIFY_CLICK, 1}}));
   window.notifications.clear();
-  EXPECT_TRUE(list->UserClickRow(0, true));
-  EXPECT_EQ(window.notifications, (std::vector<Notification>{{66, NOTIFY_RCLICK, 0}}));
+  EXPECT_TRUE(list->UserClickRow(0, true));  // another row: its selection is reported first
+  EXPECT_EQ(window.notifications, (std::vector<Notification>{{66, NOTIFY_SELCHANGE, 0}, {66, NOTIFY_RCLICK, 0}}));
   EXPECT_EQ(list->GetCurData(), 11);
+  window.notifications.clear();
+  EXPECT_TRUE(list->UserClickRow(0, true));  // the selected row
+  EXPECT_EQ(window.notifications, (std::vector<Notification>{{66, NOTIFY_RCLICK, 0}}));
 
   window.notifications.clear();
   ASSERT_TRUE(list->ShowEdit());
