@@ -123,6 +123,7 @@ void KeyboardDlg::CreateMacroPage() {
   }
   Check(*this, kKindKey);
   Check(*this, kDelayRecorded);
+  if (auto* key = GetControlAs<MEdit>(kKeyEdit)) key->SetCaptureMode(true);
   if (auto* delay = GetControlAs<MEdit>(kDelayEdit)) delay->SetInputMode(MEdit::DigitsOnly);
   SetEditText(*this, kFixedDelayEdit, L"10");
   if (auto* fixed = GetControlAs<MEdit>(kFixedDelayEdit)) fixed->SetInputMode(MEdit::DigitsOnly);

@@ -482,14 +482,15 @@ TEST_F(MacroPageTest, TheKeyFieldCapturesOnePressOrReleaseAndNothingIsConsumedWh
   EXPECT_EQ(Events(dlg).GetItemCount(), 0);
   EXPECT_EQ(dlg.OnRawInput(in::PackRecord({2, 0, 'Q', 256})), 0) << "idle";
 
-  dlg.OnMacroKeyEditNotify(30);
+  ASSERT_TRUE(Driver::Focus(dlg, 240));
   EXPECT_EQ(rawInput_.Subscribers(), 1);
+  EXPECT_FALSE(Driver::Type(dlg, 240, L"x")) << "typing changes nothing in the capture field";
   Key(17, true);  // a release is captured too
   EXPECT_EQ(dlg.GetControlAs<MEdit>(240)->GetTitle(), L"Ctrl");
   EXPECT_EQ(dlg.m_capturedKey, 162);
   Button(in::kLeftDown);
   EXPECT_EQ(dlg.GetControlAs<MEdit>(240)->GetTitle(), L"Ctrl") << "buttons are not captured";
-  dlg.OnMacroKeyEditNotify(29);
+  ASSERT_TRUE(Driver::FinishEdit(dlg, 240));
   Key('W', false);
   EXPECT_EQ(dlg.GetControlAs<MEdit>(240)->GetTitle(), L"Ctrl");
 
@@ -499,8 +500,8 @@ TEST_F(MacroPageTest, TheKeyFieldCapturesOnePressOrReleaseAndNothingIsConsumedWh
   EXPECT_EQ(rows, (std::vector<std::wstring>{L"Ctrl", L"10", L"Ctrl"}));
 
   // Focusing the field again forgets the key: an emptied field inserts nothing.
-  dlg.OnMacroKeyEditNotify(30);
-  dlg.OnMacroKeyEditNotify(29);
+  ASSERT_TRUE(Driver::Focus(dlg, 240));
+  ASSERT_TRUE(Driver::FinishEdit(dlg, 240));
   EXPECT_EQ(dlg.InsertMacroEvent(), 0);
   EXPECT_EQ(Events(dlg).GetItemCount(), 3);
 

@@ -165,6 +165,20 @@ TEST_F(ControlsTest, ListsReportSelectionClickRightClickAndTheEndOfRenaming) {
   EXPECT_FALSE(list->ShowEdit()) << "nothing selected to rename";
 }
 
+TEST_F(ControlsTest, AnEditReportsTheFocusAndACaptureFieldTakesNoTyping) {
+  auto* edit = Make<MEdit>(L"MEdit", 240);
+  EXPECT_TRUE(Driver::Focus(window, 240));
+  edit->SetCaptureMode(true);
+  EXPECT_FALSE(Driver::Type(window, 240, L"abc"));
+  edit->SetTitle(L"Ctrl");  // code sets the text
+  EXPECT_EQ(edit->GetTitle(), L"Ctrl");
+  EXPECT_TRUE(Driver::FinishEdit(window, 240));
+  EXPECT_EQ(window.notifications,
+            (std::vector<Notification>{{240, NOTIFY_FOCUS, 0}, {240, NOTIFY_EDIT_END, 0}}));
+  edit->SetEnabled(false);
+  EXPECT_FALSE(Driver::Focus(window, 240));
+}
+
 TEST_F(ControlsTest, RecordListSwapsRowsAndTheSelectionFollows) {
   auto* list = Make<CRecordList>(L"CRecordList", 262);
   list->AddString(L"A down", 1);
