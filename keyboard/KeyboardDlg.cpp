@@ -9,6 +9,7 @@
 #include "common/strings.h"
 #include "device/HidDeviceManager.h"
 #include "keyboard/KeyboardLog.h"
+#include "keyboard/RawInput.h"
 #include "platform/hid/hid_backend.h"
 #include "zuvi/manager.h"
 #include "zuvi/tab.h"
@@ -47,6 +48,7 @@ KeyboardDlg::KeyboardDlg(const std::wstring& deviceName, int deviceIndex, const 
 KeyboardDlg::~KeyboardDlg() {
   // A window that was never ended through its slot is ended here, while every member still exists.
   StopWorkerAndListener();
+  UnregisterRawInput(GetSafeHwnd());
   if (GetSafeHwnd()) MWindow::DestroyWindow();
   if (m_configDB.opened) m_configDB.db.Close();
   m_configDB.opened = false;
@@ -210,6 +212,7 @@ void KeyboardDlg::StopWorkerAndListener() {
 
 bool KeyboardDlg::DestroyWindow() {
   StopWorkerAndListener();
+  UnregisterRawInput(GetSafeHwnd());
   return MDialog::DestroyWindow();
 }
 

@@ -35,6 +35,7 @@
 #include "zuvi/image_list.h"
 
 class HidDeviceManager;
+struct RawInputEvent;
 
 // Window messages of the keyboard window's own popup menus.
 inline constexpr UINT WM_KEYFUNC_MENU_COMMAND = 0x721;
@@ -294,6 +295,16 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   virtual int ImportMacro();
   virtual int ExportMacro();
   virtual int ApplyMacro();
+  // Menu 610: pastes a copy of the remembered macro (m_curMacroId) with its events.
+  virtual int CopyMacro();
+  // Shows the events and play options of `macroId` in the editing column and list 262.
+  void ShowMacroRecords(int macroId);
+  // Stores the delay mode and fixed delay of the selected macro.
+  void SaveMacroPlayOptions();
+  void EnableMacroPageControls(bool enable);
+  void EnableMacroEditControls(bool enable);
+  // The macro whose events list 262 shows; 0 for none.
+  int ShownMacroId();
 
   // Macro recording and event editing.
   virtual int OnRawInput(LPARAM rawInput);
@@ -308,6 +319,8 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   virtual int MoveMacroEventUp();
   virtual int MoveMacroEventDown();
   virtual int DeleteMacroEvent();
+  // One recorded key (mouse events are not recorded), with the delay before it.
+  void AddRecordedMacroEvent(const RawInputEvent& event);
 
   // Settings.
   virtual void CreateSettingsPage();
@@ -458,17 +471,23 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   std::wstring m_layoutName;
   std::wstring m_identify;
   ConfigDB m_configDB;
-  void* m_rawInputBuffer = nullptr;
+  bool m_rawInputActive = false;  // raw input is being consumed (recording or key capture)
   std::unique_ptr<HidReportListener> m_listener;
   int m_capturedKey = 0;
+  std::wstring m_capturedKeyName;  // what edit 240 shows for m_capturedKey; empty: none captured
   int m_delayMode = 1;
   int m_fixedDelay = 10;
   int m_recordState = 0;
   unsigned int m_lastEventTick = 0;
+  bool m_hasLastEventTick = false;  // a tick of 0 is a tick like any other
+  int m_shownMacroId = 0;
+  bool m_macroDeletedSinceSend = false;  // positions of the keyboard's macros moved
   int m_curMacroId = 0;
   std::uint8_t m_macroSaved = 1;
   std::vector<MacroRecordRow> m_macroRecords;
   int m_macroCapacityLeft = 0;
+  // Guards the macro page's members above; never held across a prompt, menu, dialog or transfer.
+  std::mutex m_macroLock;
   MImageList m_imageList;
   ARGB m_textColor = 0xFFFFFFFF;
   HWND m_hwndMain = nullptr;

@@ -49,57 +49,6 @@ void KeyboardDlg::UploadKeyMapFn() {}
 
 int KeyboardDlg::RunSoftwareKeyAction(int) { return 0; }
 
-// ---- Macros ----
-
-void KeyboardDlg::CreateMacroPage() {}
-void KeyboardDlg::LayoutMacroPage(const RECT&) {}
-int KeyboardDlg::OnMacroListNotify(int) { return 0; }
-int KeyboardDlg::OnMacroMenuCommand(int) { return 0; }
-int KeyboardDlg::NewMacro() { return 0; }
-int KeyboardDlg::DeleteMacro() { return 0; }
-int KeyboardDlg::SelectMacro() { return 0; }
-int KeyboardDlg::ImportMacro() { return 0; }
-int KeyboardDlg::ExportMacro() { return 0; }
-int KeyboardDlg::ApplyMacro() { return 0; }
-void KeyboardDlg::LoadMacroList() {}
-
-// ---- Macro recording and event editing ----
-
-int KeyboardDlg::OnRawInput(LPARAM) { return 0; }
-int KeyboardDlg::OnMacroKeyEditNotify(int) { return 0; }
-int KeyboardDlg::OnRecordListNotify(int) { return 0; }
-int KeyboardDlg::OnMacroEventKeyRadio() { return 0; }
-int KeyboardDlg::OnMacroEventMouseRadio() { return 0; }
-int KeyboardDlg::OnMacroEventDelayRadio() { return 0; }
-int KeyboardDlg::InsertMacroEvent() { return 0; }
-int KeyboardDlg::StartMacroRecording() { return 0; }
-int KeyboardDlg::StopMacroRecording() { return 0; }
-int KeyboardDlg::MoveMacroEventUp() { return 0; }
-int KeyboardDlg::MoveMacroEventDown() { return 0; }
-int KeyboardDlg::DeleteMacroEvent() { return 0; }
-
-// ---- Settings ----
-
-void KeyboardDlg::CreateSettingsPage() {
-  AddKeyView(kb_ids::kSettingsView, GetControl(kb_ids::kPageSettings));
-}
-void KeyboardDlg::LayoutSettingsPage(const RECT& client) {
-  PlaceKeyView(*this, kb_ids::kSettingsView, client);
-}
-int KeyboardDlg::OnLanguageCombo() { return 0; }
-int KeyboardDlg::OnFnSwitchCombo() { return 0; }
-int KeyboardDlg::OnResponseTimeCombo() { return 0; }
-int KeyboardDlg::OnAutoStartCheck() { return 0; }
-int KeyboardDlg::ResetKeysAndLighting() { return 0; }
-int KeyboardDlg::FactoryReset() { return 0; }
-int KeyboardDlg::RunFirmwareUpdater() { return 0; }
-int KeyboardDlg::OnGameModeCheck() { return 0; }
-int KeyboardDlg::OnDisableAltTabCheck() { return 0; }
-int KeyboardDlg::OnDisableAltF4Check() { return 0; }
-int KeyboardDlg::OnDisableWinCheck() { return 0; }
-// Without the page only the sending half runs.
-void KeyboardDlg::LoadSystemSettings(int profile) { SendSystemSettings(profile); }
-
 // ---- Lighting ----
 
 void KeyboardDlg::CreateLightPage() { AddKeyView(kb_ids::kLightingView, GetControl(kb_ids::kPageLighting)); }

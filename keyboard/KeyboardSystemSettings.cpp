@@ -4,6 +4,8 @@
 #include "device/HidDeviceManager.h"
 #include "keyboard/KeyboardDlg.h"
 #include "keyboard/KeyboardLog.h"
+#include "zuvi/buttons.h"
+#include "zuvi/combo.h"
 #include "zuvi/list_box.h"
 
 namespace {
@@ -22,22 +24,29 @@ int StoredNumber(ConfigDB& store, int profile, const wchar_t* key) {
 
 }  // namespace
 
-// The settings page does not exist yet, so the values come from the store keys that the page
-// loads into its controls.
+// Each input comes from its control when the page that owns it was built, else from the store key
+// that page loads into it. The sleep time has no control of its own yet.
 void KeyboardDlg::SendSystemSettings(int profile) {
   HidDeviceManager* manager = DeviceManager();
   if (!manager) {
     KeyboardLog("system settings: no device manager; nothing sent");
     return;
   }
+  auto flag = [&](int id, const wchar_t* key) {
+    if (auto* box = GetControlAs<CCheckButton>(id)) return box->GetCheck();
+    return StoredFlag(m_configDB, profile, key);
+  };
   SystemSettings settings;
-  settings.gameMode = StoredFlag(m_configDB, profile, L"gamemode");
-  settings.blockAltTab = StoredFlag(m_configDB, profile, L"disable_alttab");
-  settings.blockAltF4 = StoredFlag(m_configDB, profile, L"disable_altf4");
-  settings.blockWindowsKeys = StoredFlag(m_configDB, profile, L"disable_win");
-  settings.fnLayerSwitch = StoredFlag(m_configDB, profile, L"fn_switchfunction");
+  settings.gameMode = flag(283, L"gamemode");
+  settings.blockAltTab = flag(284, L"disable_alttab");
+  settings.blockAltF4 = flag(285, L"disable_altf4");
+  settings.blockWindowsKeys = flag(286, L"disable_win");
+  settings.fnLayerSwitch = flag(kb_ids::kFnSwitch2, L"fn_switchfunction");
   settings.sleepLight = StoredNumber(m_configDB, profile, L"sleep_light");
-  settings.responseTime = StoredNumber(m_configDB, profile, L"button_respondtime");
+  if (auto* response = GetControlAs<MComboBox>(270))
+    settings.responseTime = static_cast<int>(response->GetCurData());  // 0 without a selection
+  else
+    settings.responseTime = StoredNumber(m_configDB, profile, L"button_respondtime");
   const DeviceLink link{*manager, PacingClock(), m_deviceIndex.load(), m_packetDelay};
   if (!SendSystemSettingsTransaction(link, m_profile, settings)) NoteTransferFailed("system settings");
 }

@@ -20,6 +20,12 @@ class EditWidget : public QLineEdit {
     connect(this, &QLineEdit::editingFinished, this, [this] { edit_->UserFinish(); });
   }
 
+ protected:
+  void focusInEvent(QFocusEvent* event) override {
+    QLineEdit::focusInEvent(event);
+    edit_->UserFocus();
+  }
+
  private:
   MEdit* edit_;
 };
@@ -70,7 +76,7 @@ bool MEdit::UserInput(const std::wstring& text) {
   if (!IsEffectivelyVisible() || !IsEffectivelyEnabled()) return false;
   {
     std::lock_guard guard(lock_);
-    if (readOnly_) return false;
+    if (readOnly_ || capture_) return false;
     std::wstring filtered = Filter(text);
     if (filtered == title_) return false;
     title_ = filtered;
@@ -80,6 +86,16 @@ bool MEdit::UserInput(const std::wstring& text) {
 }
 
 void MEdit::UserFinish() { Notify(NOTIFY_EDIT_END); }
+
+bool MEdit::UserFocus() {
+  if (!IsEffectivelyVisible() || !IsEffectivelyEnabled()) return false;
+  Notify(NOTIFY_FOCUS);
+  return true;
+}
+
+void MEdit::SetCaptureMode(bool capture) { SetState(capture_, capture); }
+
+bool MEdit::GetCaptureMode() const { return GetState(capture_); }
 
 QWidget* MEdit::CreateWidget(QWidget* parent) { return new EditWidget(this, parent); }
 
@@ -96,7 +112,7 @@ void MEdit::SyncKind(QWidget* widget) {
     tip = tip_;
     back = back_;
     color = textColor_;
-    readOnly = readOnly_;
+    readOnly = readOnly_ || capture_;  // a capture field takes the focus but no typing
     align = align_;
   }
   QString qtext = ToQString(text);

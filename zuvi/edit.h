@@ -1,6 +1,6 @@
 // MEdit: a one-line text field. The user's typing is filtered by the input mode and cut at the
 // length limit (counted in UTF-16 units, as the keyboard's texts are); every change the user makes
-// reports code 26, leaving the field (focus lost or Enter) code 29.
+// reports code 26, leaving the field (focus lost or Enter) code 29, entering it code 30.
 #pragma once
 
 #include "zuvi/control.h"
@@ -25,6 +25,12 @@ class MEdit : public MControlFont {
   bool UserInput(const std::wstring& text);
   // The user leaves the field: reports code 29.
   void UserFinish();
+  // The user focuses the field: reports code 30. False when it takes no input (hidden, disabled).
+  bool UserFocus();
+  // A capture field takes the focus, but typing changes nothing; code sets its text (a key
+  // capture shows the key pressed).
+  void SetCaptureMode(bool capture);
+  bool GetCaptureMode() const;
 
  protected:
   QWidget* CreateWidget(QWidget* parent) override;
@@ -37,6 +43,7 @@ class MEdit : public MControlFont {
   std::wstring tip_;
   std::uint32_t back_ = 0x202020;
   bool readOnly_ = false;
+  bool capture_ = false;
 };
 
 // Number of UTF-16 units `text` takes.

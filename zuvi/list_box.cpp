@@ -150,7 +150,12 @@ bool QelListBox::UserClickRow(int row, bool right) {
   if (!IsEffectivelyVisible() || !IsEffectivelyEnabled()) return false;
   if (row >= GetItemCount()) return false;
   if (right) {
-    if (row >= 0) SetCurSel(row);
+    // A right click on another row selects it as a left click does, and says so first, so the
+    // window's menu acts on the row that it shows as selected.
+    if (row >= 0 && GetCurSel() != row) {
+      SetCurSel(row);
+      Notify(NOTIFY_SELCHANGE, row);
+    }
     Notify(NOTIFY_RCLICK, row);
     return true;
   }

@@ -1,7 +1,8 @@
 // List boxes: QelListBox (rows of text with a data value, in-place rename) and CRecordList (a
-// list whose rows can swap places). Reports: 1 when the user selects another row, 2 for every
-// left click on a row, 5 for a right click (parameter: the row under the cursor or -1), 29 when the
-// in-place editor closes (parameter: the row).
+// list whose rows can swap places). Reports: 1 when the user selects another row (also by a right
+// click on another row, reported before its 5), 2 for every left click on a row, 5 for a right
+// click (parameter: the row under the cursor or -1), 29 when the in-place editor closes
+// (parameter: the row).
 #pragma once
 
 #include <vector>

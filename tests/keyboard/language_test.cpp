@@ -74,15 +74,6 @@ class LanguageTest : public FrameTest {
     } else if (page == "CreateCustomLightModePage") {
       make(L"CImageButton", 190, 57);
       make(L"KeyLayerButton", 229, 57);  // without its partner 230
-    } else if (page == "CreateMacroPage") {
-      combo(236, 54, 3);
-      make(L"MEdit", 241, 54);
-      make(L"CRadioButton", 251, 54);
-      list(L"QelListBox", 234, 54, {L"新建宏 3", L"Macro"});
-    } else if (page == "CreateSettingsPage") {
-      combo(268, 55, 2);
-      make(L"CCheckButton", 283, 55);
-      make(L"MButton", 276, 55);
     } else if (page == "CreateMusicPage") {
       combo(301, 56, 12);
       make(L"CImageButton", 288, 56);
@@ -144,7 +135,7 @@ TEST_F(LanguageTest, ASwitchRetextsASampleOfEverySection) {
   EXPECT_EQ(dlg.GetControl(190)->GetTooltip(), L"zh-302");  // custom light mode
   auto* playback = dlg.GetControlAs<MComboBox>(236);        // macros
   EXPECT_EQ(playback->GetItemText(1), L"zh-503");
-  EXPECT_EQ(playback->GetItemText(2), L"item") << "no text for a third item";
+  EXPECT_EQ(playback->GetCount(), 2);
   EXPECT_EQ(Title(dlg, 241), L"") << "the delay edit keeps its text";
   EXPECT_EQ(Title(dlg, 251), L"zh-519");
   EXPECT_EQ(Title(dlg, 276), L"zh-600");                // settings, second part
@@ -179,6 +170,7 @@ TEST_F(LanguageTest, DefaultNamesAreRelabelledAndTheStoreKeepsItsNames) {
   LanguageScope language;
   RecordingDlg& dlg = Samples();
   const std::string names = QueryText(StorePath(), "SELECT group_concat(name) FROM t_profile");
+  dlg.GetControlAs<QelListBox>(234)->AddString(L"新建宏 3");  // the store holds no macro
   dlg.ApplyLanguage();  // English
   EXPECT_EQ(Row(dlg, 66, 0), L"en-150") << "whole names";
   EXPECT_EQ(Row(dlg, 66, 1), L"默认配置 1");

@@ -55,6 +55,9 @@ TEST_F(MacroDownloadTest, AStoreThatDoesNotFitIsRefusedWithNothingSentAndTheStor
   KeyboardDlg& dlg = Ready();
   // 600 records pass the estimate (4 x 602 <= 2700) but need 1199 events with the inserted delays.
   AddMacro(dlg, L"long", 600);
+  dlg.PostTask(TaskReloadAll);  // the macro page lists what the store holds
+  Drain(dlg);
+  sim_.clearLog();
   const std::string before =
       QueryText(StorePath(), "SELECT group_concat(value || type, ',') FROM t_macrorecord");
   MacroDownloadResult result = dlg.DownloadMacros();
@@ -68,9 +71,10 @@ TEST_F(MacroDownloadTest, AStoreThatDoesNotFitIsRefusedWithNothingSentAndTheStor
   ASSERT_TRUE(dlg.m_configDB.DeleteMacroRecords(dlg.m_configDB.NewMacro(L"unused")));
   ASSERT_TRUE(Exec(StorePath(), "DELETE FROM t_macrorecord WHERE record_index >= 4"));
   EXPECT_EQ(dlg.DownloadMacros().status, MacroDownloadStatus::kSent);
-  auto* list = dynamic_cast<QelListBox*>(dlg.CreateControl(L"QelListBox", kb_ids::kMacroList, RECT{}));
+  auto* list = dlg.GetControlAs<QelListBox>(kb_ids::kMacroList);
   ASSERT_NE(list, nullptr);
-  for (int i = 0; i < 337; ++i) list->AddString(L"macro", i);  // 4 x (4 + 2 x 337) = 2712
+  ASSERT_EQ(list->GetItemCount(), 1);
+  for (int i = 0; i < 336; ++i) list->AddString(L"macro", i);  // 4 x (4 + 2 x 337) = 2712
   sim_.clearLog();
   EXPECT_EQ(dlg.DownloadMacros().status, MacroDownloadStatus::kDoesNotFit);
   EXPECT_TRUE(sim_.log().empty());

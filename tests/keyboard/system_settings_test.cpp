@@ -63,8 +63,7 @@ TEST_F(SettingsTest, TheSettingsGoOutFromTheStoreInOneTransaction) {
   Store("fn_switchfunction", "1");
   Store("sleep_light", "300");  // sent as its low byte
   Store("button_respondtime", "4");
-  dlg.PostTask(TaskSendSystemSettings);
-  dlg.Run();
+  dlg.LoadSystemSettings(1);  // the settings page shows them, and its controls are sent
   EXPECT_EQ(Sent(), (std::vector<Packet>{Command(CMD_BEGIN), Command(CMD_SYSTEM_SETTINGS, 1, 1),
                                          Record({0, 1, 1, 0, 1, 1, 300 & 0xFF, 0, 4}), Command(CMD_END)}));
   EXPECT_EQ(ReadBackFlags(), std::vector<bool>(4, true));
@@ -80,7 +79,7 @@ TEST_F(SettingsTest, GameModeOffMasksTheLocksAndMissingValuesSendZero) {
   Store("fn_switchfunction", "yes");  // only "1" counts
   Store("button_respondtime", "fast");
   ASSERT_TRUE(Exec(StorePath(), "DELETE FROM t_configdata WHERE key='sleep_light'"));
-  dlg.SendSystemSettings(1);
+  dlg.LoadSystemSettings(1);
   const auto transactions = Transactions();
   ASSERT_EQ(transactions.size(), 1u);
   ASSERT_EQ(transactions[0].size(), 4u);

@@ -144,9 +144,12 @@ TEST_F(ControlsTest, ListsReportSelectionClickRightClickAndTheEndOfRenaming) {
       window.notifications,
       (std::vector<Notification>{{66, NOTIFY_SELCHANGE, 1}, {66, NOTIFY_CLICK, 1}, {66, NOTIFY_CLICK, 1}}));
   window.notifications.clear();
-  EXPECT_TRUE(list->UserClickRow(0, true));
-  EXPECT_EQ(window.notifications, (std::vector<Notification>{{66, NOTIFY_RCLICK, 0}}));
+  EXPECT_TRUE(list->UserClickRow(0, true));  // another row: its selection is reported first
+  EXPECT_EQ(window.notifications, (std::vector<Notification>{{66, NOTIFY_SELCHANGE, 0}, {66, NOTIFY_RCLICK, 0}}));
   EXPECT_EQ(list->GetCurData(), 11);
+  window.notifications.clear();
+  EXPECT_TRUE(list->UserClickRow(0, true));  // the selected row
+  EXPECT_EQ(window.notifications, (std::vector<Notification>{{66, NOTIFY_RCLICK, 0}}));
 
   window.notifications.clear();
   ASSERT_TRUE(list->ShowEdit());
@@ -160,6 +163,20 @@ TEST_F(ControlsTest, ListsReportSelectionClickRightClickAndTheEndOfRenaming) {
 
   list->SetCurSel(-1);
   EXPECT_FALSE(list->ShowEdit()) << "nothing selected to rename";
+}
+
+TEST_F(ControlsTest, AnEditReportsTheFocusAndACaptureFieldTakesNoTyping) {
+  auto* edit = Make<MEdit>(L"MEdit", 240);
+  EXPECT_TRUE(Driver::Focus(window, 240));
+  edit->SetCaptureMode(true);
+  EXPECT_FALSE(Driver::Type(window, 240, L"abc"));
+  edit->SetTitle(L"Ctrl");  // code sets the text
+  EXPECT_EQ(edit->GetTitle(), L"Ctrl");
+  EXPECT_TRUE(Driver::FinishEdit(window, 240));
+  EXPECT_EQ(window.notifications,
+            (std::vector<Notification>{{240, NOTIFY_FOCUS, 0}, {240, NOTIFY_EDIT_END, 0}}));
+  edit->SetEnabled(false);
+  EXPECT_FALSE(Driver::Focus(window, 240));
 }
 
 TEST_F(ControlsTest, RecordListSwapsRowsAndTheSelectionFollows) {

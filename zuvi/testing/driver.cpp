@@ -135,6 +135,11 @@ bool Driver::FinishEdit(MDialog& window, int id, const std::wstring& text) {
   return true;
 }
 
+bool Driver::Focus(MDialog& window, int id) {
+  auto* edit = dynamic_cast<MEdit*>(window.GetControl(id));
+  return edit && edit->UserFocus();
+}
+
 void Driver::ClickWindow(MWindow& window, POINT point) {
   QWidget* widget = window.Impl() ? window.Impl()->widget.data() : nullptr;
   if (!widget) return;

@@ -33,6 +33,8 @@ class Driver {
   static bool Type(MDialog& window, int id, const std::wstring& text);
   // Leaves an edit (focus lost) or closes a list's in-place editor with `text`.
   static bool FinishEdit(MDialog& window, int id, const std::wstring& text = L"");
+  // The user puts the focus into edit `id` (code 30); false when it takes no input.
+  static bool Focus(MDialog& window, int id);
   // A left click on a free part of the window, at client point `point`.
   static void ClickWindow(MWindow& window, POINT point);
   // A key pressed and released in the window (virtual-key code).
