@@ -67,8 +67,8 @@ constexpr PageControl kControls[] = {
     {263, L"MButton", false, L"btn_apply.png", 524, 0, nullptr, true},
 };
 
-constexpr int kPageControlIds[] = {236, 237, 238, 239, 240, 241, 242, 243, 245, 246, 248, 249,
-                                   250, 251, 254, 255, 258, 259, 260, 261, 262, 263};
+constexpr int kPageControlIds[] = {236, 237, 238, 239, 240, 241, 242, 243, 245, 246, 248,
+                                   249, 250, 251, 254, 255, 258, 259, 260, 261, 262, 263};
 
 RECT Box(int left, int top, int right, int bottom) {
   return RECT{left, top, std::max(left, right), std::max(top, bottom)};
@@ -91,15 +91,18 @@ std::wstring ShownName(const std::wstring& stored) {
   return DefaultNameRuleC(stored, g_languageId.load(), KbText(kNewMacroText));
 }
 
-void ShowBox(const std::wstring& text, const std::wstring& title) { platform::UserDialogs().MessageBox(text, title); }
+void ShowBox(const std::wstring& text, const std::wstring& title) {
+  platform::UserDialogs().MessageBox(text, title);
+}
 
 }  // namespace
 
 void KeyboardDlg::CreateMacroPage() {
   MControl* page = GetControl(kb_ids::kPageMacro);
   for (const PageControl& c : kControls) {
-    MControl* control = c.area ? CreateArea(c.className, c.id, RECT{}, nullptr, c.visible ? 1 : 0, 1, page)
-                               : CreateControl(c.className, c.id, RECT{}, nullptr, c.visible ? 1 : 0, 1, page);
+    MControl* control = c.area
+                            ? CreateArea(c.className, c.id, RECT{}, nullptr, c.visible ? 1 : 0, 1, page)
+                            : CreateControl(c.className, c.id, RECT{}, nullptr, c.visible ? 1 : 0, 1, page);
     if (!control) continue;
     if (c.image) control->SetImage(c.image, c.className[0] == L'M' && c.id >= 243 ? 4 : 1);
     if (c.tooltip) control->SetTooltip(KbText(c.tooltip));
@@ -130,7 +133,8 @@ void KeyboardDlg::CreateMacroPage() {
   Enable(*this, kFixedDelayEdit, false);
   m_imageList.RemoveAll();
   const std::wstring skin = Manager::GetSkinDir();
-  for (const wchar_t* icon : {L"icon//icon_input_down.png", L"icon//icon_input_up.png", L"icon//icon_input_delay.png"})
+  for (const wchar_t* icon :
+       {L"icon//icon_input_down.png", L"icon//icon_input_up.png", L"icon//icon_input_delay.png"})
     m_imageList.Add(skin + icon);
   EnableMacroPageControls(false);
 }
@@ -235,7 +239,8 @@ void KeyboardDlg::ShowMacroRecords(int macroId) {
   m_macroSaved = 1;
   m_macroRecords.reserve(rows.size());
   for (const MacroRecordRow* row : rows) {
-    events->AddString(row->desc, static_cast<std::intptr_t>(m_macroRecords.size()));
+    const int added = events->AddString(row->desc, static_cast<std::intptr_t>(m_macroRecords.size()));
+    events->SetItemEditable(added, row->type == macro_events::kDelay);  // delays are edited in place
     m_macroRecords.push_back(*row);
   }
   FreeRows(rows);
@@ -519,8 +524,7 @@ int KeyboardDlg::ExportMacro() {
   FreeRows(stored);
   const std::wstring dir = folder.back() == L'/' ? folder : folder + L"/";
   const auto tick = static_cast<std::uint32_t>(PacingClock().now() / std::chrono::milliseconds(1));
-  const std::wstring path =
-      macro_exchange::ExportFileName(dir, list->GetItemText(list->GetCurSel()), tick);
+  const std::wstring path = macro_exchange::ExportFileName(dir, list->GetItemText(list->GetCurSel()), tick);
   std::wstring log;
   if (!XmlDocument::WriteTextFile(macro_exchange::BuildMacroFile(macro, events), log, path)) {
     KeyboardLog("macros: export to %s failed", WideToUtf8(path).c_str());
@@ -533,7 +537,8 @@ int KeyboardDlg::ExportMacro() {
 int KeyboardDlg::ImportMacro() {
   QelListBox* list = List(*this);
   if (!list) return 0;
-  const std::vector<std::wstring> files = platform::UserDialogs().OpenFiles(KbText(50), L"Macros (*.xml)", false);
+  const std::vector<std::wstring> files =
+      platform::UserDialogs().OpenFiles(KbText(50), L"Macros (*.xml)", false);
   if (files.empty() || files.front().empty()) return 0;
   const std::wstring& path = files.front();
   auto refuse = [&](const char* why) {

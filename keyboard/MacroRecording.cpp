@@ -51,7 +51,8 @@ void KeyboardDlg::AddRecordedMacroEvent(const RawInputEvent& event) {
     std::lock_guard guard(m_macroLock);
     auto append = [&](MacroRecordRow row) {
       row.record_index = static_cast<int>(m_macroRecords.size());
-      events->AddString(row.desc, static_cast<std::intptr_t>(m_macroRecords.size()));
+      const int added = events->AddString(row.desc, static_cast<std::intptr_t>(m_macroRecords.size()));
+      events->SetItemEditable(added, row.type == me::kDelay);
       m_macroRecords.push_back(std::move(row));
     };
     if (m_delayMode == 1) {
@@ -198,7 +199,8 @@ int KeyboardDlg::InsertMacroEvent() {
   for (MacroRecordRow& row : added) {
     const auto index = static_cast<std::intptr_t>(m_macroRecords.size());
     row.record_index = static_cast<int>(index);
-    events->InsertString(position++, row.desc, index);
+    events->InsertString(position, row.desc, index);
+    events->SetItemEditable(position++, row.type == me::kDelay);  // delays are edited in place
     m_macroRecords.push_back(std::move(row));
   }
   m_macroSaved = 0;
@@ -208,11 +210,13 @@ int KeyboardDlg::InsertMacroEvent() {
 namespace {
 
 // The list's rows as the event rules see them; the caller holds the page's lock.
-std::vector<me::EventKey> ListedEvents(const CRecordList& events, const std::vector<MacroRecordRow>& records) {
+std::vector<me::EventKey> ListedEvents(const CRecordList& events,
+                                       const std::vector<MacroRecordRow>& records) {
   std::vector<me::EventKey> keys;
   for (int i = 0; i < events.GetItemCount(); ++i) {
     const auto index = static_cast<size_t>(events.GetItemData(i));
-    keys.push_back(index < records.size() ? me::EventKey{records[index].type, records[index].value} : me::EventKey{});
+    keys.push_back(index < records.size() ? me::EventKey{records[index].type, records[index].value}
+                                          : me::EventKey{});
   }
   return keys;
 }

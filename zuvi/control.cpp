@@ -45,6 +45,17 @@ void ControlWidget::mouseReleaseEvent(QMouseEvent* event) {
   control_->Press(input);
 }
 
+void ControlWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (!control_) return;
+  event->accept();
+  RECT r = control_->GetRect();
+  QPoint p = event->position().toPoint();
+  MouseInput input;
+  input.button = event->button() == Qt::RightButton ? MouseInput::Right : MouseInput::Left;
+  input.point = POINT{r.left + p.x(), r.top + p.y()};
+  control_->DoubleClick(input);
+}
+
 void ControlWidget::enterEvent(QEnterEvent*) {
   if (control_) control_->hovered_ = true;
   update();
@@ -127,6 +138,13 @@ bool MControl::Press(const MouseInput& input) {
   if (!IsEffectivelyVisible() || !IsEffectivelyEnabled()) return false;
   if (owner_ && !owner_->IsWindowEnabled()) return false;
   OnInput(input);
+  return true;
+}
+
+bool MControl::DoubleClick(const MouseInput& input) {
+  if (!IsEffectivelyVisible() || !IsEffectivelyEnabled()) return false;
+  if (owner_ && !owner_->IsWindowEnabled()) return false;
+  OnDoubleClick(input);
   return true;
 }
 

@@ -62,6 +62,7 @@ class MControl {
   // ---- user input, UI thread; the test driver uses the same entries ----
   // True when the control took the input (it is visible and enabled).
   bool Press(const MouseInput& input);
+  bool DoubleClick(const MouseInput& input);
 
   // ---- library side ----
   void Attach(MDialog* owner, int id, bool notifies, MControl* container, const std::wstring& className);
@@ -83,6 +84,9 @@ class MControl {
   virtual bool TakesMouse() const { return true; }
 
  protected:
+  // A double click that reached the control (after the click of its first press); nothing by
+  // default.
+  virtual void OnDoubleClick(const MouseInput&) {}
   // A click or a right click that reached the control; subclasses change their state here
   // (under no lock held by the caller) and then notify.
   virtual void OnInput(const MouseInput& input);

@@ -196,6 +196,28 @@ bool QelListBox::ShowEdit() {
   return true;
 }
 
+bool QelListBox::SetItemEditable(int index, bool editable) {
+  std::lock_guard guard(lock_);
+  if (index < 0 || index >= static_cast<int>(items_.size())) return false;
+  items_[index].editable = editable;
+  return true;
+}
+
+bool QelListBox::IsItemEditable(int index) const {
+  std::lock_guard guard(lock_);
+  return index >= 0 && index < static_cast<int>(items_.size()) && items_[index].editable;
+}
+
+bool QelListBox::UserDoubleClickRow(int row) {
+  if (!UserClickRow(row)) return false;
+  if (IsItemEditable(row)) ShowEdit();
+  return true;
+}
+
+void QelListBox::OnDoubleClick(const MouseInput& input) {
+  if (input.button == MouseInput::Left) UserDoubleClickRow(RowAt(input.point));
+}
+
 bool QelListBox::IsEditing() const { return GetState(editing_); }
 
 bool QelListBox::UserFinishEdit(const std::wstring& text) {

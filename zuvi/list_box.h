@@ -34,10 +34,16 @@ class QelListBox : public MControlFont {
   void SetItemHeight(int height);
   // Opens the in-place editor on the selected row; false without a selection.
   bool ShowEdit();
+  // Rows marked editable open the in-place editor when the user double-clicks them (false out of
+  // range). A row is not editable until marked.
+  bool SetItemEditable(int index, bool editable);
+  bool IsItemEditable(int index) const;
   bool IsEditing() const;
 
   // ---- user input (UI thread; the test driver uses these) ----
   bool UserClickRow(int row, bool right = false);
+  // A double click on a row: the click, then the in-place editor when the row is editable.
+  bool UserDoubleClickRow(int row);
   // Closes the in-place editor with `text`: a text that is empty or blank keeps the old name.
   bool UserFinishEdit(const std::wstring& text);
 
@@ -45,12 +51,14 @@ class QelListBox : public MControlFont {
 
  protected:
   void OnInput(const MouseInput& input) override;
+  void OnDoubleClick(const MouseInput& input) override;
   int RowAt(POINT point) const;
   int FirstVisibleRow(int rowsShown) const;
 
   struct Item {
     std::wstring text;
     std::intptr_t data = 0;
+    bool editable = false;
   };
   std::vector<Item> items_;
   int current_ = -1;

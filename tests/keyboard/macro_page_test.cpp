@@ -563,6 +563,32 @@ TEST_F(MacroPageTest, DeletesTakeTheirPartnerAndOnlyDelaysAreEditedInPlace) {
   EXPECT_EQ(StoredEvents(a), "1:0:0,2:65:65,3:65:65");
 }
 
+TEST_F(MacroPageTest, ADoubleClickEditsADelayInPlaceAndLeavesKeyRowsAlone) {
+  KeyboardDlg& dlg = Page();
+  const int a = AddStoredMacro(dlg, L"a", {{2, 65}, {1, 10}, {3, 65}});
+  Reload(dlg);
+  ASSERT_TRUE(Driver::DoubleClickRow(dlg, 262, 0));
+  EXPECT_FALSE(Events(dlg).IsEditing()) << "a key row opens no editor";
+  ASSERT_TRUE(Driver::DoubleClickRow(dlg, 262, 1));
+  ASSERT_TRUE(Events(dlg).IsEditing());
+  ASSERT_TRUE(Driver::FinishEdit(dlg, 262, L"250"));
+  EXPECT_EQ(Events(dlg).GetItemText(1), L"250");
+  EXPECT_EQ(dlg.m_macroSaved, 0);
+  dlg.ApplyMacro();
+  EXPECT_EQ(StoredEvents(a), "2:65:65,1:250:250,3:65:65");
+
+  // An inserted delay is editable as well.
+  Events(dlg).SetCurSel(2);
+  ASSERT_TRUE(Driver::Click(dlg, 239));  // the delay radio
+  ASSERT_TRUE(Driver::Type(dlg, 241, L"7"));
+  ASSERT_TRUE(Driver::Click(dlg, 243));
+  ASSERT_EQ(Events(dlg).GetItemCount(), 4);
+  for (int row = 0; row < 4; ++row)
+    EXPECT_EQ(Events(dlg).IsItemEditable(row), Events(dlg).GetItemText(row) == L"7" ||
+                                                    Events(dlg).GetItemText(row) == L"250")
+        << row;
+}
+
 TEST_F(MacroPageTest, TheListIsReloadedOnAThreadWhileTheUserClicks) {
   KeyboardDlg& dlg = Page();
   for (int i = 0; i < 5; ++i) AddStoredMacro(dlg, L"m" + std::to_wstring(i), {{2, 65}, {3, 65}});

@@ -121,6 +121,11 @@ bool Driver::Select(MDialog& window, int id, int index) {
   return false;
 }
 
+bool Driver::DoubleClickRow(MDialog& window, int id, int row) {
+  auto* list = dynamic_cast<QelListBox*>(window.GetControl(id));
+  return list && list->UserDoubleClickRow(row);
+}
+
 bool Driver::Type(MDialog& window, int id, const std::wstring& text) {
   auto* edit = dynamic_cast<MEdit*>(window.GetControl(id));
   return edit && edit->UserInput(text);

@@ -29,6 +29,8 @@ class Driver {
   static bool RightClick(MDialog& window, int id);
   // Picks item `index` of a combo box, a list box (row) or a tab control.
   static bool Select(MDialog& window, int id, int index);
+  // A double click on row `row` of a list box.
+  static bool DoubleClickRow(MDialog& window, int id, int row);
   // Types `text` into an edit as its new content (filtered as the user's typing is).
   static bool Type(MDialog& window, int id, const std::wstring& text);
   // Leaves an edit (focus lost) or closes a list's in-place editor with `text`.
