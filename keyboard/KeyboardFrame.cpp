@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "common/lang_text.h"
+#include "keyboard/KeyboardText.h"
 #include "zuvi/static_controls.h"
 #include "zuvi/tab.h"
 
@@ -65,12 +65,6 @@ std::span<const int> PageContainers() { return kContainers; }
 }  // namespace kb_frame
 
 namespace {
-
-std::wstring KbText(int id) {
-  std::wstring text;
-  GetLangText(&text, id, L"KB.DIALOG");
-  return text;
-}
 
 // A rectangle from its edges; one that would be turned inside out (a window smaller than the
 // frame's offsets) is empty at its top left corner.

@@ -2,7 +2,7 @@
 // it, in the new UI language, and the lists show default names in that language.
 #include <vector>
 
-#include "common/lang_text.h"
+#include "keyboard/KeyboardText.h"
 #include "common/strings.h"
 #include "keyboard/DefaultNames.h"
 #include "keyboard/KeyboardDlg.h"
@@ -256,12 +256,6 @@ const std::vector<TextRow>& LanguageTable() {
       {15, Gate::kAlways, 365, Setter::kTitle, {827}},
   };
   return rows;
-}
-
-std::wstring KbText(int id) {
-  std::wstring text;
-  GetLangText(&text, id, L"KB.DIALOG");
-  return text;
 }
 
 bool GateOpen(const KeyboardDlg& dlg, Gate gate) {

@@ -249,16 +249,7 @@ void KeyboardDlg::ShowMacroRecords(int macroId) {
 void KeyboardDlg::SaveMacroPlayOptions() {
   const int macroId = SelectedMacroId(*this);
   if (macroId < 1) return;
-  m_delayMode = 1;
-  m_fixedDelay = 10;
-  if (Checked(*this, kDelayRecorded)) {
-    m_delayMode = 1;
-  } else if (Checked(*this, kDelayNone)) {
-    m_delayMode = 2;
-  } else if (Checked(*this, kDelayFixed)) {
-    m_delayMode = 3;
-    m_fixedDelay = macro_events::ParseDelay(EditText(*this, kFixedDelayEdit));
-  }
+  ReadDelayChoice(*this);
   MacroDataRow row;
   row.macro_id = macroId;
   row.play_times = 1;

@@ -3,8 +3,9 @@
 
 #include <string>
 
-#include "common/lang_text.h"
 #include "keyboard/KeyboardDlg.h"
+#include "keyboard/KeyboardText.h"
+#include "keyboard/MacroEvents.h"
 #include "zuvi/buttons.h"
 #include "zuvi/combo.h"
 #include "zuvi/edit.h"
@@ -28,11 +29,7 @@ inline constexpr int kStart = 254;
 inline constexpr int kStop = 255;
 inline constexpr int kEvents = 262;
 
-inline std::wstring KbText(int id) {
-  std::wstring text;
-  GetLangText(&text, id, L"KB.DIALOG");
-  return text;
-}
+using ::KbText;
 
 inline bool Checked(const KeyboardDlg& dlg, int id) {
   auto* box = dlg.GetControlAs<CCheckButton>(id);
@@ -53,6 +50,21 @@ inline std::wstring EditText(const KeyboardDlg& dlg, int id) {
 }
 inline void SetEditText(const KeyboardDlg& dlg, int id, const std::wstring& text) {
   if (auto* edit = dlg.GetControlAs<MEdit>(id)) edit->SetTitle(text);
+}
+
+// The delay choice of the radios 249-251 (and the fixed delay of edit 252) into the window's
+// m_delayMode and m_fixedDelay; measured delays when no radio is checked.
+inline void ReadDelayChoice(KeyboardDlg& dlg) {
+  dlg.m_delayMode = 1;
+  dlg.m_fixedDelay = 10;
+  if (Checked(dlg, kDelayRecorded)) {
+    dlg.m_delayMode = 1;
+  } else if (Checked(dlg, kDelayNone)) {
+    dlg.m_delayMode = 2;
+  } else if (Checked(dlg, kDelayFixed)) {
+    dlg.m_delayMode = 3;
+    dlg.m_fixedDelay = macro_events::ParseDelay(EditText(dlg, kFixedDelayEdit));
+  }
 }
 
 }  // namespace macro_page

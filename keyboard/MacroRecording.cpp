@@ -86,16 +86,7 @@ int KeyboardDlg::StartMacroRecording() {
   }
   if (capacity < 20) ShowMessageBox(m_hwndMain, KbText(561), KbText(523), 0);
 
-  m_delayMode = 1;
-  m_fixedDelay = 10;
-  if (Checked(*this, kDelayRecorded)) {
-    m_delayMode = 1;
-  } else if (Checked(*this, kDelayNone)) {
-    m_delayMode = 2;
-  } else if (Checked(*this, kDelayFixed)) {
-    m_delayMode = 3;
-    m_fixedDelay = me::ParseDelay(EditText(*this, kFixedDelayEdit));
-  }
+  ReadDelayChoice(*this);
   ShowCtl(*this, kStart, false);
   ShowCtl(*this, kStop, true);
   EnableMacroEditControls(false);

@@ -1,6 +1,6 @@
 #include "keyboard/UpdateTipDlg.h"
 
-#include "common/lang_text.h"
+#include "keyboard/KeyboardText.h"
 #include "zuvi/buttons.h"
 #include "zuvi/static_controls.h"
 
@@ -9,12 +9,6 @@ namespace {
 constexpr int kEnglish = 0x409;
 constexpr ARGB kWhite = 0xFFFFFFFF;
 constexpr ARGB kOrange = 0xFFFF5000;
-
-std::wstring KbText(int id) {
-  std::wstring text;
-  GetLangText(&text, id, L"KB.DIALOG");
-  return text;
-}
 
 }  // namespace
 
