@@ -1,10 +1,9 @@
 // Typing texts through the recording input synthesis with a US keyboard's VkKeyScan table.
-#include "keyboard/TextInput.h"
-
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "keyboard/TextInput.h"
 #include "tests/support/recording_input_synth.h"
 
 namespace {
@@ -27,10 +26,9 @@ TEST(TextInputTest, CharactersAndKeysGoAsTheirOwnBatches) {
   // the blank, the punctuation keys and the line break press their keys, Shift around the key for
   // ':' and '?'; the Ctrl bit of the line feed is not pressed.
   ASSERT_TRUE(SendTextInput(synth, L"aZ9! ;:?\n\r\t"));
-  const std::vector<Batch> expected = {
-      Unicode('a'), Unicode('Z'), Unicode('9'), Unicode('!'), Key(0x20), Key(0xBA), kShiftDown,
-      Key(0xBA),    kShiftUp,     kShiftDown,   Key(0xBF),    kShiftUp,  Key(0x0D), Key(0x0D),
-      Key(0x09)};
+  const std::vector<Batch> expected = {Unicode('a'), Unicode('Z'), Unicode('9'), Unicode('!'), Key(0x20),
+                                       Key(0xBA),    kShiftDown,   Key(0xBA),    kShiftUp,     kShiftDown,
+                                       Key(0xBF),    kShiftUp,     Key(0x0D),    Key(0x0D),    Key(0x09)};
   EXPECT_EQ(synth.batches, expected);
 }
 

@@ -40,8 +40,8 @@ class RecordingInputSynth : public platform::input::InputSynth {
     const struct {
       char16_t plain, shifted;
       int vk;
-    } punctuation[] = {{';', ':', 0xBA}, {'=', '+', 0xBB}, {',', '<', 0xBC}, {'-', '_', 0xBD},
-                       {'.', '>', 0xBE}, {'/', '?', 0xBF}, {'`', '~', 0xC0}, {'[', '{', 0xDB},
+    } punctuation[] = {{';', ':', 0xBA},  {'=', '+', 0xBB}, {',', '<', 0xBC}, {'-', '_', 0xBD},
+                       {'.', '>', 0xBE},  {'/', '?', 0xBF}, {'`', '~', 0xC0}, {'[', '{', 0xDB},
                        {'\\', '|', 0xDC}, {']', '}', 0xDD}, {'\'', '"', 0xDE}};
     for (const auto& p : punctuation) {
       keys[p.plain] = p.vk;
