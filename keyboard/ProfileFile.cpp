@@ -11,6 +11,9 @@ namespace {
 
 // The longest file name the file systems we write to take, in bytes.
 constexpr size_t kMaxFileNameBytes = 255;
+// The safe write first writes a temporary file beside the target, named after it with up to this
+// many bytes more (".tmp", a process id and a serial number); that name has to fit as well.
+constexpr size_t kTemporaryNameExtra = 22;
 
 // The item attributes in the order they are written.
 constexpr const wchar_t* kKeyValue = L"key_value";
@@ -123,7 +126,7 @@ bool WriteProfileFile(const std::wstring& path, const std::wstring& name, std::s
 std::wstring ProfileExportFileName(const std::wstring& folder, const std::wstring& listText,
                                    std::uint32_t tick) {
   const std::wstring suffix = L"-" + std::to_wstring(tick) + L".xml";
-  const size_t budget = kMaxFileNameBytes - WideToUtf8(suffix).size();
+  const size_t budget = kMaxFileNameBytes - kTemporaryNameExtra - WideToUtf8(suffix).size();
   // Replacing a character by '_' never changes its length here ('/', '\' and control characters
   // are one byte), so the name is cut before it is made safe.
   size_t bytes = 0;

@@ -39,7 +39,8 @@ bool WriteProfileFile(const std::wstring& path, const std::wstring& name, std::s
 // The file an export writes: "<folder>/<name>-<tick>.xml" (no second '/' when `folder` ends in
 // one). The name is made safe to stay inside the folder: '/', '\' and control characters become
 // '_', the names "", "." and ".." become "_", and a long name is cut after a whole character so
-// that the file name is at most 255 bytes of UTF-8.
+// that the file name is at most 233 bytes of UTF-8: the safe write's temporary file, named after
+// it with up to 22 bytes more, must fit the file systems' 255 bytes as well.
 std::wstring ProfileExportFileName(const std::wstring& folder, const std::wstring& listText,
                                    std::uint32_t tick);
 
