@@ -146,10 +146,6 @@ TEST_F(ProfileFileTest, PartsInAnyOrderMissingPartsAndMissingValues) {
   EXPECT_EQ(Fields(read.rows[0]), Fields(KeyDataRow{0, 0, 4, 1, 0, L"", 0, 12, 0, 0, L""}));
   EXPECT_EQ(Fields(read.rows[1]), Fields(KeyDataRow{0, 0, 0, 0, 0, L"d", 0, 0, 0, 0, L""}));
 
-  ASSERT_EQ(ParseProfileText(u"<profile><profileinfo name=\"bare\"/></profile>", &read),
-            ProfileReadStatus::kOk);
-  EXPECT_EQ(read.name, L"bare");
-  EXPECT_TRUE(read.rows.empty());
   ASSERT_EQ(ParseProfileText(
                 u"<profile><keyitems><item key_value=\"4\" macro_value=\"1\"/></keyitems></profile>", &read),
             ProfileReadStatus::kOk);
