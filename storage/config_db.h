@@ -152,6 +152,12 @@ class ConfigDB {
   // macrovalue and macro2value both 0 only remove the row (0). Otherwise the new key_id, or 0 on
   // failure (a failed delete inserts nothing).
   int SetKeyData(KeyDataRow row);
+  // Stores every row as SetKeyData would, in order, in one transaction: a later row of the same
+  // (profile, keyvalue, fnlayer) replaces an earlier one. `results` (may be null) gets what one
+  // SetKeyData per row would have returned. Unlike the batch writers, a failing statement rolls
+  // the whole list back: the result is then -1 and every element of `results` 0. Otherwise the
+  // number of rows that got a key_id (a row replaced by a later one of the list counts too).
+  int SetKeyDataList(const std::vector<KeyDataRow>& rows, std::vector<int>* results = nullptr);
   // Note the order: fnlayer before keyvalue.
   bool GetKeyData(int profile, int fnlayer, int keyvalue, KeyDataRow* out);
   void DeleteProfileKeyData(int profile);
@@ -237,6 +243,13 @@ class ConfigDB {
   int FirstInt(const char* sql, std::initializer_list<Arg> args);  // column 0 of row 1, else 0
   int ReplaceByKey(const char* deleteSql, std::initializer_list<Arg> keyArgs, bool insert,
                    const char* insertSql, std::initializer_list<Arg> rowArgs);
+  // ReplaceByKey's statements without a transaction of their own: `*id` gets the new row's id, or
+  // 0 when nothing was inserted. False when a statement failed (the caller rolls back).
+  bool DeleteThenInsert(const char* deleteSql, std::initializer_list<Arg> keyArgs, bool insert,
+                        const char* insertSql, std::initializer_list<Arg> rowArgs, int* id);
+  // One key row as SetKeyData stores it, inside the caller's transaction; `*id` as
+  // DeleteThenInsert gives it. keyvalue 0 does nothing and succeeds.
+  bool StoreKeyRow(const KeyDataRow& row, int* id);
   static void BindCustomRgb(SQLiteStatement& statement, const CustomRgbRow& row);
   int ReplaceCustomRgb(const char* deleteSql, const char* insertSql, const CustomRgbRow& row);
   template <class Read>

@@ -1,5 +1,7 @@
 // Key profiles (t_keyprofile), key assignments (t_key_data) and the texts of software key actions
 // (t_key_otherdata).
+#include <algorithm>
+
 #include "storage/config_internal.h"
 
 namespace {
@@ -58,17 +60,38 @@ int ConfigDB::GetKeyProfiles(int type, std::vector<KeyProfileRow*>& out) {
                   });
 }
 
-int ConfigDB::SetKeyData(KeyDataRow row) {
-  if (row.keyvalue == 0) return 0;
+bool ConfigDB::StoreKeyRow(const KeyDataRow& row, int* id) {
+  *id = 0;
+  if (row.keyvalue == 0) return true;
   // A key has a row only while it does something other than its own function.
   const bool assigned = row.macrovalue != 0 || row.macro2value != 0;
-  return ReplaceByKey("DELETE FROM t_key_data WHERE profile = ? and keyvalue = ? and fnlayer = ?",
-                      {row.profile, row.keyvalue, row.fnlayer}, assigned,
-                      "INSERT INTO t_key_data(profile, keyvalue, fnlayer, layoutkeyvalue,layoutkeydesc, "
-                      "macrotype, macrovalue, macro2value, macro3value, macrodesc) "
-                      "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?);",
-                      {row.profile, row.keyvalue, row.fnlayer, row.layoutkeyvalue, row.layoutkeydesc,
-                       row.macrotype, row.macrovalue, row.macro2value, row.macro3value, row.macrodesc});
+  return DeleteThenInsert("DELETE FROM t_key_data WHERE profile = ? and keyvalue = ? and fnlayer = ?",
+                          {row.profile, row.keyvalue, row.fnlayer}, assigned,
+                          "INSERT INTO t_key_data(profile, keyvalue, fnlayer, layoutkeyvalue,layoutkeydesc, "
+                          "macrotype, macrovalue, macro2value, macro3value, macrodesc) "
+                          "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?);",
+                          {row.profile, row.keyvalue, row.fnlayer, row.layoutkeyvalue, row.layoutkeydesc,
+                           row.macrotype, row.macrovalue, row.macro2value, row.macro3value, row.macrodesc},
+                          id);
+}
+
+int ConfigDB::SetKeyData(KeyDataRow row) {
+  int id = 0;
+  return Atomically([&] { return StoreKeyRow(row, &id); }) ? id : 0;
+}
+
+int ConfigDB::SetKeyDataList(const std::vector<KeyDataRow>& rows, std::vector<int>* results) {
+  std::vector<int> ids(rows.size(), 0);
+  const bool stored = Atomically([&] {
+    for (size_t i = 0; i < rows.size(); ++i)
+      if (!StoreKeyRow(rows[i], &ids[i])) return false;
+    return true;
+  });
+  if (!stored) ids.assign(rows.size(), 0);
+  const int count =
+      stored ? static_cast<int>(std::count_if(ids.begin(), ids.end(), [](int id) { return id != 0; })) : -1;
+  if (results) *results = std::move(ids);
+  return count;
 }
 
 bool ConfigDB::GetKeyData(int profile, int fnlayer, int keyvalue, KeyDataRow* out) {

@@ -54,16 +54,21 @@ bool ConfigDB::Atomically(const std::function<bool()>& steps) {
   return transaction.Commit();
 }
 
+bool ConfigDB::DeleteThenInsert(const char* deleteSql, std::initializer_list<Arg> keyArgs, bool insert,
+                                const char* insertSql, std::initializer_list<Arg> rowArgs, int* id) {
+  *id = 0;
+  if (!Write(deleteSql, keyArgs)) return false;
+  if (!insert) return true;
+  *id = Insert(insertSql, rowArgs);
+  return *id != 0;
+}
+
 int ConfigDB::ReplaceByKey(const char* deleteSql, std::initializer_list<Arg> keyArgs, bool insert,
                            const char* insertSql, std::initializer_list<Arg> rowArgs) {
   // When the old row could not be removed, a new one would give the key two rows; when the new
-  // one cannot be stored, the old one is kept.
+  // one cannot be stored, the old one is kept. An id is only reported once it is committed.
   int id = 0;
-  Atomically([&] {
-    if (!Write(deleteSql, keyArgs)) return false;
-    if (!insert) return true;
-    id = Insert(insertSql, rowArgs);
-    return id != 0;
-  });
-  return id;
+  const bool stored =
+      Atomically([&] { return DeleteThenInsert(deleteSql, keyArgs, insert, insertSql, rowArgs, &id); });
+  return stored ? id : 0;
 }
