@@ -119,7 +119,8 @@ void KeyFuncControl::SetItemCheckByItemData(int value, int value2, int value3) {
   UpdateControl();
 }
 
-bool KeyFuncControl::GetCurItemData(int* kind, int* value, int* value2, int* value3, std::wstring* text) const {
+bool KeyFuncControl::GetCurItemData(int* kind, int* value, int* value2, int* value3,
+                                    std::wstring* text) const {
   std::lock_guard guard(lock_);
   const KeyFuncItem* item = ItemByIndex(checked_);
   if (!item) return false;
@@ -183,7 +184,8 @@ int KeyFuncControl::ItemIndexAt(POINT point) const {
   int total = 0;
   for (const Cell& cell : LayoutCells(r.Width(), &total)) {
     const int top = cell.top - scroll_;
-    if (cell.flatIndex >= 0 && x >= cell.left && x < cell.left + cell.width && y >= top && y < top + cell.height)
+    if (cell.flatIndex >= 0 && x >= cell.left && x < cell.left + cell.width && y >= top &&
+        y < top + cell.height)
       return cell.flatIndex;
   }
   return -1;
@@ -254,7 +256,8 @@ void KeyFuncControl::Paint(QPainter& painter, const QRect& area) {
     // Where the shown rows lie among all of them.
     const int barHeight = std::max(16, area.height() * area.height() / total);
     const int barTop = (area.height() - barHeight) * scroll / std::max(1, total - area.height());
-    painter.fillRect(QRect(area.right() - 4, area.top() + barTop, 3, barHeight), QColor(0x8A, 0x90, 0x99, 0xA0));
+    painter.fillRect(QRect(area.right() - 4, area.top() + barTop, 3, barHeight),
+                     QColor(0x8A, 0x90, 0x99, 0xA0));
   }
   painter.restore();
 }

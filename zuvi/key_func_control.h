@@ -70,7 +70,7 @@ class KeyFuncControl : public MControlFont {
   struct Cell {
     int flatIndex;  // -1 for a group heading
     int group;
-    int item;  // within the group; -1 for the heading
+    int item;                      // within the group; -1 for the heading
     int left, top, width, height;  // relative to the unscrolled rows
   };
   // Under lock_: the cells of a control `width` pixels wide, and the rows' total height.

@@ -26,12 +26,8 @@ class KeyboardWidget : public ControlWidget {
     auto* help = static_cast<QHelpEvent*>(event);
     RECT r = view->GetRect();
     std::wstring tip = view->TipAt(POINT{r.left + help->pos().x(), r.top + help->pos().y()});
-    if (tip.empty()) {
-      QToolTip::hideText();
-      event->ignore();
-    } else {
-      QToolTip::showText(help->globalPos(), ToQString(tip), this);
-    }
+    if (tip.empty()) return ControlWidget::event(event);  // the control's own tooltip, if any
+    QToolTip::showText(help->globalPos(), ToQString(tip), this);
     return true;
   }
 };
@@ -155,7 +151,8 @@ void KeyboardCtrl::SetKeyMarks(const std::map<int, KeyMark>& marks) {
 void KeyboardCtrl::SetCurrentKey(int code) {
   {
     std::lock_guard guard(lock_);
-    if (code != -1 && std::none_of(items_.begin(), items_.end(), [code](const KeyItem& k) { return k.code == code; }))
+    if (code != -1 &&
+        std::none_of(items_.begin(), items_.end(), [code](const KeyItem& k) { return k.code == code; }))
       return;
     current_ = code;
   }
@@ -349,7 +346,8 @@ void KeyboardCtrl::Paint(QPainter& painter, const QRect& area) {
       painter.setBrush(QColor(0, 0, 0, 0x90));
       painter.drawRoundedRect(key, radius, radius);
       painter.setPen(QPen(barred, 1.5));
-      const QRectF cross = key.adjusted(key.width() / 4, key.height() / 4, -key.width() / 4, -key.height() / 4);
+      const QRectF cross =
+          key.adjusted(key.width() / 4, key.height() / 4, -key.width() / 4, -key.height() / 4);
       painter.drawLine(cross.topLeft(), cross.bottomRight());
       painter.drawLine(cross.topRight(), cross.bottomLeft());
     }
@@ -361,7 +359,8 @@ void KeyboardCtrl::Paint(QPainter& painter, const QRect& area) {
       QFont font = painter.font();
       int size = std::clamp(static_cast<int>(key.height() * 0.3), 7, 14);
       font.setPixelSize(size);
-      while (size > 7 && QFontMetricsF(font).horizontalAdvance(shown) > key.width() - 4) font.setPixelSize(--size);
+      while (size > 7 && QFontMetricsF(font).horizontalAdvance(shown) > key.width() - 4)
+        font.setPixelSize(--size);
       painter.setFont(font);
       painter.setPen(item.disabledMark ? QColor(text.red(), text.green(), text.blue(), 0x80) : text);
       painter.drawText(key.adjusted(2, 0, -2, 0), Qt::AlignCenter | Qt::TextWordWrap, shown);
@@ -381,7 +380,8 @@ void KeyboardCtrl::Paint(QPainter& painter, const QRect& area) {
     font.setPixelSize(13);
     painter.setFont(font);
     painter.setPen(text);
-    painter.drawText(QRect(area.left(), area.bottom() - 22, area.width(), 20), Qt::AlignCenter, ToQString(tip));
+    painter.drawText(QRect(area.left(), area.bottom() - 22, area.width(), 20), Qt::AlignCenter,
+                     ToQString(tip));
   }
   if (!IsEffectivelyEnabled()) painter.fillRect(area, QColor(0, 0, 0, 0x60));
 }

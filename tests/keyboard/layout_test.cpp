@@ -84,6 +84,17 @@ TEST_F(KeyboardTest, TheShippedLayoutReachesEveryBuiltViewAndTheMaps) {
   EXPECT_EQ(maps->keyIndex.at(0x29), 1);
 }
 
+TEST_F(KeyboardTest, AClickOnAKeyOfTheLaidOutKeyAssignmentViewMakesItCurrent) {
+  KeyboardDlg& dlg = OpenWindow();
+  KeyboardCtrl* view = dlg.GetKeyView(kb_ids::kKeyAssignView);
+  ASSERT_NE(view, nullptr);
+  const std::optional<POINT> esc = view->KeyPoint(0x29);
+  ASSERT_TRUE(esc.has_value());
+  ASSERT_TRUE(zuvi_testing::Driver::ClickAt(dlg, kb_ids::kKeyAssignView, *esc));
+  EXPECT_EQ(view->GetCurrentKey(), 0x29);
+  EXPECT_EQ(dlg.GetKeyView(kb_ids::kLightingView)->GetCurrentKey(), -1) << "each view has its own";
+}
+
 TEST_F(KeyboardTest, OptionalViewsAreAbsentAndASingleColourKeyboardGetsPlainWhite) {
   std::filesystem::remove(app_.path() + "device.xml");  // the window keeps what it was given
   KeyboardDlg& dlg = MakeWindow();

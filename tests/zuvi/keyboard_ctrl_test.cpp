@@ -1,11 +1,15 @@
 // The key pages' two controls: the keyboard view (mapping of the picture into the control, hit
 // testing, marks by key code, calls from a worker while the UI thread draws, the drawn picture)
 // and the key-function chooser (items by data, picks, scrolling).
+#include "zuvi/keyboard_ctrl.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QHelpEvent>
 #include <QImage>
 #include <QPainter>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <QWidget>
 #include <atomic>
@@ -17,7 +21,6 @@
 #include "tests/support/temp_dir.h"
 #include "tests/zuvi/recording_dialog.h"
 #include "zuvi/key_func_control.h"
-#include "zuvi/keyboard_ctrl.h"
 #include "zuvi/testing/driver.h"
 
 using zuvi_testing::Driver;
@@ -163,6 +166,16 @@ TEST_F(KeyboardCtrlTest, MarksByCodeReachEveryItemOfTheCodeAndUnknownCodesChange
   EXPECT_TRUE(items[1].disabledMark && !items[1].checked && items[1].tipHeading.empty());
   EXPECT_TRUE(items[2].checked && !items[2].disabledMark);
   EXPECT_EQ(view->TipAt(At(kWide)), L"Macro\nm1");
+  // The cursor resting on the key shows its tip.
+  window.ShowWindow(SW_SHOW);
+  Driver::RunFor(5);
+  QWidget* widget = view->GetWidget();
+  ASSERT_NE(widget, nullptr);
+  const QPoint local(At(kWide).x - kViewRect.left, At(kWide).y - kViewRect.top);
+  QHelpEvent rest(QEvent::ToolTip, local, widget->mapToGlobal(local));
+  QCoreApplication::sendEvent(widget, &rest);
+  EXPECT_EQ(QToolTip::text(), QString("Macro\nm1"));
+  QToolTip::hideText();
 
   view->ResetAllItemCheck();
   view->ResetAllTips();
@@ -252,7 +265,8 @@ class KeyFuncControlTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(window.CreatePopup());
-    chooser = dynamic_cast<KeyFuncControl*>(window.CreateControl(L"KeyFuncControl", 71, RECT{10, 10, 290, 190}));
+    chooser =
+        dynamic_cast<KeyFuncControl*>(window.CreateControl(L"KeyFuncControl", 71, RECT{10, 10, 290, 190}));
     ASSERT_NE(chooser, nullptr);
     KeyFuncGroup keys{L"Keys", {{1, 4, 0, 0, L"A"}, {1, 5, 0, 0, L"B"}, {1, 6, 0, 0, L"C"}}};
     KeyFuncGroup functions{L"Functions", {{2, 500, 0, 0, L"Browser"}, {2, 5, 0, 0, L"B too"}}};
@@ -274,7 +288,8 @@ TEST_F(KeyFuncControlTest, ItemsAreCheckedByTheirDataAndReadBack) {
   int kind = 0, value = 0, value2 = -1, value3 = -1;
   std::wstring text;
   ASSERT_TRUE(chooser->GetCurItemData(&kind, &value, &value2, &value3, &text));
-  EXPECT_EQ(std::make_tuple(kind, value, value2, value3, text), std::make_tuple(1, 5, 0, 0, std::wstring(L"B")));
+  EXPECT_EQ(std::make_tuple(kind, value, value2, value3, text),
+            std::make_tuple(1, 5, 0, 0, std::wstring(L"B")));
   chooser->SetItemCheckByItemData(500, 0, 0);
   ASSERT_TRUE(chooser->GetCurItemData(&kind, nullptr, nullptr, nullptr, &text));
   EXPECT_EQ(kind, 2);
@@ -334,8 +349,8 @@ TEST_F(KeyFuncControlTest, RowsThatDoNotFitScrollAndACheckComesIntoView) {
   Driver::RunFor(5);
   QWidget* widget = chooser->GetWidget();
   ASSERT_NE(widget, nullptr);
-  QWheelEvent up(QPointF(20, 20), widget->mapToGlobal(QPointF(20, 20)), QPoint(), QPoint(0, 120), Qt::NoButton,
-                 Qt::NoModifier, Qt::NoScrollPhase, false);
+  QWheelEvent up(QPointF(20, 20), widget->mapToGlobal(QPointF(20, 20)), QPoint(), QPoint(0, 120),
+                 Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
   QCoreApplication::sendEvent(widget, &up);
   EXPECT_EQ(chooser->ScrollOffset(), end - 52) << "a notch of the wheel";
   chooser->ScrollBy(-100000);
