@@ -233,7 +233,4 @@ std::shared_ptr<const KeyLayoutMaps> KeyboardDlg::GetLayoutMaps() const {
   return m_layoutMaps;
 }
 
-KeyViewStandIn* KeyboardDlg::GetKeyView(int id) const {
-  auto it = m_keyViews.find(id);
-  return it == m_keyViews.end() ? nullptr : it->second.get();
-}
+KeyboardCtrl* KeyboardDlg::GetKeyView(int id) const { return GetControlAs<KeyboardCtrl>(id); }

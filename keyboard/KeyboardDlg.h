@@ -24,7 +24,6 @@
 #include "device/LcdAnimation.h"
 #include "device/MacroImage.h"
 #include "device/SystemPackets.h"
-#include "keyboard/KeyViewStandIn.h"
 #include "keyboard/KeyboardTasks.h"
 #include "keyboard/Visualizer.h"
 #include "platform/clock/clock.h"
@@ -33,6 +32,7 @@
 #include "storage/config_rows.h"
 #include "zuvi/dialog.h"
 #include "zuvi/image_list.h"
+#include "zuvi/keyboard_ctrl.h"
 
 class HidDeviceManager;
 struct RawInputEvent;
@@ -187,7 +187,7 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   // The current maps of the layout; never null (empty before a layout was read).
   std::shared_ptr<const KeyLayoutMaps> GetLayoutMaps() const;
   // The key view with this id, or null when its page was not built.
-  KeyViewStandIn* GetKeyView(int id) const;
+  KeyboardCtrl* GetKeyView(int id) const;
 
   // ---- system settings and clock ----
   void SendSystemSettings(int profile);
@@ -506,8 +506,8 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   std::unique_ptr<Visualizer> m_visualizer = std::make_unique<Visualizer>();
 
  protected:
-  // Makes a key view of `id` in `page` (a plain area with the view's record beside it).
-  KeyViewStandIn* AddKeyView(int id, MControl* page);
+  // Makes the key view `id` (a KeyboardCtrl) in `page`; null when it could not be made.
+  KeyboardCtrl* AddKeyView(int id, MControl* page);
 
  private:
   // ---- pass steps (KeyboardTasks.cpp) ----
@@ -566,8 +566,6 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   std::mutex m_waitDlgLock;
   std::shared_ptr<MDialog> m_waitDlg;
   std::shared_ptr<MDialog> m_waitDlg2;
-
-  std::map<int, std::unique_ptr<KeyViewStandIn>> m_keyViews;  // filled by InitUI only
 
   // Last member: it is joined before any other member is destroyed.
   PeriodicWorker m_worker{[this] { Run(); }};

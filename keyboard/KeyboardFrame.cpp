@@ -159,10 +159,6 @@ void KeyboardDlg::UISize(const RECT& client) {
     if (MControl* c = GetControl(id)) c->SetRect(Box(65, 50, r - 1, b - 1));
 }
 
-KeyViewStandIn* KeyboardDlg::AddKeyView(int id, MControl* page) {
-  if (!CreateArea(L"CArea", id, RECT{}, nullptr, 1, 1, page)) return nullptr;
-  auto view = std::make_unique<KeyViewStandIn>();
-  KeyViewStandIn* result = view.get();
-  m_keyViews[id] = std::move(view);
-  return result;
+KeyboardCtrl* KeyboardDlg::AddKeyView(int id, MControl* page) {
+  return dynamic_cast<KeyboardCtrl*>(CreateControl(L"KeyboardCtrl", id, RECT{}, nullptr, 1, 1, page));
 }

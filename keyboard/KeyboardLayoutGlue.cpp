@@ -65,10 +65,10 @@ void KeyboardDlg::LoadKeyboardLayout() {
   // Every view that was built shows the layout; the views of pages that were not built are absent.
   const int allViews[] = {kb_ids::kKeyAssignView,   kb_ids::kSettingsView, kb_ids::kLightingView,
                           kb_ids::kCustomLightView, kb_ids::kMusicView,    kb_ids::kCustomLightModeView};
-  std::vector<KeyViewStandIn*> views;
+  std::vector<KeyboardCtrl*> views;
   for (int id : allViews)
-    if (KeyViewStandIn* view = GetKeyView(id)) views.push_back(view);
-  for (KeyViewStandIn* view : views) view->ClearItem();
+    if (KeyboardCtrl* view = GetKeyView(id)) views.push_back(view);
+  for (KeyboardCtrl* view : views) view->ClearItem();
   {
     std::lock_guard guard(m_layoutLock);
     m_layoutMaps = std::make_shared<const KeyLayoutMaps>();
@@ -78,23 +78,23 @@ void KeyboardDlg::LoadKeyboardLayout() {
   if (!ReadLayoutFile(m_isRgb != 0, layout, "the key views stay empty")) return;
   m_layoutName = layout.modelName;
 
-  for (KeyViewStandIn* view : views) {
+  for (KeyboardCtrl* view : views) {
     view->SetKeyboardImage(layout.image);
     view->SetWidthAndHeight(layout.width, layout.height);
   }
-  if (KeyViewStandIn* customLight = GetKeyView(kb_ids::kCustomLightView))
+  if (KeyboardCtrl* customLight = GetKeyView(kb_ids::kCustomLightView))
     customLight->SetKeyboardType(layout.type);
 
   for (const LayoutKey& key : layout.keys) {
     const RECT rect{key.left, key.top, key.right, key.bottom};
-    for (KeyViewStandIn* view : views) view->AddKeyItem(key.name, key.desc, key.code, rect, key.icon);
+    for (KeyboardCtrl* view : views) view->AddKeyItem(key.name, key.desc, key.code, rect, key.icon);
   }
   {
     std::lock_guard guard(m_layoutLock);
     m_layoutMaps = std::make_shared<const KeyLayoutMaps>(std::move(layout.maps));
   }
 
-  if (KeyViewStandIn* settings = GetKeyView(kb_ids::kSettingsView)) {
+  if (KeyboardCtrl* settings = GetKeyView(kb_ids::kSettingsView)) {
     if (m_isRgb)
       settings->LoadColorFulEffect();
     else
@@ -103,7 +103,7 @@ void KeyboardDlg::LoadKeyboardLayout() {
 }
 
 void KeyboardDlg::LoadKeyboardLayoutKeys() {
-  KeyViewStandIn* view = GetKeyView(kb_ids::kKeyAssignView);
+  KeyboardCtrl* view = GetKeyView(kb_ids::kKeyAssignView);
   if (!view) return;
   view->ClearItem();
   KeyboardLayout layout;

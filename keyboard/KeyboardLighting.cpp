@@ -83,27 +83,26 @@ void KeyboardDlg::ReadDeviceLedColors() {
   const std::optional<DeviceLink> link = Link();
   if (!link) return;
   m_colorPollBusy.store(1);
-  KeyViewStandIn* view = GetKeyView(kb_ids::kLightingView);
+  KeyboardCtrl* view = GetKeyView(kb_ids::kLightingView);
   std::vector<int> codes;
   if (view)
-    for (const KeyViewItem& item : view->Items()) codes.push_back(item.code);
+    for (const KeyItem& item : view->Items()) codes.push_back(item.code);
   const std::shared_ptr<const KeyLayoutMaps> maps = GetLayoutMaps();
   const auto colors = ::ReadDeviceLedColors(*link, codes, maps->ledIndex, m_isRgb != 0);
   if (colors && view) {
     view->SetItemColors(codes, *colors);
     view->Redraw();
-    if (MControl* control = GetControl(kb_ids::kLightingView)) control->UpdateControl();
   }
   m_colorPollBusy.store(0);
 }
 
 void KeyboardDlg::SendCustomLightPreview() {
-  KeyViewStandIn* editor = GetKeyView(kb_ids::kCustomLightView);
+  KeyboardCtrl* editor = GetKeyView(kb_ids::kCustomLightView);
   if (!editor) return;  // no editor on this keyboard: nothing to preview
   const std::optional<DeviceLink> link = Link();
   if (!link) return;
   std::vector<LightKeyItem> items;
-  for (const KeyViewItem& key : editor->Items()) {
+  for (const KeyItem& key : editor->Items()) {
     LightKeyItem item;
     item.keyCode = key.code;
     item.red = static_cast<uint8_t>(key.color & 0xFF);

@@ -1,15 +1,387 @@
 #include "zuvi/keyboard_ctrl.h"
 
+#include <QFontMetricsF>
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
+#include <algorithm>
+#include <cmath>
 
+#include "zuvi/control_widget.h"
 #include "zuvi/internal.h"
+
+using namespace zuvi_internal;
+
+namespace {
+
+// Shows the tip of the key under the cursor.
+class KeyboardWidget : public ControlWidget {
+ public:
+  using ControlWidget::ControlWidget;
+
+ protected:
+  bool event(QEvent* event) override {
+    auto* view = static_cast<KeyboardCtrl*>(Control());
+    if (event->type() != QEvent::ToolTip || !view) return ControlWidget::event(event);
+    auto* help = static_cast<QHelpEvent*>(event);
+    RECT r = view->GetRect();
+    std::wstring tip = view->TipAt(POINT{r.left + help->pos().x(), r.top + help->pos().y()});
+    if (tip.empty()) return ControlWidget::event(event);  // the control's own tooltip, if any
+    QToolTip::showText(help->globalPos(), ToQString(tip), this);
+    return true;
+  }
+};
+
+QRectF MapRect(const RECT& r, double scale, double x, double y) {
+  return QRectF(x + r.left * scale, y + r.top * scale, r.Width() * scale, r.Height() * scale);
+}
+
+}  // namespace
+
+template <typename F>
+void KeyboardCtrl::ForCode(int code, F change) {
+  {
+    std::lock_guard guard(lock_);
+    for (KeyItem& item : items_)
+      if (item.code == code) change(item);
+  }
+  UpdateControl();
+}
+
+void KeyboardCtrl::ClearItem() {
+  {
+    std::lock_guard guard(lock_);
+    items_.clear();
+    current_ = -1;
+  }
+  UpdateControl();
+}
+
+void KeyboardCtrl::AddKeyItem(const std::wstring& name, const std::wstring& desc, int code, const RECT& rect,
+                              const std::wstring& icon) {
+  {
+    std::lock_guard guard(lock_);
+    KeyItem item;
+    item.name = name;
+    item.desc = desc;
+    item.code = code;
+    item.rect = rect;
+    item.icon = icon;
+    items_.push_back(std::move(item));
+  }
+  UpdateControl();
+}
+
+void KeyboardCtrl::SetKeyboardImage(const std::wstring& file) { SetState(keyboardImage_, file); }
+
+void KeyboardCtrl::SetWidthAndHeight(int width, int height) {
+  {
+    std::lock_guard guard(lock_);
+    width_ = width;
+    height_ = height;
+  }
+  UpdateControl();
+}
+
+void KeyboardCtrl::SetKeyboardType(int type) { SetState(type_, type); }
+
+void KeyboardCtrl::SetKeyboardCtrlMode(int mode) { SetState(mode_, mode); }
+
+int KeyboardCtrl::GetKeyboardCtrlMode() const { return GetState(mode_); }
 
 void KeyboardCtrl::SetTipInfo(const std::wstring& tip) { SetState(tip_, tip); }
 
 std::wstring KeyboardCtrl::GetTipInfo() const { return GetState(tip_); }
 
+void KeyboardCtrl::SetKeyBackgroundColor(ARGB color) { SetState(background_, color); }
+
+void KeyboardCtrl::SetKeyCheck(int code, bool checked) {
+  ForCode(code, [checked](KeyItem& item) { item.checked = checked; });
+}
+
+void KeyboardCtrl::ResetAllItemCheck() {
+  {
+    std::lock_guard guard(lock_);
+    for (KeyItem& item : items_) item.checked = false;
+  }
+  UpdateControl();
+}
+
+void KeyboardCtrl::SetTipKey(int code, const std::wstring& heading, const std::wstring& text) {
+  ForCode(code, [&](KeyItem& item) {
+    item.tipHeading = heading;
+    item.tipText = text;
+  });
+}
+
+void KeyboardCtrl::ResetAllTips() {
+  {
+    std::lock_guard guard(lock_);
+    for (KeyItem& item : items_) {
+      item.tipHeading.clear();
+      item.tipText.clear();
+    }
+  }
+  UpdateControl();
+}
+
+void KeyboardCtrl::SetKeyDesc(int code, const std::wstring& caption) {
+  ForCode(code, [&](KeyItem& item) { item.caption = caption; });
+}
+
+void KeyboardCtrl::SetKeyDisabled(int code, bool disabled) {
+  ForCode(code, [disabled](KeyItem& item) { item.disabledMark = disabled; });
+}
+
+void KeyboardCtrl::SetKeyMarks(const std::map<int, KeyMark>& marks) {
+  {
+    std::lock_guard guard(lock_);
+    for (KeyItem& item : items_) {
+      auto it = marks.find(item.code);
+      const KeyMark mark = it == marks.end() ? KeyMark{} : it->second;
+      item.checked = mark.checked;
+      item.tipHeading = mark.tipHeading;
+      item.tipText = mark.tipText;
+      item.disabledMark = mark.disabled;
+    }
+  }
+  UpdateControl();
+}
+
+void KeyboardCtrl::SetCurrentKey(int code) {
+  {
+    std::lock_guard guard(lock_);
+    if (code != -1 &&
+        std::none_of(items_.begin(), items_.end(), [code](const KeyItem& k) { return k.code == code; }))
+      return;
+    current_ = code;
+  }
+  UpdateControl();
+}
+
+int KeyboardCtrl::GetCurrentKey() const { return GetState(current_); }
+
+std::vector<KeyItem> KeyboardCtrl::GetKeyItems() const { return GetState(items_); }
+
+void KeyboardCtrl::LoadColorFulEffect() { SetState(effect_, Effect::kColorful); }
+
+void KeyboardCtrl::SetColorEffect(std::uint32_t color) {
+  {
+    std::lock_guard guard(lock_);
+    effect_ = Effect::kPlainColor;
+    effectColor_ = color;
+  }
+  UpdateControl();
+}
+
+void KeyboardCtrl::SetItemLight(size_t index, std::uint32_t color, int state, int level) {
+  {
+    std::lock_guard guard(lock_);
+    if (index >= items_.size()) return;
+    items_[index].color = color;
+    items_[index].state = state;
+    items_[index].level = level;
+  }
+  UpdateControl();
+}
+
+void KeyboardCtrl::SetItemColors(const std::vector<int>& codes,
+                                 const std::vector<std::optional<std::uint32_t>>& colors) {
+  {
+    std::lock_guard guard(lock_);
+    const size_t count = std::min({codes.size(), colors.size(), items_.size()});
+    for (size_t k = 0; k < count; ++k)
+      if (colors[k] && items_[k].code == codes[k]) items_[k].color = *colors[k];
+  }
+  UpdateControl();
+}
+
+void KeyboardCtrl::Redraw() {
+  {
+    std::lock_guard guard(lock_);
+    ++redraws_;
+  }
+  UpdateControl();
+}
+
+int KeyboardCtrl::Redraws() const { return GetState(redraws_); }
+
+std::wstring KeyboardCtrl::Image() const { return GetState(keyboardImage_); }
+
+int KeyboardCtrl::Type() const { return GetState(type_); }
+
+int KeyboardCtrl::Width() const { return GetState(width_); }
+
+int KeyboardCtrl::Height() const { return GetState(height_); }
+
+KeyboardCtrl::Effect KeyboardCtrl::ColorEffect() const { return GetState(effect_); }
+
+std::uint32_t KeyboardCtrl::EffectColor() const { return GetState(effectColor_); }
+
+KeyboardCtrl::Mapping KeyboardCtrl::MappingFor(int width, int height) const {
+  // The picture's size: as the layout gives it, else the skin image's, else the items' extent.
+  double w = width_, h = height_;
+  if (w <= 0 || h <= 0) {
+    QImage image = LoadSkinImage(keyboardImage_);
+    w = image.width();
+    h = image.height();
+  }
+  if (w <= 0 || h <= 0) {
+    w = h = 0;
+    for (const KeyItem& item : items_) {
+      w = std::max<double>(w, item.rect.right);
+      h = std::max<double>(h, item.rect.bottom);
+    }
+  }
+  Mapping m;
+  if (w <= 0 || h <= 0 || width <= 0 || height <= 0) return m;
+  m.scale = std::min(width / w, height / h);
+  m.x = (width - w * m.scale) / 2;
+  m.y = (height - h * m.scale) / 2;
+  return m;
+}
+
+int KeyboardCtrl::ItemAt(const Mapping& m, double x, double y) const {
+  if (m.scale <= 0) return -1;
+  const double px = (x - m.x) / m.scale;
+  const double py = (y - m.y) / m.scale;
+  for (int i = static_cast<int>(items_.size()) - 1; i >= 0; --i) {
+    const RECT& r = items_[i].rect;
+    if (px >= r.left && px < r.right && py >= r.top && py < r.bottom) return i;
+  }
+  return -1;
+}
+
+int KeyboardCtrl::KeyAt(POINT point) const {
+  const RECT r = GetRect();
+  std::lock_guard guard(lock_);
+  const int index = ItemAt(MappingFor(r.Width(), r.Height()), point.x - r.left, point.y - r.top);
+  return index < 0 ? -1 : items_[index].code;
+}
+
+std::optional<POINT> KeyboardCtrl::KeyPoint(int code) const {
+  const RECT r = GetRect();
+  std::lock_guard guard(lock_);
+  const Mapping m = MappingFor(r.Width(), r.Height());
+  if (m.scale <= 0) return std::nullopt;
+  for (auto it = items_.rbegin(); it != items_.rend(); ++it) {
+    if (it->code != code) continue;
+    const double cx = m.x + (it->rect.left + it->rect.right) / 2.0 * m.scale;
+    const double cy = m.y + (it->rect.top + it->rect.bottom) / 2.0 * m.scale;
+    return POINT{r.left + static_cast<int>(std::floor(cx)), r.top + static_cast<int>(std::floor(cy))};
+  }
+  return std::nullopt;
+}
+
+std::wstring KeyboardCtrl::TipAt(POINT point) const {
+  const RECT r = GetRect();
+  std::lock_guard guard(lock_);
+  const int index = ItemAt(MappingFor(r.Width(), r.Height()), point.x - r.left, point.y - r.top);
+  if (index < 0) return {};
+  const KeyItem& item = items_[index];
+  if (item.tipHeading.empty() || item.tipText.empty()) return item.tipHeading + item.tipText;
+  return item.tipHeading + L"\n" + item.tipText;
+}
+
+void KeyboardCtrl::OnInput(const MouseInput& input) {
+  const int code = KeyAt(input.point);
+  {
+    std::lock_guard guard(lock_);
+    current_ = code;
+  }
+  UpdateControl();
+  Notify(input.button == MouseInput::Right ? NOTIFY_RCLICK : NOTIFY_CLICK, code);
+}
+
+QWidget* KeyboardCtrl::CreateWidget(QWidget* parent) { return new KeyboardWidget(this, parent); }
+
 void KeyboardCtrl::Paint(QPainter& painter, const QRect& area) {
-  painter.setPen(QColor(0x50, 0x55, 0x5C));
-  painter.drawRect(area.adjusted(0, 0, -1, -1));
-  PaintText(painter, area, GetTipInfo());
+  std::vector<KeyItem> items;
+  std::wstring image, tip;
+  ARGB background, textColor;
+  int current;
+  Mapping m;
+  {
+    std::lock_guard guard(lock_);
+    items = items_;
+    image = keyboardImage_;
+    tip = tip_;
+    background = background_;
+    textColor = textColor_;
+    current = current_;
+    m = MappingFor(area.width(), area.height());
+  }
+  if ((background >> 24) != 0) painter.fillRect(area, ToQColor(background));
+  const QPointF origin(area.left() + m.x, area.top() + m.y);
+  const QImage picture = LoadSkinImage(image);
+  if (m.scale > 0 && !picture.isNull()) {
+    // The picture fills the mapped area of the layout's size.
+    const double w = (area.width() - 2 * m.x), h = (area.height() - 2 * m.y);
+    painter.drawImage(QRectF(origin.x(), origin.y(), w, h), picture);
+  }
+  const QColor text = ToQColor(textColor);
+  const QColor outline(0x8A, 0x90, 0x99);
+  const QColor face(0x2A, 0x2E, 0x34);
+  const QColor checkFill(0x3C, 0x8C, 0xE6, 0x90);
+  const QColor checkLine(0x3C, 0x8C, 0xE6);
+  const QColor currentLine(0xFF, 0xC0, 0x30);
+  const QColor barred(0xE0, 0x40, 0x40);
+  for (const KeyItem& item : items) {
+    if (m.scale <= 0) break;
+    const QRectF key = MapRect(item.rect, m.scale, origin.x(), origin.y()).adjusted(1, 1, -1, -1);
+    if (key.width() <= 0 || key.height() <= 0) continue;
+    const double radius = std::min(4.0, key.height() / 6);
+    if (picture.isNull()) {
+      painter.setPen(QPen(outline, 1));
+      painter.setBrush(face);
+      painter.drawRoundedRect(key, radius, radius);
+    }
+    if (item.checked) {
+      painter.setPen(QPen(checkLine, 1.5));
+      painter.setBrush(checkFill);
+      painter.drawRoundedRect(key, radius, radius);
+    }
+    if (item.disabledMark) {
+      painter.setPen(Qt::NoPen);
+      painter.setBrush(QColor(0, 0, 0, 0x90));
+      painter.drawRoundedRect(key, radius, radius);
+      painter.setPen(QPen(barred, 1.5));
+      const QRectF cross =
+          key.adjusted(key.width() / 4, key.height() / 4, -key.width() / 4, -key.height() / 4);
+      painter.drawLine(cross.topLeft(), cross.bottomRight());
+      painter.drawLine(cross.topRight(), cross.bottomLeft());
+    }
+    // Without a picture every key shows its name; on a picture only a caption is written.
+    const std::wstring* label = item.caption ? &*item.caption : picture.isNull() ? &item.name : nullptr;
+    if (label && !label->empty()) {
+      // Long captions on narrow keys get a smaller font, then wrap.
+      const QString shown = ToQString(*label);
+      QFont font = painter.font();
+      int size = std::clamp(static_cast<int>(key.height() * 0.3), 7, 14);
+      font.setPixelSize(size);
+      while (size > 7 && QFontMetricsF(font).horizontalAdvance(shown) > key.width() - 4)
+        font.setPixelSize(--size);
+      painter.setFont(font);
+      painter.setPen(item.disabledMark ? QColor(text.red(), text.green(), text.blue(), 0x80) : text);
+      painter.drawText(key.adjusted(2, 0, -2, 0), Qt::AlignCenter | Qt::TextWordWrap, shown);
+    }
+  }
+  // The current key's outline goes over its neighbours' faces.
+  for (const KeyItem& item : items) {
+    if (m.scale <= 0 || item.code != current) continue;
+    const QRectF key = MapRect(item.rect, m.scale, origin.x(), origin.y()).adjusted(1, 1, -1, -1);
+    const double radius = std::min(4.0, key.height() / 6);
+    painter.setPen(QPen(currentLine, 2.5));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(key, radius, radius);
+  }
+  if (current == -1 && !tip.empty()) {
+    QFont font = painter.font();
+    font.setPixelSize(13);
+    painter.setFont(font);
+    painter.setPen(text);
+    painter.drawText(QRect(area.left(), area.bottom() - 22, area.width(), 20), Qt::AlignCenter,
+                     ToQString(tip));
+  }
+  if (!IsEffectivelyEnabled()) painter.fillRect(area, QColor(0, 0, 0, 0x60));
 }

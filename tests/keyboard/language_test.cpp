@@ -54,7 +54,10 @@ class LanguageTest : public FrameTest {
       for (int i = 0; i < items; ++i) c->AddString(L"item");
     };
     if (page == "CreateKeyAssignPage") {
-      make(L"KeyFuncControl", 71, 51);
+      // The chooser's function group, as the page gives it; the language switch re-texts it.
+      KeyFuncGroup functions;
+      for (int code = 500; code <= 517; ++code) functions.items.push_back({2, code, 0, 0, L"text"});
+      static_cast<KeyFuncControl*>(make(L"KeyFuncControl", 71, 51))->InitItemInfo({functions});
       make(L"KeyLayerButton", 72, 51);
       make(L"MButton", 74, 51);
       make(L"MButton", 75, 51);

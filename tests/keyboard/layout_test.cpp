@@ -62,26 +62,37 @@ TEST_F(KeyboardTest, TheShippedLayoutReachesEveryBuiltViewAndTheMaps) {
   KeyboardDlg& dlg = OpenWindow();
   for (int id : kAllViews) {
     SCOPED_TRACE(id);
-    KeyViewStandIn* view = dlg.GetKeyView(id);
+    KeyboardCtrl* view = dlg.GetKeyView(id);
     ASSERT_NE(view, nullptr);
     EXPECT_EQ(view->Image(), L"keyboard/v108.png");
     EXPECT_EQ(view->Width(), 834);
     EXPECT_EQ(view->Height(), 258);
     EXPECT_EQ(view->Type(), id == kb_ids::kCustomLightView ? 2 : 0)
         << "only the custom light effect view takes the type";
-    const std::vector<KeyViewItem> items = view->Items();
+    const std::vector<KeyItem> items = view->Items();
     ASSERT_EQ(items.size(), 108u);
-    const KeyViewItem& esc = items.front();
+    const KeyItem& esc = items.front();
     EXPECT_EQ(esc.code, 0x29);
     EXPECT_EQ(esc.rect, (RECT{12, 12, 44, 44})) << "right and bottom from width and height";
-    EXPECT_EQ(view->ColorEffect(), id == kb_ids::kSettingsView ? KeyViewStandIn::Effect::kColorful
-                                                               : KeyViewStandIn::Effect::kNone);
+    EXPECT_EQ(view->ColorEffect(), id == kb_ids::kSettingsView ? KeyboardCtrl::Effect::kColorful
+                                                               : KeyboardCtrl::Effect::kNone);
   }
   std::shared_ptr<const KeyLayoutMaps> maps = dlg.GetLayoutMaps();
   EXPECT_EQ(maps->keyIndex.size(), 108u);
   EXPECT_EQ(maps->ledIndex.size(), 108u);
   EXPECT_EQ(maps->fnLayerDisabled, std::set<int>{0xAF});
   EXPECT_EQ(maps->keyIndex.at(0x29), 1);
+}
+
+TEST_F(KeyboardTest, AClickOnAKeyOfTheLaidOutKeyAssignmentViewMakesItCurrent) {
+  KeyboardDlg& dlg = OpenWindow();
+  KeyboardCtrl* view = dlg.GetKeyView(kb_ids::kKeyAssignView);
+  ASSERT_NE(view, nullptr);
+  const std::optional<POINT> esc = view->KeyPoint(0x29);
+  ASSERT_TRUE(esc.has_value());
+  ASSERT_TRUE(zuvi_testing::Driver::ClickAt(dlg, kb_ids::kKeyAssignView, *esc));
+  EXPECT_EQ(view->GetCurrentKey(), 0x29);
+  EXPECT_EQ(dlg.GetKeyView(kb_ids::kLightingView)->GetCurrentKey(), -1) << "each view has its own";
 }
 
 TEST_F(KeyboardTest, OptionalViewsAreAbsentAndASingleColourKeyboardGetsPlainWhite) {
@@ -95,8 +106,8 @@ TEST_F(KeyboardTest, OptionalViewsAreAbsentAndASingleColourKeyboardGetsPlainWhit
   EXPECT_EQ(dlg.GetKeyView(kb_ids::kMusicView), nullptr);
   EXPECT_EQ(dlg.GetKeyView(kb_ids::kCustomLightModeView), nullptr);
   for (int id : kAlwaysViews) ASSERT_EQ(dlg.GetKeyView(id)->Items().size(), 108u) << id;
-  KeyViewStandIn* settings = dlg.GetKeyView(kb_ids::kSettingsView);
-  EXPECT_EQ(settings->ColorEffect(), KeyViewStandIn::Effect::kPlainColor);
+  KeyboardCtrl* settings = dlg.GetKeyView(kb_ids::kSettingsView);
+  EXPECT_EQ(settings->ColorEffect(), KeyboardCtrl::Effect::kPlainColor);
   EXPECT_EQ(settings->EffectColor(), 0xFFFFFFu);
   EXPECT_EQ(dlg.GetLayoutMaps()->ledIndex.size(), 108u) << "the shipped LED indexes suit both kinds";
 }
@@ -128,7 +139,7 @@ TEST_F(KeyboardTest, ABrokenLayoutLeavesEmptyViewsAndMapsAndLosesNoEarlierReader
   dlg_.reset();
   MakeWindow();
   ASSERT_TRUE(dlg_->Open(main_.GetSafeHwnd()));
-  EXPECT_EQ(dlg_->GetKeyView(kb_ids::kSettingsView)->ColorEffect(), KeyViewStandIn::Effect::kNone);
+  EXPECT_EQ(dlg_->GetKeyView(kb_ids::kSettingsView)->ColorEffect(), KeyboardCtrl::Effect::kNone);
 }
 
 TEST_F(KeyboardTest, OutOfRangeIndexesAreDrawnButNotMapped) {
@@ -151,7 +162,7 @@ TEST_F(KeyboardTest, ReloadingTheKeysTouchesOnlyTheKeyAssignmentView) {
              LayoutFile("    <KeyItems>\n" + Key("04", 5, 5, 0, "A") + "    </KeyItems>\n", "M2",
                         "width=\"500\" height=\"120\""));
   dlg.LoadKeyboardLayoutKeys();
-  KeyViewStandIn* keys = dlg.GetKeyView(kb_ids::kKeyAssignView);
+  KeyboardCtrl* keys = dlg.GetKeyView(kb_ids::kKeyAssignView);
   ASSERT_EQ(keys->Items().size(), 1u);
   EXPECT_EQ(keys->Items()[0].name, L"A");
   EXPECT_EQ(keys->Width(), 500);

@@ -106,7 +106,7 @@ TEST_P(LightingTest, TheLightingPageReadsTheLedColoursBackIntoItsKeys) {
   layout.replace(layout.find(esc), esc.size(), "code=\"29\" key_index=\"1\" light_index=\"600\"");
   app_.Write("KeyboardLayout.xml", layout);
   KeyboardDlg& dlg = Ready();
-  KeyViewStandIn* view = dlg.GetKeyView(kb_ids::kLightingView);
+  KeyboardCtrl* view = dlg.GetKeyView(kb_ids::kLightingView);
   ASSERT_NE(view, nullptr);
   ASSERT_FALSE(view->Items().empty());
   ASSERT_EQ(view->Items()[0].code, 0x29);
@@ -138,7 +138,7 @@ TEST_P(LightingTest, TheLightingPageReadsTheLedColoursBackIntoItsKeys) {
   dlg.Run();
   EXPECT_EQ(dlg.m_colorPollBusy.load(), 0);
   EXPECT_EQ(view->Redraws(), 0);
-  for (const KeyViewItem& item : view->Items()) EXPECT_EQ(item.color, item.code == 0x29 ? kKept : 0u);
+  for (const KeyItem& item : view->Items()) EXPECT_EQ(item.color, item.code == 0x29 ? kKept : 0u);
   EXPECT_EQ(Sent().size(), 1u);
 
   sim_.clearLog();
@@ -148,7 +148,7 @@ TEST_P(LightingTest, TheLightingPageReadsTheLedColoursBackIntoItsKeys) {
   EXPECT_EQ(view->Redraws(), 1);
   EXPECT_EQ(dlg.m_colorPollBusy.load(), 0);
   EXPECT_EQ(view->Items()[0].color, kKept);
-  for (const KeyViewItem& item : view->Items()) {
+  for (const KeyItem& item : view->Items()) {
     if (item.code == 0x29) continue;
     const size_t i = static_cast<size_t>(Led(dlg, item.code));
     uint32_t expected = 0;
@@ -166,9 +166,9 @@ TEST_P(LightingTest, TheEditorStreamsOneLivePreviewFramePerIdlePass) {
   // The editor exists on RGB keyboards; the single-colour variant is chosen by the flag alone.
   KeyboardDlg& dlg = Ready(true);
   dlg.m_isRgb = rgb() ? 1 : 0;
-  KeyViewStandIn* editor = dlg.GetKeyView(kb_ids::kCustomLightView);
+  KeyboardCtrl* editor = dlg.GetKeyView(kb_ids::kCustomLightView);
   ASSERT_NE(editor, nullptr);
-  const std::vector<KeyViewItem> items = editor->Items();
+  const std::vector<KeyItem> items = editor->Items();
   ASSERT_GE(items.size(), 3u);
   editor->SetItemLight(0, 0x00FFFFFF, kKeyStateOff, 200);
   editor->SetItemLight(1, 0x003264C8, kKeyStateScaled, 128);  // red 200, green 100, blue 50

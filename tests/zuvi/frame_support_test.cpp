@@ -171,10 +171,10 @@ TEST(FrameSupportTest, ThePageControlsAreMadeByNameAndKeepTheirState) {
   EXPECT_EQ(keys.GetTipInfo(), L"Pick a key");
 
   KeyFuncControl chooser;
-  chooser.SetItemDesc(500, L"Mouse");
-  chooser.SetItemDesc(517, L"Fn");
+  chooser.InitItemInfo({{L"Functions", {{2, 500, 0, 0, L"Mouse"}, {2, 517, 0, 0, L"Fn"}}}});
   chooser.SetItemDesc(500, L"Mouse keys");
-  EXPECT_EQ(chooser.GetItemCount(), 2);
+  chooser.SetItemDesc(501, L"Calculator");
+  EXPECT_EQ(chooser.GetItemCount(), 2) << "re-texting makes no item";
   EXPECT_EQ(chooser.GetItemDesc(500), L"Mouse keys");
   EXPECT_EQ(chooser.GetItemDesc(501), L"");
 

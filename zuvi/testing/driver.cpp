@@ -10,6 +10,7 @@
 #include "zuvi/combo.h"
 #include "zuvi/edit.h"
 #include "zuvi/internal.h"
+#include "zuvi/key_func_control.h"
 #include "zuvi/list_box.h"
 #include "zuvi/manager.h"
 #include "zuvi/menu.h"
@@ -27,6 +28,17 @@ bool PressAtCentre(MDialog& window, int id, MouseInput::Button button) {
   MouseInput input;
   input.button = button;
   input.point = POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  return control->Press(input);
+}
+
+bool PressAt(MDialog& window, int id, POINT point, MouseInput::Button button) {
+  MControl* control = window.GetControl(id);
+  if (!control) return false;
+  RECT r = control->GetRect();
+  if (point.x < r.left || point.x >= r.right || point.y < r.top || point.y >= r.bottom) return false;
+  MouseInput input;
+  input.button = button;
+  input.point = point;
   return control->Press(input);
 }
 
@@ -112,12 +124,21 @@ bool Driver::Click(MDialog& window, int id) { return PressAtCentre(window, id, M
 
 bool Driver::RightClick(MDialog& window, int id) { return PressAtCentre(window, id, MouseInput::Right); }
 
+bool Driver::ClickAt(MDialog& window, int id, POINT clientPoint) {
+  return PressAt(window, id, clientPoint, MouseInput::Left);
+}
+
+bool Driver::RightClickAt(MDialog& window, int id, POINT clientPoint) {
+  return PressAt(window, id, clientPoint, MouseInput::Right);
+}
+
 bool Driver::Select(MDialog& window, int id, int index) {
   MControl* control = window.GetControl(id);
   if (auto* combo = dynamic_cast<MComboBox*>(control)) return combo->UserSelect(index);
   if (auto* list = dynamic_cast<QelListBox*>(control)) return list->UserClickRow(index);
   if (auto* tab = dynamic_cast<MTabCtrl*>(control)) return tab->UserSelect(index);
   if (auto* slider = dynamic_cast<MSlider*>(control)) return slider->UserMove(index);
+  if (auto* chooser = dynamic_cast<KeyFuncControl*>(control)) return chooser->UserPick(index);
   return false;
 }
 

@@ -27,7 +27,12 @@ class Driver {
   // such control or it took no input (hidden, disabled, wrong kind).
   static bool Click(MDialog& window, int id);
   static bool RightClick(MDialog& window, int id);
-  // Picks item `index` of a combo box, a list box (row) or a tab control.
+  // A click or a right click at window-client point `clientPoint` on control `id` (a key of a
+  // keyboard view, an item of a chooser). False when the control does not exist, took no input
+  // or the point lies outside it.
+  static bool ClickAt(MDialog& window, int id, POINT clientPoint);
+  static bool RightClickAt(MDialog& window, int id, POINT clientPoint);
+  // Picks item `index` of a combo box, a list box (row), a tab control or a key-function chooser.
   static bool Select(MDialog& window, int id, int index);
   // A double click on row `row` of a list box.
   static bool DoubleClickRow(MDialog& window, int id, int row);
