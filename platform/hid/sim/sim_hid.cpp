@@ -234,6 +234,12 @@ class SimTransferHandle final : public HidTransferHandle {
       case CMD_CLOCK:
         expect(SimKeyboard::Intake::kClockRecord, count);
         break;
+      case CMD_KEYMAP:
+        expect(SimKeyboard::Intake::kKeyMap, count + 1);
+        break;
+      case CMD_KEYMAP_FN:
+        expect(SimKeyboard::Intake::kKeyMapFn, count + 1);
+        break;
       default:
         break;
     }
@@ -282,6 +288,14 @@ class SimTransferHandle final : public HidTransferHandle {
       case SimKeyboard::Intake::kLiveColors:
         r.liveColors = kb_.intakeBytes_;
         if (whole) ++r.liveFrames;
+        break;
+      case SimKeyboard::Intake::kKeyMap:
+      case SimKeyboard::Intake::kKeyMapFn:
+        if (whole) {
+          const int layer = kb_.intake_ == SimKeyboard::Intake::kKeyMap ? 0 : 1;
+          r.keyMap[layer] = kb_.intakeBytes_;
+          ++r.keyMapCount[layer];
+        }
         break;
     }
     kb_.intake_ = SimKeyboard::Intake::kNone;
