@@ -581,9 +581,12 @@ int SimKeyboard::openHandles(NodeRole role) const {
   return n ? n->openHandles : 0;
 }
 
-void SimKeyboard::gateNextIo(NodeRole role) {
+void SimKeyboard::gateNextIo(NodeRole role) { gateIo(role, 1); }
+
+void SimKeyboard::gateIo(NodeRole role, int n) {
   std::lock_guard lock(backend_.mutex_);
   gateArmed_ = role;
+  gateCountdown_ = std::max(n, 1);
   gateHeld_ = false;
   gateOpen_ = false;
 }
@@ -752,6 +755,7 @@ void SimHidBackend::record(const SimKeyboard& kb, NodeRole role, SimIo::Kind kin
 
 void SimHidBackend::passGate(std::unique_lock<std::mutex>& lock, SimKeyboard& kb, NodeRole role) {
   if (!kb.gateArmed_ || *kb.gateArmed_ != role || kb.gateHeld_) return;
+  if (--kb.gateCountdown_ > 0) return;
   kb.gateHeld_ = true;
   changed_.notify_all();
   // Bounded so that a test that forgets to release cannot hang the run.

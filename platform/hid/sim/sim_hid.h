@@ -155,6 +155,8 @@ class SimKeyboard {
   // Holds the next I/O call on `role` until releaseGate(). waitUntilGated waits (real time, at
   // most `timeoutMs`) until such a call is being held.
   void gateNextIo(NodeRole role);
+  // The same for the n-th I/O call on `role` from now (1 = next); the ones before it pass.
+  void gateIo(NodeRole role, int n);
   bool waitUntilGated(int timeoutMs);
   void releaseGate();
 
@@ -236,6 +238,7 @@ class SimKeyboard {
   int maxReaders_ = 0;
 
   std::optional<NodeRole> gateArmed_;
+  int gateCountdown_ = 0;  // calls on the armed role still to pass, the held one included
   bool gateHeld_ = false;
   bool gateOpen_ = false;
 };
