@@ -1,9 +1,6 @@
 #include "device/SystemPackets.h"
 
 #include "device/TransferSteps.h"
-#include "platform/hid/debug_log.h"
-
-using platform::hid::HidDebugLog;
 
 namespace {
 
@@ -28,35 +25,6 @@ static_assert(kResponseTimeOffset < kTrailerOffset && kYearOffset + 6 <= kTraile
               "record fields must not reach the trailer");
 
 uint8_t LowByte(int value) { return static_cast<uint8_t>(value & 0xFF); }
-
-// One write transaction: holds the keyboard's transfer lock from construction to destruction and
-// sends single packets with read-back. A packet that fails is logged and remembered; the ones
-// after it still go out.
-class Transaction {
- public:
-  Transaction(const DeviceLink& link, const char* name, int delayMs)
-      : link_(link), name_(name), delayMs_(delayMs), guard_(link.manager.LockTransfer(link.deviceIndex)) {
-    if (!guard_.valid()) HidDebugLog("%s: keyboard %d is not open; nothing sent", name_, link_.deviceIndex);
-  }
-  bool open() const { return guard_.valid(); }
-  bool ok() const { return ok_; }
-
-  void Send(const DevicePacket& packet) {
-    if (SendPacket(link_, packet, delayMs_, true)) return;
-    Fail("a packet was not accepted");
-  }
-  void Fail(const char* what) {
-    HidDebugLog("%s on keyboard %d: %s", name_, link_.deviceIndex, what);
-    ok_ = false;
-  }
-
- private:
-  const DeviceLink& link_;
-  const char* name_;
-  int delayMs_;
-  TransferGuard guard_;
-  bool ok_ = true;
-};
 
 }  // namespace
 

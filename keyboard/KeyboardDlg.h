@@ -15,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -445,9 +446,9 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   KeyboardTaskList m_taskList;
   std::atomic<int> m_deviceIndex;
   int m_profile = 1;
-  int m_keyProfileId = 1;
+  std::atomic<int> m_keyProfileId{1};  // UI thread (page) and worker (key map, page sync)
   int m_selectedKey = 0;
-  int m_fnLayer = 0;
+  std::atomic<int> m_fnLayer{0};
   std::atomic<int> m_curLightMode{0};
   std::atomic<int> m_curTab{0};
   int m_curCustomLightMode = 0;
@@ -534,8 +535,13 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   void LoadMacroList();
   void LoadLcdSlots();
   void InitMusicPage();
-  void UploadKeyMap();
-  void UploadKeyMapFn();
+  // Task 4: both Fn layers of the key profile m_keyProfileId holds when the task starts, layer 0
+  // first, with one read of the stored macros for both (KeyMapUpload.cpp).
+  void SendKeyMapLayers();
+  // One layer of `profile`; `macroIds` are the ids of every stored macro in the store's order.
+  void UploadKeyMap(int profile, std::span<const int> macroIds);
+  void UploadKeyMapFn(int profile, std::span<const int> macroIds);
+  void UploadKeyMapLayer(int layer, int profile, std::span<const int> macroIds);
   void SaveLcdGif();
   void ImportLcdGif();
   void UpdateCustomLightEffect();

@@ -42,8 +42,6 @@ int KeyboardDlg::OnLayerButtonN() { return 0; }
 int KeyboardDlg::OnFnSwitch() { return 0; }
 int KeyboardDlg::OnFnSwitch2() { return 0; }
 void KeyboardDlg::RefreshKeyAssign(int) {}
-void KeyboardDlg::UploadKeyMap() {}
-void KeyboardDlg::UploadKeyMapFn() {}
 
 // ---- Software key actions ----
 

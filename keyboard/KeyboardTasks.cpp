@@ -103,8 +103,7 @@ void KeyboardDlg::RunTask(int code) {
       SyncPages(m_profile);
       break;
     case TaskSendKeyMap:
-      UploadKeyMap();
-      UploadKeyMapFn();
+      SendKeyMapLayers();
       break;
     case TaskSendLightMode:
       SendLightMode(m_profile);

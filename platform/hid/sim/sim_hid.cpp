@@ -234,6 +234,12 @@ class SimTransferHandle final : public HidTransferHandle {
       case CMD_CLOCK:
         expect(SimKeyboard::Intake::kClockRecord, count);
         break;
+      case CMD_KEYMAP:
+        expect(SimKeyboard::Intake::kKeyMap, count + 1);
+        break;
+      case CMD_KEYMAP_FN:
+        expect(SimKeyboard::Intake::kKeyMapFn, count + 1);
+        break;
       default:
         break;
     }
@@ -282,6 +288,14 @@ class SimTransferHandle final : public HidTransferHandle {
       case SimKeyboard::Intake::kLiveColors:
         r.liveColors = kb_.intakeBytes_;
         if (whole) ++r.liveFrames;
+        break;
+      case SimKeyboard::Intake::kKeyMap:
+      case SimKeyboard::Intake::kKeyMapFn:
+        if (whole) {
+          const int layer = kb_.intake_ == SimKeyboard::Intake::kKeyMap ? 0 : 1;
+          r.keyMap[layer] = kb_.intakeBytes_;
+          ++r.keyMapCount[layer];
+        }
         break;
     }
     kb_.intake_ = SimKeyboard::Intake::kNone;
@@ -567,9 +581,12 @@ int SimKeyboard::openHandles(NodeRole role) const {
   return n ? n->openHandles : 0;
 }
 
-void SimKeyboard::gateNextIo(NodeRole role) {
+void SimKeyboard::gateNextIo(NodeRole role) { gateIo(role, 1); }
+
+void SimKeyboard::gateIo(NodeRole role, int n) {
   std::lock_guard lock(backend_.mutex_);
   gateArmed_ = role;
+  gateCountdown_ = std::max(n, 1);
   gateHeld_ = false;
   gateOpen_ = false;
 }
@@ -738,6 +755,7 @@ void SimHidBackend::record(const SimKeyboard& kb, NodeRole role, SimIo::Kind kin
 
 void SimHidBackend::passGate(std::unique_lock<std::mutex>& lock, SimKeyboard& kb, NodeRole role) {
   if (!kb.gateArmed_ || *kb.gateArmed_ != role || kb.gateHeld_) return;
+  if (--kb.gateCountdown_ > 0) return;
   kb.gateHeld_ = true;
   changed_.notify_all();
   // Bounded so that a test that forgets to release cannot hang the run.

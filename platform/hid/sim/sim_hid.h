@@ -110,8 +110,9 @@ class SimKeyboard {
   void setAckLatencyMs(int ms);
 
   // What the keyboard took in, decoded from the packets that reached it. A data block is taken
-  // whole: the packet count its command announced (CMD_MACRO_DATA: that count + 1), as the
-  // keyboard's firmware counts them; a block cut short by a new command is kept as far as it got.
+  // whole: the packet count its command announced (CMD_MACRO_DATA, CMD_KEYMAP and CMD_KEYMAP_FN:
+  // that count + 1), as the keyboard's firmware counts them; a block cut short by a new command is
+  // kept as far as it got, except a key map, which the keyboard takes only whole.
   struct ReceivedState {
     std::vector<uint8_t> macroMemory;     // the last macro image
     int macroPacketCount = -1;            // byte 8 of the last CMD_MACRO_DATA
@@ -127,6 +128,10 @@ class SimKeyboard {
     std::vector<uint8_t> systemSettings;  // the last system-settings record (64 bytes)
     int systemProfile = -1;               // byte 2 of the last CMD_SYSTEM_SETTINGS
     std::vector<uint8_t> clock;           // the last clock record (64 bytes)
+    // The last whole key map of Fn layer 0 and of layer 1 (640 bytes each), and how many whole
+    // key maps each layer received.
+    std::array<std::vector<uint8_t>, 2> keyMap;
+    std::array<int, 2> keyMapCount{};
   };
   ReceivedState received() const;
 
@@ -150,6 +155,8 @@ class SimKeyboard {
   // Holds the next I/O call on `role` until releaseGate(). waitUntilGated waits (real time, at
   // most `timeoutMs`) until such a call is being held.
   void gateNextIo(NodeRole role);
+  // The same for the n-th I/O call on `role` from now (1 = next); the ones before it pass.
+  void gateIo(NodeRole role, int n);
   bool waitUntilGated(int timeoutMs);
   void releaseGate();
 
@@ -211,7 +218,17 @@ class SimKeyboard {
   int ackLatencyMs_ = 0;
 
   // The data block being received: where it goes and how many packets are still due.
-  enum class Intake { kNone, kMacro, kLightRecord, kCustomColors, kLiveColors, kSystemRecord, kClockRecord };
+  enum class Intake {
+    kNone,
+    kMacro,
+    kLightRecord,
+    kCustomColors,
+    kLiveColors,
+    kSystemRecord,
+    kClockRecord,
+    kKeyMap,
+    kKeyMapFn,
+  };
   Intake intake_ = Intake::kNone;
   int intakeDue_ = 0;
   std::vector<uint8_t> intakeBytes_;
@@ -221,6 +238,7 @@ class SimKeyboard {
   int maxReaders_ = 0;
 
   std::optional<NodeRole> gateArmed_;
+  int gateCountdown_ = 0;  // calls on the armed role still to pass, the held one included
   bool gateHeld_ = false;
   bool gateOpen_ = false;
 };
