@@ -161,6 +161,7 @@ bool SendKeyMapTransaction(const DeviceLink& link, int layer, const KeyMapTable&
   Transaction transaction(link, layer == 0 ? "key map" : "Fn-layer key map", link.packetDelayMs);
   if (!transaction.open()) return false;
   transaction.Send(MakeCommandPacket(CMD_BEGIN));
+  // Byte 8 counts the packets after the first, as the keyboard's firmware reads it: 9 for ten.
   transaction.Send(
       MakeCommandPacket(layer == 0 ? CMD_KEYMAP : CMD_KEYMAP_FN, 0, kKeyMapSentBytes / kPacketSize - 1));
   transaction.SendBlock(std::span<const uint8_t>(table.data(), kKeyMapSentBytes));
