@@ -8,3 +8,6 @@
 // process, or a zombie. False only when the running processes cannot be listed; true otherwise,
 // also when nothing matched.
 bool KillProcessByName(const std::wstring& name);
+
+// The program that holds the Windows keys while the keyboard window runs (halvorn).
+inline constexpr wchar_t kBlockerProcessName[] = L"halvorn";

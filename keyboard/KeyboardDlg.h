@@ -107,18 +107,33 @@ enum KeyboardTab : int {
   TabScreen = 8,
 };
 
+// What the custom key dialog edits: the key picked on the key assignment page, in the profile and
+// Fn layer on show, of the keyboard the window belongs to.
+struct CustomKeyDialogArgs {
+  int key = 0;
+  int keyProfileId = 0;
+  int fnLayer = 0;
+  int deviceIndex = -1;
+  std::wstring identify;
+};
+
 class KeyboardDlg : public MDialog, public KeyboardWindow {
  public:
   // Makes the input-report listener of the window; `post` delivers its messages to the window.
   using ListenerFactory = std::function<std::unique_ptr<HidReportListener>(PostMessageFn post)>;
+  // Makes the custom key dialog (not yet created) for the key menu.
+  using CustomKeyDialogFactory = std::function<std::unique_ptr<MDialog>(const CustomKeyDialogArgs& args)>;
 
   // What the window talks to. Empty fields take the program's own: g_hidDeviceManager, the real
-  // clock, a listener on the system's HID back end, the local time of the machine.
+  // clock, a listener on the system's HID back end, the local time of the machine, the custom key
+  // dialog, and ending processes by name.
   struct Services {
     HidDeviceManager* manager = nullptr;
     platform::Clock* clock = nullptr;
     ListenerFactory makeListener;
     LocalTimeSource localTime;
+    CustomKeyDialogFactory makeCustomKeyDialog;
+    std::function<bool(const std::wstring& name)> killProcess;
   };
 
   // kThread: OnInitDialog starts the worker thread. kManual: no thread; the caller drives the
@@ -285,6 +300,14 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   // Software key actions (the keyboard's requests).
   virtual int RunSoftwareKeyAction(int rowId);
 
+  // Stores `row` as the function of m_selectedKey in the Fn layer on show (nothing for a key
+  // below 0), shows it and queues the key map; also when the store kept nothing.
+  void SetKeyValue(KeyDataRow row);
+  // Shows the assignments of a user profile in the Fn layer on show: checks, tips, barred keys.
+  void RefreshKeyAssign(int keyProfileId);
+  // Shows a built-in layout's keys with their captions (read only).
+  void RefreshKeyAssignPreset(int keyProfileId);
+
   // Macros.
   virtual void CreateMacroPage();
   virtual void LayoutMacroPage(const RECT& client);
@@ -446,7 +469,7 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   KeyboardTaskList m_taskList;
   std::atomic<int> m_deviceIndex;
   int m_profile = 1;
-  std::atomic<int> m_keyProfileId{1};  // UI thread (page) and worker (key map, page sync)
+  std::atomic<int> m_keyProfileId{1};  // the profile the key view shows and task 4 sends
   int m_selectedKey = 0;
   std::atomic<int> m_fnLayer{0};
   std::atomic<int> m_curLightMode{0};
@@ -526,6 +549,16 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   HidDeviceManager* DeviceManager() const;
   platform::Clock& PacingClock() const;
 
+  // ---- key assignment and profiles (KeyAssignPage.cpp, KeyProfiles.cpp) ----
+  // In layer 1 a key the layout keeps out of the Fn layer is refused with a prompt and dropped.
+  bool RefuseFnLayerKey();
+  void RunCustomKeyDialog();
+  void KillBlocker();
+  int SelectFnLayer(int layer);
+  int StoreFnSwitch(int value);
+  // What a user selection of a profile in list 66 does: the profile is shown and sent.
+  void ShowProfile(int profileId);
+
   // ---- tab changes (KeyboardDispatch.cpp) ----
   void LeavePage(int tab);
   void EnterPage(int tab);
@@ -546,7 +579,6 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   void ImportLcdGif();
   void UpdateCustomLightEffect();
   void UpdateMusicKeyLevels();
-  void RefreshKeyAssign(int keyProfileId);
   void LoadCustomLightModeList(int profile);
   void LoadLightMode(int profile);
   void LoadCustomLightList(int profile);
@@ -557,6 +589,10 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   std::atomic<bool> m_stopRequested{false};
   bool m_stopped = false;  // the stop sequence ran (UI thread)
   std::mutex m_passLock;   // one pass at a time, whatever drives it
+
+  // The key view's refreshes of the worker (SyncPages) and of the UI thread, one at a time.
+  std::mutex m_keyAssignLock;
+  bool m_presetShown = false;  // the key view shows a built-in layout; under m_keyAssignLock
 
   mutable std::mutex m_layoutLock;
   std::shared_ptr<const KeyLayoutMaps> m_layoutMaps;

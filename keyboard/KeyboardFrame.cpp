@@ -1,6 +1,7 @@
 // The keyboard window's frame: background, logo, page caption, the window buttons, the tab column
 // and the page containers; the page builders and layouts run inside it.
 #include "keyboard/KeyboardFrame.h"
+#include "keyboard/PageControls.h"
 
 #include <algorithm>
 
@@ -64,15 +65,7 @@ std::span<const int> PageContainers() { return kContainers; }
 
 }  // namespace kb_frame
 
-namespace {
-
-// A rectangle from its edges; one that would be turned inside out (a window smaller than the
-// frame's offsets) is empty at its top left corner.
-RECT Box(int left, int top, int right, int bottom) {
-  return RECT{left, top, std::max(left, right), std::max(top, bottom)};
-}
-
-}  // namespace
+using page_controls::Box;
 
 void KeyboardDlg::InitUI(const RECT& client) {
   using namespace kb_frame;

@@ -5,6 +5,7 @@
 #include "keyboard/KeyboardText.h"
 #include "common/strings.h"
 #include "keyboard/DefaultNames.h"
+#include "keyboard/KeyAssignPage.h"
 #include "keyboard/KeyboardDlg.h"
 #include "keyboard/KeyboardFrame.h"
 #include "zuvi/combo.h"
@@ -298,16 +299,11 @@ void Relabel(QelListBox& list, NameRule rule, int replacementText) {
   }
 }
 
-constexpr int kChineseSimplified = 0x804;
-constexpr int kChineseTraditional = 0x404;
-
 // The Fn switch buttons take the width their texts need in the language.
 void PlaceFnSwitches(const KeyboardDlg& dlg) {
-  const int x0 = dlg.GetClientRect().right - 240;
-  const int language = g_languageId.load();
-  const int split = language == kChineseSimplified || language == kChineseTraditional ? 90 : 110;
-  if (MControl* c = dlg.GetControl(kb_ids::kFnSwitch)) c->SetRect(RECT{x0, 80, x0 + split, 110});
-  if (MControl* c = dlg.GetControl(kb_ids::kFnSwitch2)) c->SetRect(RECT{x0 + split, 80, x0 + 180, 110});
+  const auto [fn, fn2] = FnSwitchRects(dlg.GetClientRect().right, g_languageId.load());
+  if (MControl* c = dlg.GetControl(kb_ids::kFnSwitch)) c->SetRect(fn);
+  if (MControl* c = dlg.GetControl(kb_ids::kFnSwitch2)) c->SetRect(fn2);
 }
 
 // Gives one row its texts; a control that is missing or of another kind is left alone, and so
@@ -344,6 +340,8 @@ void ApplyRow(KeyboardDlg& dlg, const TextRow& row) {
     case Setter::kKeyFuncDescs:
       if (auto* chooser = dynamic_cast<KeyFuncControl*>(control)) {
         for (int i = 0; i < count; ++i) chooser->SetItemDesc(row.first + i, KbText(row.texts[i]));
+        for (std::size_t group = 0; group < std::size(kKeyChooserHeadings); ++group)
+          chooser->SetGroupHeading(group, KbText(kKeyChooserHeadings[group]));
         chooser->UpdateControl();
       }
       break;

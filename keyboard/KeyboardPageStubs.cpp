@@ -15,38 +15,6 @@ void PlaceKeyView(const KeyboardDlg& dlg, int id, const RECT& client) {
 
 }  // namespace
 
-// ---- Key profiles ----
-
-int KeyboardDlg::OnProfileListNotify(int) { return 0; }
-int KeyboardDlg::OnPresetListNotify(int) { return 0; }
-int KeyboardDlg::OnProfileCommand(int) { return 0; }
-int KeyboardDlg::NewProfile() { return 0; }
-int KeyboardDlg::DeleteProfile() { return 0; }
-int KeyboardDlg::ImportProfile() { return 0; }
-int KeyboardDlg::ExportProfile() { return 0; }
-void KeyboardDlg::FillProfileLists() {}
-
-// ---- Key assignment ----
-
-void KeyboardDlg::CreateKeyAssignPage() {
-  AddKeyView(kb_ids::kKeyAssignView, GetControl(kb_ids::kPageKeyAssign));
-}
-void KeyboardDlg::LayoutKeyAssignPage(const RECT& client) {
-  PlaceKeyView(*this, kb_ids::kKeyAssignView, client);
-}
-int KeyboardDlg::OnKeyboardCtrlNotify(int) { return 0; }
-int KeyboardDlg::OnKeyFuncControlNotify() { return 0; }
-int KeyboardDlg::OnKeyFunctionCommand(WPARAM, int) { return 0; }
-int KeyboardDlg::OnLayerButtonP() { return 0; }
-int KeyboardDlg::OnLayerButtonN() { return 0; }
-int KeyboardDlg::OnFnSwitch() { return 0; }
-int KeyboardDlg::OnFnSwitch2() { return 0; }
-void KeyboardDlg::RefreshKeyAssign(int) {}
-
-// ---- Software key actions ----
-
-int KeyboardDlg::RunSoftwareKeyAction(int) { return 0; }
-
 // ---- Lighting ----
 
 void KeyboardDlg::CreateLightPage() { AddKeyView(kb_ids::kLightingView, GetControl(kb_ids::kPageLighting)); }

@@ -70,13 +70,9 @@ constexpr PageControl kControls[] = {
 constexpr int kPageControlIds[] = {236, 237, 238, 239, 240, 241, 242, 243, 245, 246, 248,
                                    249, 250, 251, 254, 255, 258, 259, 260, 261, 262, 263};
 
-RECT Box(int left, int top, int right, int bottom) {
-  return RECT{left, top, std::max(left, right), std::max(top, bottom)};
-}
+using page_controls::Box;
 
-void Place(const KeyboardDlg& dlg, int id, RECT rect) {
-  if (MControl* c = dlg.GetControl(id)) c->SetRect(rect);
-}
+using page_controls::Place;
 
 QelListBox* List(const KeyboardDlg& dlg) { return dlg.GetControlAs<QelListBox>(kList); }
 CRecordList* Events(const KeyboardDlg& dlg) { return dlg.GetControlAs<CRecordList>(kEvents); }

@@ -6,6 +6,7 @@
 #include "keyboard/KeyboardDlg.h"
 #include "keyboard/KeyboardText.h"
 #include "keyboard/MacroEvents.h"
+#include "keyboard/PageControls.h"
 #include "zuvi/buttons.h"
 #include "zuvi/combo.h"
 #include "zuvi/edit.h"
@@ -31,26 +32,12 @@ inline constexpr int kEvents = 262;
 
 using ::KbText;
 
-inline bool Checked(const KeyboardDlg& dlg, int id) {
-  auto* box = dlg.GetControlAs<CCheckButton>(id);
-  return box && box->GetCheck();
-}
-inline void Check(const KeyboardDlg& dlg, int id, bool on = true) {
-  if (auto* box = dlg.GetControlAs<CCheckButton>(id)) box->SetCheck(on);
-}
-inline void ShowCtl(const KeyboardDlg& dlg, int id, bool on) {
-  if (MControl* c = dlg.GetControl(id)) c->SetVisible(on);
-}
-inline void Enable(const KeyboardDlg& dlg, int id, bool on) {
-  if (MControl* c = dlg.GetControl(id)) c->SetEnabled(on);
-}
-inline std::wstring EditText(const KeyboardDlg& dlg, int id) {
-  auto* edit = dlg.GetControlAs<MEdit>(id);
-  return edit ? edit->GetTitle() : std::wstring();
-}
-inline void SetEditText(const KeyboardDlg& dlg, int id, const std::wstring& text) {
-  if (auto* edit = dlg.GetControlAs<MEdit>(id)) edit->SetTitle(text);
-}
+using page_controls::Check;
+using page_controls::Checked;
+using page_controls::EditText;
+using page_controls::Enable;
+using page_controls::SetEditText;
+using page_controls::ShowCtl;
 
 // The delay choice of the radios 249-251 (and the fixed delay of edit 252) into the window's
 // m_delayMode and m_fixedDelay; measured delays when no radio is checked.

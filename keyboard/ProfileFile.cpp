@@ -169,3 +169,19 @@ int StoreImportedProfile(ConfigDB& db, const ProfileFileContents& contents) {
   }
   return id;
 }
+
+const char* ProfileReadStatusName(ProfileReadStatus status) {
+  switch (status) {
+    case ProfileReadStatus::kOk:
+      return "read";
+    case ProfileReadStatus::kUnreadable:
+      return "not readable";
+    case ProfileReadStatus::kMalformed:
+      return "not a well-formed document";
+    case ProfileReadStatus::kWrongRoot:
+      return "not a profile file";
+    case ProfileReadStatus::kTooManyItems:
+      return "more items than a profile can hold";
+  }
+  return "unknown";
+}

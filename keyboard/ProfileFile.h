@@ -51,6 +51,8 @@ enum class ProfileReadStatus {
   kWrongRoot,     // the root element is not `profile`
   kTooManyItems,  // more than kMaxProfileFileItems items
 };
+// What a status means, for the log.
+const char* ProfileReadStatusName(ProfileReadStatus status);
 
 // Reads a profile file. The first `profileinfo` and the first `keyitems` among the root's children
 // count, in either order; the `item`s of that `keyitems` are taken in document order; anything

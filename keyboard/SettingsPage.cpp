@@ -70,9 +70,7 @@ constexpr PageControl kControls[] = {
     {286, L"CCheckButton", false, L"btn_checkbox.png", 120, nullptr},
 };
 
-RECT Box(int left, int top, int right, int bottom) {
-  return RECT{left, top, std::max(left, right), std::max(top, bottom)};
-}
+using page_controls::Box;
 
 std::wstring Stored(ConfigDB& store, int profile, const wchar_t* key) {
   std::wstring value;

@@ -62,7 +62,7 @@ int RunKelvane(StartupServices& services) {
   // 3. The debug privilege has no counterpart here.
   // 4. A key blocker left over from a crash.
   Trace(services, "end-blocker");
-  services.killProcess(L"halvorn");
+  services.killProcess(kBlockerProcessName);
   // 5. GDI+: nothing to start.
 
   // 6. The UI language; none stored means English, which is stored.

@@ -83,21 +83,22 @@ class KeyMapUploadTest : public KeyboardTest {
     return std::thread([&dlg] { dlg.Run(); });
   }
 
-  // Profile 1: two layers with a macro, keys the layouts index differently and an Fn-barred key;
-  // a new profile (otherProfile_) a different map. Returns the tables of profile 1.
+  // The profile on show: two layers with a macro, keys the layouts index differently and an
+  // Fn-barred key; a new profile (otherProfile_) a different map. Returns the tables of the first.
   std::array<Packet, 2> StoreTwoProfiles(KeyboardDlg& dlg) {
     KeyProfileRow other;
     other.name = L"other";
     otherProfile_ = dlg.m_configDB.NewKeyProfile(&other);
     EXPECT_GT(otherProfile_, 3) << "after the built-in layouts";
+    const int shown = dlg.m_keyProfileId.load();
     dlg.m_configDB.NewMacro(L"first");
     const int macro = dlg.m_configDB.NewMacro(L"second");
-    Assign(dlg, 1, 0, 0x04, 2, 0x05, 0x03);  // A sends Ctrl+Shift+B
-    Assign(dlg, 1, 0, 0xD1, 3, macro, 1, 4);
-    Assign(dlg, 1, 0, 0xAF, 2, 0xAF);
-    Assign(dlg, 1, 1, 0x04, 6, 1);     // play/pause
-    Assign(dlg, 1, 1, 0xAF, 2, 0xAF);  // stored, but the keyboard gets no Fn-layer Fn key
-    Assign(dlg, 1, 1, 0x2C, 8, 3);
+    Assign(dlg, shown, 0, 0x04, 2, 0x05, 0x03);  // A sends Ctrl+Shift+B
+    Assign(dlg, shown, 0, 0xD1, 3, macro, 1, 4);
+    Assign(dlg, shown, 0, 0xAF, 2, 0xAF);
+    Assign(dlg, shown, 1, 0x04, 6, 1);     // play/pause
+    Assign(dlg, shown, 1, 0xAF, 2, 0xAF);  // stored, but the keyboard gets no Fn-layer Fn key
+    Assign(dlg, shown, 1, 0x2C, 8, 3);
     Assign(dlg, otherProfile_, 0, 0x05, 1, 1);
     Assign(dlg, otherProfile_, 1, 0x05, 1, 1);
     return {Table({{kIndexA, {0x02, 0x03, 0x05, 0}},

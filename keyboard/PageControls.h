@@ -1,0 +1,43 @@
+// Small helpers every page of the keyboard window uses on its controls: rectangles, and reading
+// and setting a control by id that may not have been built (its page is gated off).
+#pragma once
+
+#include <algorithm>
+#include <string>
+
+#include "keyboard/KeyboardDlg.h"
+#include "zuvi/buttons.h"
+#include "zuvi/edit.h"
+
+namespace page_controls {
+
+// A rectangle from its edges; one that would be turned inside out (a window smaller than the
+// page's offsets) is empty at its top left corner.
+inline RECT Box(int left, int top, int right, int bottom) {
+  return RECT{left, top, std::max(left, right), std::max(top, bottom)};
+}
+inline void Place(const KeyboardDlg& dlg, int id, const RECT& rect) {
+  if (MControl* c = dlg.GetControl(id)) c->SetRect(rect);
+}
+inline bool Checked(const KeyboardDlg& dlg, int id) {
+  auto* box = dlg.GetControlAs<CCheckButton>(id);
+  return box && box->GetCheck();
+}
+inline void Check(const KeyboardDlg& dlg, int id, bool on = true) {
+  if (auto* box = dlg.GetControlAs<CCheckButton>(id)) box->SetCheck(on);
+}
+inline void ShowCtl(const KeyboardDlg& dlg, int id, bool on) {
+  if (MControl* c = dlg.GetControl(id)) c->SetVisible(on);
+}
+inline void Enable(const KeyboardDlg& dlg, int id, bool on) {
+  if (MControl* c = dlg.GetControl(id)) c->SetEnabled(on);
+}
+inline std::wstring EditText(const KeyboardDlg& dlg, int id) {
+  auto* edit = dlg.GetControlAs<MEdit>(id);
+  return edit ? edit->GetTitle() : std::wstring();
+}
+inline void SetEditText(const KeyboardDlg& dlg, int id, const std::wstring& text) {
+  if (auto* edit = dlg.GetControlAs<MEdit>(id)) edit->SetTitle(text);
+}
+
+}  // namespace page_controls
