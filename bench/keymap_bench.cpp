@@ -26,9 +26,9 @@
 #include <type_traits>
 #include <vector>
 
-#include "device/HidDeviceManager.h"
 #include "device/KeyMap.h"
 #include "keyboard/KeyboardDlg.h"
+#include "keyboard_world.h"
 #include "platform/clock/clock.h"
 #include "platform/folders.h"
 #include "platform/hid/sim/sim_hid.h"
@@ -36,8 +36,6 @@
 
 namespace {
 
-constexpr int kVid = 0x7C3A;
-constexpr int kPid = 0xB108;
 constexpr int kPacketDelayMs = 35;
 constexpr int kMacros = 100;
 
@@ -98,86 +96,37 @@ class TallyingClock final : public platform::Clock {
 int64_t SleptMs(platform::VirtualClock& clock) { return clock.totalSleptMs(); }
 int64_t SleptMs(TallyingClock& clock) { return clock.sleptMs(); }
 
-std::string ReadSource(const std::string& name) {
-  std::ifstream in(std::string(KELVANE_SOURCE_DIR) + name, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// A program folder with the shipped data files, a documents folder with the store, the simulated
-// keyboard and one opened keyboard window whose current profile assigns every key in both layers.
+// The window world whose current profile assigns every key in both layers.
 template <typename ClockType>
-class World {
+class World : public bench_support::KeyboardWorld<ClockType> {
  public:
-  World() {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    root_ = (std::filesystem::temp_directory_path() / ("kelvane-bench-keymap-" + std::to_string(getpid())))
-                .string() +
-            "/";
-    std::filesystem::create_directories(root_ + "app/language");
-    for (const char* name : {"device.xml", "KeyboardLayout.xml", "language/1033.lan", "language/2052.lan"})
-      std::ofstream(root_ + "app/" + name, std::ios::binary) << ReadSource(std::string("data/") + name);
-    std::filesystem::create_directories(root_ + "docs/Varnel Keyboard Files/db");
-    setenv("XDG_DOCUMENTS_DIR", (root_ + "docs").c_str(), 1);
-    platform::SetAppDirOverride(root_ + "app");
-    Manager::Startup();
-    manager_ = std::make_unique<HidDeviceManager>(sim_, clock_);
-    manager_->AddWanted(kVid, kPid, L"");
-    sim_.addKeyboard();
-    manager_->Reopen();
-    main_.Create(nullptr, L"Varnel Keyboard", WS_POPUP, RECT{0, 0, 1200, 720});
-    dlg_ = std::make_unique<KeyboardDlg>(L"Varnel V108 RGB", 0, L"3180245320");
-    KeyboardDlg::Services services;
-    services.manager = manager_.get();
-    services.clock = &clock_;
-    dlg_->SetServices(services);
-    dlg_->SetWorkerMode(KeyboardDlg::WorkerMode::kManual);
-    dlg_->Open(main_.GetSafeHwnd());
-    for (int i = 0; i < 20 && !dlg_->QueuedTasks().empty(); ++i) dlg_->Run();
-    StoreAssignments();
-  }
-  ~World() {
-    dlg_.reset();
-    main_.DestroyWindow();
-    platform::SetAppDirOverride("");
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
-  KeyboardDlg& dlg() { return *dlg_; }
-  platform::hid::sim::SimHidBackend& sim() { return sim_; }
-  ClockType& clock() { return clock_; }
+  World() : bench_support::KeyboardWorld<ClockType>("keymap") { StoreAssignments(); }
   int assigned() const { return assigned_; }
 
  private:
   void StoreAssignments() {
+    KeyboardDlg& dlg = this->dlg();
     std::vector<int> macroIds;
-    for (int i = 0; i < kMacros; ++i) macroIds.push_back(dlg_->m_configDB.NewMacro(L"bench"));
-    const std::shared_ptr<const KeyLayoutMaps> maps = dlg_->GetLayoutMaps();
+    for (int i = 0; i < kMacros; ++i) macroIds.push_back(dlg.m_configDB.NewMacro(L"bench"));
+    const std::shared_ptr<const KeyLayoutMaps> maps = dlg.GetLayoutMaps();
     int i = 0;
     for (const auto& [usage, index] : maps->keyIndex) {
       for (int layer : {0, 1}) {
         const KeyMapRow r = MixedRow(i + layer, usage, macroIds[static_cast<size_t>(i) % macroIds.size()]);
         KeyDataRow row;
-        row.profile = dlg_->m_keyProfileId.load();
+        row.profile = dlg.m_keyProfileId.load();
         row.keyvalue = usage;
         row.fnlayer = layer;
         row.macrotype = r.macrotype;
         row.macrovalue = r.macrovalue;
         row.macro2value = r.macro2value;
         row.macro3value = r.macro3value;
-        if (dlg_->m_configDB.SetKeyData(row) > 0) ++assigned_;
+        if (dlg.m_configDB.SetKeyData(row) > 0) ++assigned_;
       }
       ++i;
     }
   }
 
-  std::string root_;
-  ClockType clock_;
-  platform::hid::sim::SimHidBackend sim_{clock_};
-  std::unique_ptr<HidDeviceManager> manager_;
-  MDialog main_;
-  std::unique_ptr<KeyboardDlg> dlg_;
   int assigned_ = 0;
 };
 
@@ -226,5 +175,19 @@ BENCHMARK(BM_SendKeyMapSteady)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(3);
+
+// Task 4's partner on every key change: the key view redrawn from the store with every key of the
+// shipped layout assigned.
+void BM_RefreshKeyAssign(benchmark::State& state) {
+  World<platform::VirtualClock> world;
+  KeyboardDlg& dlg = world.dlg();
+  if (world.assigned() < 2 * 100) {
+    state.SkipWithError("the window did not read the shipped layout");
+    return;
+  }
+  const int profile = dlg.m_keyProfileId.load();
+  for (auto _ : state) dlg.RefreshKeyAssign(profile);
+}
+BENCHMARK(BM_RefreshKeyAssign)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -7,78 +7,28 @@
 // BM_ShowMacroRecords: a macro of 650 events shown in list 262; at most twice its anchor,
 // BM_ShowMacroRecordsAnchor, which reads the same rows and fills a bare CRecordList.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 
-#include "device/HidDeviceManager.h"
+#include "keyboard_world.h"
 #include "keyboard/KeyboardDlg.h"
-#include "platform/clock/clock.h"
-#include "platform/folders.h"
-#include "platform/hid/sim/sim_hid.h"
 #include "platform/input/raw_input.h"
 #include "zuvi/buttons.h"
 #include "zuvi/list_box.h"
-#include "zuvi/manager.h"
 
 namespace {
 
-constexpr int kVid = 0x7C3A;
-constexpr int kPid = 0xB108;
-
-std::string ReadSource(const std::string& name) {
-  std::ifstream in(std::string(KELVANE_SOURCE_DIR) + name, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// A program folder, a documents folder, the simulated keyboard and one opened keyboard window.
-class World {
+// The window world with the raw input of the recording faked.
+class World : public bench_support::KeyboardWorld<platform::VirtualClock> {
  public:
-  World() {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    root_ = (std::filesystem::temp_directory_path() / ("kelvane-bench-" + std::to_string(getpid()))).string() + "/";
-    std::filesystem::create_directories(root_ + "app/language");
-    for (const char* name : {"device.xml", "KeyboardLayout.xml", "language/1033.lan", "language/2052.lan"})
-      std::ofstream(root_ + "app/" + name, std::ios::binary) << ReadSource(std::string("data/") + name);
-    std::filesystem::create_directories(root_ + "docs/Varnel Keyboard Files/db");
-    setenv("XDG_DOCUMENTS_DIR", (root_ + "docs").c_str(), 1);
-    platform::SetAppDirOverride(root_ + "app");
-    Manager::Startup();
-    manager_ = std::make_unique<HidDeviceManager>(sim_, clock_);
-    manager_->AddWanted(kVid, kPid, L"");
-    sim_.addKeyboard();
-    manager_->Reopen();
-    main_.Create(nullptr, L"Varnel Keyboard", WS_POPUP, RECT{0, 0, 1200, 720});
-    dlg_ = std::make_unique<KeyboardDlg>(L"Varnel V108 RGB", 0, L"3180245320");
-    KeyboardDlg::Services services;
-    services.manager = manager_.get();
-    services.clock = &clock_;
-    dlg_->SetServices(services);
-    dlg_->SetWorkerMode(KeyboardDlg::WorkerMode::kManual);
-    dlg_->Open(main_.GetSafeHwnd());
-    platform::input::SetRawInputOverride(&rawInput_);
-  }
+  World() : KeyboardWorld("macro") { platform::input::SetRawInputOverride(&rawInput_); }
   ~World() {
+    CloseWindow();  // it still holds a subscription of the fake
     platform::input::SetRawInputOverride(nullptr);
-    dlg_.reset();
-    main_.DestroyWindow();
-    platform::SetAppDirOverride("");
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
-  KeyboardDlg& dlg() { return *dlg_; }
-  void Drain() {
-    for (int i = 0; i < 20 && !dlg_->QueuedTasks().empty(); ++i) dlg_->Run();
   }
   int AddMacro(int events) {
-    const int id = dlg_->m_configDB.NewMacro(L"bench");
+    const int id = dlg().m_configDB.NewMacro(L"bench");
     std::vector<MacroRecordRow> rows;
     for (int i = 0; i < events; ++i) {
       MacroRecordRow row;
@@ -89,17 +39,11 @@ class World {
       row.desc = std::to_wstring(row.value);
       rows.push_back(row);
     }
-    if (!rows.empty()) dlg_->m_configDB.SaveMacroRecords(rows);
+    if (!rows.empty()) dlg().m_configDB.SaveMacroRecords(rows);
     return id;
   }
 
  private:
-  std::string root_;
-  platform::VirtualClock clock_;
-  platform::hid::sim::SimHidBackend sim_{clock_};
-  std::unique_ptr<HidDeviceManager> manager_;
-  MDialog main_;
-  std::unique_ptr<KeyboardDlg> dlg_;
   platform::input::FakeRawInputService rawInput_;
 };
 

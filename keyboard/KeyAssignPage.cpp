@@ -36,15 +36,16 @@ struct PageControl {
   int imageStates;
   int text;
   int tooltip;
+  const wchar_t* glyph = nullptr;  // title of an image button, shown while no skin picture is there
 };
 
 constexpr PageControl kControls[] = {
     {59, L"CArea", true, nullptr, 1, 0, 0},
-    {60, L"CImageButton", false, L"imgbtn_add.png", 4, 0, 100},
-    {61, L"CImageButton", false, L"imgbtn_del.png", 4, 0, 101},
-    {62, L"CImageButton", false, L"imgbtn_edit.png", 4, 0, 102},
-    {63, L"CImageButton", false, L"imgbtn_import.png", 4, 0, 103},
-    {64, L"CImageButton", false, L"imgbtn_export.png", 4, 0, 104},
+    {60, L"CImageButton", false, L"imgbtn_add.png", 4, 0, 100, L"+"},
+    {61, L"CImageButton", false, L"imgbtn_del.png", 4, 0, 101, L"\u2212"},
+    {62, L"CImageButton", false, L"imgbtn_edit.png", 4, 0, 102, L"\u270E"},
+    {63, L"CImageButton", false, L"imgbtn_import.png", 4, 0, 103, L"\u2193"},
+    {64, L"CImageButton", false, L"imgbtn_export.png", 4, 0, 104, L"\u2191"},
     {65, L"CArea", true, nullptr, 1, 0, 0},
     {66, L"QelListBox", false, L"img_edit.png", 1, 0, 0},
     {67, L"MText", true, nullptr, 1, 105, 0},
@@ -121,6 +122,10 @@ void KeyboardDlg::CreateKeyAssignPage() {
     if (!control) continue;
     if (c.image) control->SetImage(c.image, c.imageStates);
     if (c.tooltip) control->SetTooltip(KbText(c.tooltip));
+    if (auto* text = dynamic_cast<MControlFont*>(control); text && c.glyph) {
+      text->SetTitle(c.glyph);
+      text->SetAlignment(1);
+    }
     if (auto* text = dynamic_cast<MControlFont*>(control)) {
       if (c.text) text->SetTitle(KbText(c.text));
       text->SetTextColor(m_textColor);

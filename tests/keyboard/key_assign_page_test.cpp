@@ -24,11 +24,6 @@ constexpr int kUserProfile = 4;  // the store's own first profile
 
 class KeyAssignPageTest : public KeyboardTest {
  protected:
-  void TearDown() override {
-    MenuWnd::SetChooser({});
-    KeyboardTest::TearDown();
-  }
-
   KeyboardDlg& Page(const KeyboardDlg::Services* services = nullptr) {
     KeyboardDlg& dlg = OpenIdleWindow([&](KeyboardDlg& window) {
       if (services) window.SetServices(*services);
@@ -83,18 +78,7 @@ class KeyAssignPageTest : public KeyboardTest {
     });
   }
   // Every popup menu is recorded and answered with `answer`.
-  std::vector<std::vector<int>> menus_;
-  void AnswerMenus(int answer) {
-    MenuWnd::SetChooser([this, answer](const std::vector<MenuWnd::Item>& items) {
-      std::vector<int> ids;
-      for (const auto& item : items) ids.push_back(item.id);
-      menus_.push_back(ids);
-      return answer;
-    });
-  }
-  static void ClearQueue(KeyboardDlg& dlg) {
-    while (!dlg.QueuedTasks().empty()) dlg.m_taskList.PopFront();
-  }
+  MenuLog menuLog_;
 };
 
 TEST_F(KeyAssignPageTest, AClickPicksTheKeyAndTheChooserShowsItsStoredFunction) {
@@ -128,10 +112,10 @@ TEST_F(KeyAssignPageTest, AClickPicksTheKeyAndTheChooserShowsItsStoredFunction) 
   EXPECT_EQ(Chooser(dlg).CheckedIndex(), -1);
 
   // Beside the keys: no key is picked, and no menu opens for it.
-  AnswerMenus(0);
+  menuLog_.AnswerWith(0);
   ASSERT_TRUE(Driver::RightClickAt(dlg, kb_ids::kKeyAssignView, POINT{311, 111}));
   EXPECT_EQ(dlg.m_selectedKey, -1);
-  EXPECT_TRUE(menus_.empty());
+  EXPECT_TRUE(menuLog_.menus.empty());
 }
 
 TEST_F(KeyAssignPageTest, ChooserPicksStoreTheKeyAndQueueTheKeyMap) {
@@ -221,10 +205,10 @@ TEST_F(KeyAssignPageTest, TheKeyMenuClearsDisablesOrOpensTheCustomKeyDialog) {
   KeyboardDlg& dlg = Page(&services);
   Driver::Click(dlg, 73);  // Fn layer
 
-  AnswerMenus(607);
+  menuLog_.AnswerWith(607);
   ASSERT_TRUE(ClickKey(dlg, kEsc, true));
-  ASSERT_EQ(menus_.size(), 1u);
-  EXPECT_EQ(menus_[0], (std::vector<int>{606, 607, 608}));
+  ASSERT_EQ(menuLog_.menus.size(), 1u);
+  EXPECT_EQ(menuLog_.menus[0], (std::vector<int>{606, 607, 608}));
   Driver::RunFor(1);  // the menu's choice arrives as a window message
   std::optional<KeyDataRow> row = Stored(dlg, 1, kEsc);
   ASSERT_TRUE(row);
@@ -234,7 +218,7 @@ TEST_F(KeyAssignPageTest, TheKeyMenuClearsDisablesOrOpensTheCustomKeyDialog) {
   EXPECT_EQ(Item(dlg, kEsc).tipHeading, Text(120));
   EXPECT_EQ(Item(dlg, kEsc).tipText, L"");
 
-  AnswerMenus(606);
+  menuLog_.AnswerWith(606);
   ClearQueue(dlg);
   ASSERT_TRUE(ClickKey(dlg, kEsc, true));
   Driver::RunFor(1);
@@ -243,7 +227,7 @@ TEST_F(KeyAssignPageTest, TheKeyMenuClearsDisablesOrOpensTheCustomKeyDialog) {
   EXPECT_EQ(Item(dlg, kEsc).tipHeading, L"");
   EXPECT_EQ(dlg.QueuedTasks(), std::vector<int>{TaskSendKeyMap});
 
-  AnswerMenus(608);
+  menuLog_.AnswerWith(608);
   ClearQueue(dlg);
   driver_.ClickInNextModal(CustomKeyStandIn::kIdClose);
   ASSERT_TRUE(ClickKey(dlg, kEsc, true));
@@ -269,12 +253,12 @@ TEST_F(KeyAssignPageTest, TheFnLayerRefusesTheKeysTheLayoutKeepsOutOfIt) {
   std::wstring message;
   std::wstring title;
   AnswerPrompt(&message, &title);
-  AnswerMenus(607);
+  menuLog_.AnswerWith(607);
   ASSERT_TRUE(ClickKey(dlg, kFn, true));
   EXPECT_EQ(message, Text(155));
   EXPECT_EQ(title, Text(162));
   EXPECT_EQ(dlg.m_selectedKey, 0);
-  EXPECT_TRUE(menus_.empty());
+  EXPECT_TRUE(menuLog_.menus.empty());
 
   // The chooser refuses it too while the key is still picked.
   dlg.m_selectedKey = kFn;

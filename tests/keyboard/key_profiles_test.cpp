@@ -28,7 +28,6 @@ class KeyProfilesTest : public KeyboardTest {
     platform::SetDialogsOverride(&dialogs_);
   }
   void TearDown() override {
-    MenuWnd::SetChooser({});
     platform::SetDialogsOverride(nullptr);
     g_languageId.store(kEnglish);
     KeyboardTest::TearDown();
@@ -68,19 +67,7 @@ class KeyProfilesTest : public KeyboardTest {
                                       std::to_string(profile) + " ORDER BY fnlayer, keyvalue)");
   }
   std::string ProfileCount() { return QueryText(StorePath(), "SELECT count(*) FROM t_keyprofile"); }
-  std::vector<std::vector<int>> menus_;
-  void AnswerMenus(int answer) {
-    MenuWnd::SetChooser([this, answer](const std::vector<MenuWnd::Item>& items) {
-      std::vector<int> ids;
-      for (const auto& item : items) ids.push_back(item.id);
-      menus_.push_back(ids);
-      return answer;
-    });
-  }
-  static void ClearQueue(KeyboardDlg& dlg) {
-    while (dlg.m_taskList.PopFront()) {
-    }
-  }
+  MenuLog menuLog_;
 
   platform::ScriptedDialogs dialogs_;
   testing_support::TempDir exports_;
@@ -175,13 +162,13 @@ TEST_F(KeyProfilesTest, RenameStoresWhatWasTypedAndAnEmptyNameBringsTheOldOneBac
 
 TEST_F(KeyProfilesTest, MenusOfTheListDependOnTheSelection) {
   KeyboardDlg& dlg = Page();
-  AnswerMenus(0);
+  menuLog_.AnswerWith(0);
   ASSERT_TRUE(Driver::RightClick(dlg, kb_ids::kProfileList));
   List(dlg).SetCurSel(-1);
   dlg.OnProfileListNotify(5);
-  ASSERT_EQ(menus_.size(), 2u);
-  EXPECT_EQ(menus_[0], (std::vector<int>{605, 606, 608}));
-  EXPECT_EQ(menus_[1], std::vector<int>{607});
+  ASSERT_EQ(menuLog_.menus.size(), 2u);
+  EXPECT_EQ(menuLog_.menus[0], (std::vector<int>{605, 606, 608}));
+  EXPECT_EQ(menuLog_.menus[1], std::vector<int>{607});
   EXPECT_EQ(dlg.OnProfileCommand(600), 1);  // not a command of this menu
   // A user deselecting the list switches the key view off.
   EXPECT_EQ(dlg.OnProfileListNotify(1), 1);

@@ -28,6 +28,7 @@
 #include "platform/hid/sim/sim_hid.h"
 #include "support/temp_dir.h"
 #include "zuvi/manager.h"
+#include "zuvi/menu.h"
 #include "zuvi/testing/driver.h"
 
 extern char** environ;
@@ -81,6 +82,21 @@ class MainStandIn : public MDialog {
     if (command != SW_HIDE) ++shows;
     return MDialog::ShowWindow(command);
   }
+};
+
+// Answers every popup menu with one item id (0 dismisses) and keeps the ids each menu offered.
+class MenuLog {
+ public:
+  ~MenuLog() { MenuWnd::SetChooser({}); }
+  void AnswerWith(int answer) {
+    MenuWnd::SetChooser([this, answer](const std::vector<MenuWnd::Item>& items) {
+      std::vector<int> ids;
+      for (const auto& item : items) ids.push_back(item.id);
+      menus.push_back(ids);
+      return answer;
+    });
+  }
+  std::vector<std::vector<int>> menus;
 };
 
 class KeyboardTest : public ::testing::Test {
@@ -171,6 +187,11 @@ class KeyboardTest : public ::testing::Test {
     sim_.clearLog();
     clock_.clearSleeps();
     return dlg;
+  }
+  // Drops the queued tasks without running them.
+  static void ClearQueue(KeyboardDlg& dlg) {
+    while (dlg.m_taskList.PopFront()) {
+    }
   }
   // Runs passes by hand until the queue is empty (at most `limit`).
   void Drain(KeyboardDlg& dlg, int limit = 20) {

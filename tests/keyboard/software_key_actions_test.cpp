@@ -95,8 +95,7 @@ TEST_F(SoftwareKeyActionsTest, TextsAreTypedAndAProfileSwitchShowsWithoutSending
   row.macrotype = 5;
   row.macrovalue = 1;
   ASSERT_GT(dlg.m_configDB.SetKeyData(row), 0);
-  while (dlg.m_taskList.PopFront()) {
-  }
+  ClearQueue(dlg);
   dlg.RunSoftwareKeyAction(Action(dlg, L"Other", std::to_wstring(other), 11));
   EXPECT_EQ(dlg.m_keyProfileId.load(), other);
   bool checked = false;

@@ -14,12 +14,7 @@ namespace {
 using testing_support::ScopedEnv;
 using testing_support::TempDir;
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using testing_support::ReadFile;
 
 std::vector<std::string> Listing(const std::string& folder) {
   std::vector<std::string> names;

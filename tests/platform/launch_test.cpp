@@ -19,23 +19,9 @@ namespace {
 using testing_support::ScopedEnv;
 using testing_support::TempDir;
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using testing_support::ReadFile;
 
-// Polls `done` for at most five seconds.
-template <typename F>
-bool WaitFor(F done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
-}
+using testing_support::WaitFor;
 
 // A script that writes its own name, its argument count and its pid to `out`.
 std::string Script(const TempDir& dir, const std::string& name, const std::string& out) {

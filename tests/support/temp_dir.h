@@ -1,12 +1,15 @@
-// Test helpers: a fresh temporary folder removed at the end of the test, and an environment
-// variable set for the length of a scope.
+// Test helpers: a fresh temporary folder removed at the end of the test, an environment variable
+// set for the length of a scope, reading a whole file, and a bounded wait.
 #pragma once
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
+#include <thread>
 
 namespace testing_support {
 
@@ -63,5 +66,24 @@ class ScopedEnv {
   std::string name_;
   std::optional<std::string> old_;
 };
+
+// The bytes of a file; empty when it cannot be read.
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Polls `done` every 10 ms for at most five seconds; its last answer.
+template <typename F>
+bool WaitFor(F done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
 
 }  // namespace testing_support
