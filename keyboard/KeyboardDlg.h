@@ -474,7 +474,7 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   std::atomic<int> m_fnLayer{0};
   std::atomic<int> m_curLightMode{0};
   std::atomic<int> m_curTab{0};
-  int m_curCustomLightMode = 0;
+  std::atomic<int> m_curCustomLightMode{0};  // UI thread (editor) and worker (task 6)
   std::atomic<std::uint8_t> m_keyMapBusy{0};  // UI thread (macros) and worker (key map)
   std::uint8_t m_hasMacro = 1;
   std::uint8_t m_hasCustomLight = 1;
