@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -70,9 +71,12 @@ class NamedChildren : public ::testing::Test {
 }  // namespace
 
 TEST_F(NamedChildren, EndsOnlyTheFirstMatchingProcess) {
-  pid_t first = Start();
-  pid_t second = Start();
-  ASSERT_LT(first, second);  // pids rise on a quiet test machine; the scan walks them in order
+  // The scan walks the pids in ascending order; pids can wrap round between two starts on a busy
+  // machine, so the lower one is the first.
+  const pid_t a = Start();
+  const pid_t b = Start();
+  const pid_t first = std::min(a, b);
+  const pid_t second = std::max(a, b);
   EXPECT_TRUE(KillProcessByName(WideName()));
   EXPECT_EQ(EndSignal(first), SIGKILL);
   EXPECT_EQ(EndSignal(second, 100), 0);
