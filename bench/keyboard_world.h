@@ -36,9 +36,10 @@ class KeyboardWorld {
 
   explicit KeyboardWorld(const std::string& name) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    root_ = (std::filesystem::temp_directory_path() / ("kelvane-bench-" + name + "-" + std::to_string(getpid())))
-                .string() +
-            "/";
+    root_ =
+        (std::filesystem::temp_directory_path() / ("kelvane-bench-" + name + "-" + std::to_string(getpid())))
+            .string() +
+        "/";
     std::filesystem::create_directories(root_ + "app/language");
     for (const char* file : {"device.xml", "KeyboardLayout.xml", "language/1033.lan", "language/2052.lan"})
       std::ofstream(root_ + "app/" + file, std::ios::binary) << ReadSource(std::string("data/") + file);

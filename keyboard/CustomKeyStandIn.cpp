@@ -8,12 +8,13 @@
 void CustomKeyStandIn::InitUI(const RECT& client) {
   std::wstring key;
   HidUsageToKeyName(key, m_args.key);
-  if (auto* title = dynamic_cast<MText*>(CreateArea(L"MText", 30, RECT{20, 20, client.right - 60, 60}, nullptr, 1, 1))) {
+  if (auto* title = dynamic_cast<MText*>(
+          CreateArea(L"MText", 30, RECT{20, 20, client.right - 60, 60}, nullptr, 1, 1))) {
     title->SetTitle(KbText(162) + (key.empty() ? std::wstring() : L": " + key));
     title->SetTextColor(0xFFFFFFFF);
   }
-  if (MControl* close = CreateControl(L"CImageButton", kIdClose, RECT{client.right - 40, 12, client.right - 20, 32},
-                                      nullptr, 1, 1)) {
+  if (MControl* close = CreateControl(L"CImageButton", kIdClose,
+                                      RECT{client.right - 40, 12, client.right - 20, 32}, nullptr, 1, 1)) {
     close->SetImage(L"sysbtn_close.png", 4);
     close->SetTooltip(KbText(2));
   }

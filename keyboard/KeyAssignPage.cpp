@@ -1,13 +1,14 @@
 // The key assignment page (tab 1): the keyboard view of the current key profile in the chosen Fn
 // layer, the function chooser, the key menu, the layer buttons and the Fn switch. Every change is
 // stored at once and both layers are queued for the keyboard (task 4).
+#include "keyboard/KeyAssignPage.h"
+
 #include <set>
 
 #include "common/process_control.h"
-#include "keyboard/CustomKeyStandIn.h"
 #include "device/KeyCodes.h"
 #include "device/KeyMap.h"
-#include "keyboard/KeyAssignPage.h"
+#include "keyboard/CustomKeyStandIn.h"
 #include "keyboard/KeyboardLog.h"
 #include "keyboard/KeyboardText.h"
 #include "keyboard/PageControls.h"
@@ -15,7 +16,6 @@
 #include "zuvi/keyboard_ctrl.h"
 #include "zuvi/list_box.h"
 #include "zuvi/menu.h"
-#include "zuvi/static_controls.h"
 
 using page_controls::Box;
 using page_controls::Check;
@@ -28,41 +28,41 @@ constexpr int kFnBarredMessage = 155;
 constexpr int kCustomKeyText = 162;
 constexpr int kFnKeyUsage = 175;  // the Fn key: its function holds in both layers
 
-struct PageControl {
-  int id;
-  const wchar_t* className;
-  bool area;  // never notifies
-  const wchar_t* image;
-  int imageStates;
-  int text;
-  int tooltip;
-  const wchar_t* glyph = nullptr;  // title of an image button, shown while no skin picture is there
+// clang-format off
+constexpr page_controls::ControlSpec kControls[] = {
+    {.id = 59, .className = L"CArea", .area = true},
+    {.id = 60, .className = L"CImageButton", .image = L"imgbtn_add.png", .imageStates = 4, .tooltip = 100, .label = L"+", .centred = true},
+    {.id = 61, .className = L"CImageButton", .image = L"imgbtn_del.png", .imageStates = 4, .tooltip = 101, .label = L"\u2212", .centred = true},
+    {.id = 62, .className = L"CImageButton", .image = L"imgbtn_edit.png", .imageStates = 4, .tooltip = 102, .label = L"\u270E", .centred = true},
+    {.id = 63, .className = L"CImageButton", .image = L"imgbtn_import.png", .imageStates = 4, .tooltip = 103, .label = L"\u2193", .centred = true},
+    {.id = 64, .className = L"CImageButton", .image = L"imgbtn_export.png", .imageStates = 4, .tooltip = 104, .label = L"\u2191", .centred = true},
+    {.id = 65, .className = L"CArea", .area = true},
+    {.id = 66, .className = L"QelListBox", .image = L"img_edit.png"},
+    {.id = 67, .className = L"MText", .area = true, .text = 105},
+    {.id = 68, .className = L"CArea", .area = true},
+    {.id = 69, .className = L"QelListBox"},
 };
+// clang-format on
 
-constexpr PageControl kControls[] = {
-    {59, L"CArea", true, nullptr, 1, 0, 0},
-    {60, L"CImageButton", false, L"imgbtn_add.png", 4, 0, 100, L"+"},
-    {61, L"CImageButton", false, L"imgbtn_del.png", 4, 0, 101, L"\u2212"},
-    {62, L"CImageButton", false, L"imgbtn_edit.png", 4, 0, 102, L"\u270E"},
-    {63, L"CImageButton", false, L"imgbtn_import.png", 4, 0, 103, L"\u2193"},
-    {64, L"CImageButton", false, L"imgbtn_export.png", 4, 0, 104, L"\u2191"},
-    {65, L"CArea", true, nullptr, 1, 0, 0},
-    {66, L"QelListBox", false, L"img_edit.png", 1, 0, 0},
-    {67, L"MText", true, nullptr, 1, 105, 0},
-    {68, L"CArea", true, nullptr, 1, 0, 0},
-    {69, L"QelListBox", false, nullptr, 1, 0, 0},
-    {71, L"KeyFuncControl", false, L"icon//icon_menu.png", 1, 0, 0},
-    {72, L"MButton", false, L"img_btn_layer_p.png", 4, 95, 0},
-    {73, L"MButton", false, L"img_btn_layer_n.png", 4, 96, 0},
-    {74, L"KeyLayerButton", false, nullptr, 1, 98, 0},
-    {75, L"KeyLayerButton", false, nullptr, 1, 99, 0},
+// After the keyboard view 70, which the page makes in between.
+// clang-format off
+constexpr page_controls::ControlSpec kControlsAfterView[] = {
+    {.id = 71, .className = L"KeyFuncControl", .image = L"icon//icon_menu.png"},
+    {.id = 72, .className = L"MButton", .image = L"img_btn_layer_p.png", .imageStates = 4, .text = 95},
+    {.id = 73, .className = L"MButton", .image = L"img_btn_layer_n.png", .imageStates = 4, .text = 96},
+    {.id = 74, .className = L"KeyLayerButton", .text = 98, .group = L"FN_SWITCH"},
+    {.id = 75, .className = L"KeyLayerButton", .text = 99, .group = L"FN_SWITCH"},
 };
+// clang-format on
 
 // The layer button pairs of every page that has one; the pressed one of each pair shows it.
-constexpr std::pair<int, int> kLayerButtonPairs[] = {{72, 73}, {119, 120}, {185, 186}, {229, 230}, {310, 311}};
+constexpr std::pair<int, int> kLayerButtonPairs[] = {
+    {72, 73}, {119, 120}, {185, 186}, {229, 230}, {310, 311}};
 
 KeyboardCtrl* View(const KeyboardDlg& dlg) { return dlg.GetKeyView(kb_ids::kKeyAssignView); }
-KeyFuncControl* Chooser(const KeyboardDlg& dlg) { return dlg.GetControlAs<KeyFuncControl>(kb_ids::kKeyFuncControl); }
+KeyFuncControl* Chooser(const KeyboardDlg& dlg) {
+  return dlg.GetControlAs<KeyFuncControl>(kb_ids::kKeyFuncControl);
+}
 
 void ClearChooserCheck(const KeyboardDlg& dlg) {
   if (KeyFuncControl* chooser = Chooser(dlg)) chooser->SetItemCheckByItemData(0, 0, 0);
@@ -97,7 +97,8 @@ int KeyTipHeadingText(int type) {
 std::pair<RECT, RECT> FnSwitchRects(int right, int languageId) {
   constexpr int kChineseSimplified = 0x804;
   constexpr int kChineseTraditional = 0x404;
-  const int split = languageId == kChineseSimplified || languageId == kChineseTraditional ? right - 150 : right - 130;
+  const int split =
+      languageId == kChineseSimplified || languageId == kChineseTraditional ? right - 150 : right - 130;
   return {RECT{right - 240, 80, split, 110}, RECT{split, 80, right - 60, 110}};
 }
 
@@ -109,35 +110,19 @@ std::vector<KeyFuncGroup> KeyChooserGroups() {
     if (!name.empty()) keys.items.push_back(KeyFuncItem{1, usage, 0, 0, name});
   }
   KeyFuncGroup functions{KbText(kKeyChooserHeadings[1]), {}};
-  for (int code = 500; code <= 517; ++code) functions.items.push_back(KeyFuncItem{2, code, 0, 0, KbText(code + 70)});
+  for (int code = 500; code <= 517; ++code)
+    functions.items.push_back(KeyFuncItem{2, code, 0, 0, KbText(code + 70)});
   return {std::move(keys), std::move(functions)};
 }
 
 void KeyboardDlg::CreateKeyAssignPage() {
   MControl* page = GetControl(kb_ids::kPageKeyAssign);
-  for (const PageControl& c : kControls) {
-    if (c.id == kb_ids::kKeyFuncControl) AddKeyView(kb_ids::kKeyAssignView, page);  // 70 comes before 71
-    MControl* control = c.area ? CreateArea(c.className, c.id, RECT{}, nullptr, 1, 1, page)
-                               : CreateControl(c.className, c.id, RECT{}, nullptr, 1, 1, page);
-    if (!control) continue;
-    if (c.image) control->SetImage(c.image, c.imageStates);
-    if (c.tooltip) control->SetTooltip(KbText(c.tooltip));
-    if (auto* text = dynamic_cast<MControlFont*>(control); text && c.glyph) {
-      text->SetTitle(c.glyph);
-      text->SetAlignment(1);
-    }
-    if (auto* text = dynamic_cast<MControlFont*>(control)) {
-      if (c.text) text->SetTitle(KbText(c.text));
-      text->SetTextColor(m_textColor);
-    }
-    if (auto* area = dynamic_cast<CArea*>(control)) area->SetTransparent(80, 80, 0xFFFFFF);
-  }
+  page_controls::CreatePageControls(*this, page, kControls);
+  AddKeyView(kb_ids::kKeyAssignView, page);
+  page_controls::CreatePageControls(*this, page, kControlsAfterView);
   if (auto* profiles = GetControlAs<QelListBox>(kb_ids::kProfileList)) profiles->SetCurSel(0);
   for (int id : {kb_ids::kFnSwitch, kb_ids::kFnSwitch2}) {
-    if (auto* fn = GetControlAs<KeyLayerButton>(id)) {
-      fn->SetGroupName(L"FN_SWITCH");
-      fn->SetFont(L"Open Sans Extrabold", 16, true);
-    }
+    if (auto* fn = GetControlAs<KeyLayerButton>(id)) fn->SetFont(L"Open Sans Extrabold", 16, true);
   }
   Check(*this, kb_ids::kFnSwitch);
   if (KeyboardCtrl* view = View(*this)) {
@@ -154,7 +139,9 @@ void KeyboardDlg::LayoutKeyAssignPage(const RECT& client) {
   const int top = 50;
   const int r = client.right;
   const int b = client.bottom;
-  auto at = [&](int id, int left, int t, int right, int bottom) { Place(*this, id, Box(left, t, right, bottom)); };
+  auto at = [&](int id, int left, int t, int right, int bottom) {
+    Place(*this, id, Box(left, t, right, bottom));
+  };
   at(59, 71, 60, 290, b - 1);
   for (int i = 0; i < 5; ++i) at(60 + i, 101 + 35 * i, 70, 131 + 35 * i, 90);
   if (m_keyAssignOption == 0) {
@@ -268,7 +255,8 @@ int KeyboardDlg::OnKeyFuncControlNotify() {
   KeyFuncControl* chooser = Chooser(*this);
   int kind = 0;
   KeyDataRow row;
-  if (!chooser || !chooser->GetCurItemData(&kind, &row.macrovalue, &row.macro2value, &row.macro3value, &row.macrodesc))
+  if (!chooser ||
+      !chooser->GetCurItemData(&kind, &row.macrovalue, &row.macro2value, &row.macro3value, &row.macrodesc))
     return 0;
   row.macrotype = row.macrovalue < 500 ? KeyFuncKey : KeyFuncSpecial;
   SetKeyValue(row);

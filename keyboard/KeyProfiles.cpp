@@ -174,7 +174,8 @@ int KeyboardDlg::OnProfileCommand(int menuId) {
 
 int KeyboardDlg::ImportProfile() {
   QelListBox* list = Profiles(*this);
-  const std::vector<std::wstring> files = platform::UserDialogs().OpenFiles(KbText(50), L"Custom Key (*.xml)", false);
+  const std::vector<std::wstring> files =
+      platform::UserDialogs().OpenFiles(KbText(50), L"Custom Key (*.xml)", false);
   if (!list || files.empty() || files.front().empty()) return 0;
   const std::wstring& path = files.front();
   std::error_code error;

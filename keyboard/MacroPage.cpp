@@ -20,52 +20,43 @@ namespace {
 
 constexpr int kNewMacroText = 531;
 
-struct PageControl {
-  int id;
-  const wchar_t* className;
-  bool area;  // never notifies
-  const wchar_t* image;
-  int text;
-  int tooltip;
-  const wchar_t* group;
-  bool visible;
+// clang-format off
+constexpr page_controls::ControlSpec kControls[] = {
+    {.id = 231, .className = L"CArea", .area = true},
+    {.id = 232, .className = L"CArea", .area = true},
+    {.id = 233, .className = L"MText", .area = true, .text = 500},
+    {.id = 234, .className = L"QelListBox", .image = L"img_edit.png"},
+    {.id = 235, .className = L"MText", .area = true, .text = 501},
+    {.id = 236, .className = L"MComboBox", .image = L"img_combobox.png"},
+    {.id = 237, .className = L"CRadioButton", .image = L"btn_radiobox.png", .text = 504, .group = L"MACRO_EVENT"},
+    {.id = 238, .className = L"CRadioButton", .image = L"btn_radiobox.png", .text = 505, .group = L"MACRO_EVENT"},
+    {.id = 239, .className = L"CRadioButton", .image = L"btn_radiobox.png", .text = 506, .group = L"MACRO_EVENT"},
+    {.id = 240, .className = L"MEdit", .image = L"img_edit.png"},
+    {.id = 241, .className = L"MEdit", .image = L"img_edit.png", .visible = false},
+    {.id = 242, .className = L"MComboBox", .image = L"img_combobox.png", .visible = false},
+    {.id = 243, .className = L"MButton", .image = L"btn_apply.png", .imageStates = 4, .text = 510},
+    {.id = 244, .className = L"MButton", .image = L"btn_apply.png", .imageStates = 4, .text = 511},
+    {.id = 245, .className = L"MButton", .image = L"btn_apply.png", .imageStates = 4, .text = 512},
+    {.id = 246, .className = L"MButton", .image = L"btn_apply.png", .imageStates = 4, .text = 54},
+    {.id = 247, .className = L"MButton", .image = L"btn_apply.png", .imageStates = 4, .text = 50},
+    {.id = 248, .className = L"MButton", .image = L"btn_apply.png", .imageStates = 4, .text = 53},
+    {.id = 249, .className = L"CRadioButton", .image = L"btn_radiobox.png", .text = 517, .group = L"DELAY_TIME"},
+    {.id = 250, .className = L"CRadioButton", .image = L"btn_radiobox.png", .text = 518, .group = L"DELAY_TIME"},
+    {.id = 251, .className = L"CRadioButton", .image = L"btn_radiobox.png", .text = 519, .group = L"DELAY_TIME"},
+    {.id = 252, .className = L"MEdit", .image = L"img_edit.png", .imageStates = 4},
+    {.id = 253, .className = L"MText", .area = true, .text = 520},
+    {.id = 254, .className = L"MButton", .image = L"btn_apply.png", .imageStates = 4, .text = 521},
+    {.id = 255, .className = L"MButton", .image = L"btn_apply.png", .imageStates = 4, .text = 522, .visible = false},
+    {.id = 256, .className = L"CArea", .area = true},
+    {.id = 257, .className = L"MText", .area = true, .text = 523},
+    {.id = 258, .className = L"CImageButton", .image = L"btn_record_time.png", .tooltip = 525},
+    {.id = 259, .className = L"CImageButton", .image = L"btn_record_up.png", .tooltip = 526},
+    {.id = 260, .className = L"CImageButton", .image = L"btn_record_down.png", .tooltip = 527},
+    {.id = 261, .className = L"CImageButton", .image = L"btn_record_del.png", .tooltip = 512},
+    {.id = 262, .className = L"CRecordList", .image = L"img_edit.png"},
+    {.id = 263, .className = L"MButton", .image = L"btn_apply.png", .imageStates = 4, .text = 524},
 };
-
-constexpr PageControl kControls[] = {
-    {231, L"CArea", true, nullptr, 0, 0, nullptr, true},
-    {232, L"CArea", true, nullptr, 0, 0, nullptr, true},
-    {233, L"MText", true, nullptr, 500, 0, nullptr, true},
-    {234, L"QelListBox", false, L"img_edit.png", 0, 0, nullptr, true},
-    {235, L"MText", true, nullptr, 501, 0, nullptr, true},
-    {236, L"MComboBox", false, L"img_combobox.png", 0, 0, nullptr, true},
-    {237, L"CRadioButton", false, L"btn_radiobox.png", 504, 0, L"MACRO_EVENT", true},
-    {238, L"CRadioButton", false, L"btn_radiobox.png", 505, 0, L"MACRO_EVENT", true},
-    {239, L"CRadioButton", false, L"btn_radiobox.png", 506, 0, L"MACRO_EVENT", true},
-    {240, L"MEdit", false, L"img_edit.png", 0, 0, nullptr, true},
-    {241, L"MEdit", false, L"img_edit.png", 0, 0, nullptr, false},
-    {242, L"MComboBox", false, L"img_combobox.png", 0, 0, nullptr, false},
-    {243, L"MButton", false, L"btn_apply.png", 510, 0, nullptr, true},
-    {244, L"MButton", false, L"btn_apply.png", 511, 0, nullptr, true},
-    {245, L"MButton", false, L"btn_apply.png", 512, 0, nullptr, true},
-    {246, L"MButton", false, L"btn_apply.png", 54, 0, nullptr, true},
-    {247, L"MButton", false, L"btn_apply.png", 50, 0, nullptr, true},
-    {248, L"MButton", false, L"btn_apply.png", 53, 0, nullptr, true},
-    {249, L"CRadioButton", false, L"btn_radiobox.png", 517, 0, L"DELAY_TIME", true},
-    {250, L"CRadioButton", false, L"btn_radiobox.png", 518, 0, L"DELAY_TIME", true},
-    {251, L"CRadioButton", false, L"btn_radiobox.png", 519, 0, L"DELAY_TIME", true},
-    {252, L"MEdit", false, L"img_edit.png", 0, 0, nullptr, true},
-    {253, L"MText", true, nullptr, 520, 0, nullptr, true},
-    {254, L"MButton", false, L"btn_apply.png", 521, 0, nullptr, true},
-    {255, L"MButton", false, L"btn_apply.png", 522, 0, nullptr, false},
-    {256, L"CArea", true, nullptr, 0, 0, nullptr, true},
-    {257, L"MText", true, nullptr, 523, 0, nullptr, true},
-    {258, L"CImageButton", false, L"btn_record_time.png", 0, 525, nullptr, true},
-    {259, L"CImageButton", false, L"btn_record_up.png", 0, 526, nullptr, true},
-    {260, L"CImageButton", false, L"btn_record_down.png", 0, 527, nullptr, true},
-    {261, L"CImageButton", false, L"btn_record_del.png", 0, 512, nullptr, true},
-    {262, L"CRecordList", false, L"img_edit.png", 0, 0, nullptr, true},
-    {263, L"MButton", false, L"btn_apply.png", 524, 0, nullptr, true},
-};
+// clang-format on
 
 constexpr int kPageControlIds[] = {236, 237, 238, 239, 240, 241, 242, 243, 245, 246, 248,
                                    249, 250, 251, 254, 255, 258, 259, 260, 261, 262, 263};
@@ -94,21 +85,7 @@ void ShowBox(const std::wstring& text, const std::wstring& title) {
 }  // namespace
 
 void KeyboardDlg::CreateMacroPage() {
-  MControl* page = GetControl(kb_ids::kPageMacro);
-  for (const PageControl& c : kControls) {
-    MControl* control = c.area
-                            ? CreateArea(c.className, c.id, RECT{}, nullptr, c.visible ? 1 : 0, 1, page)
-                            : CreateControl(c.className, c.id, RECT{}, nullptr, c.visible ? 1 : 0, 1, page);
-    if (!control) continue;
-    if (c.image) control->SetImage(c.image, c.className[0] == L'M' && c.id >= 243 ? 4 : 1);
-    if (c.tooltip) control->SetTooltip(KbText(c.tooltip));
-    if (auto* text = dynamic_cast<MControlFont*>(control)) {
-      if (c.text) text->SetTitle(KbText(c.text));
-      text->SetTextColor(m_textColor);
-    }
-    if (auto* radio = dynamic_cast<CRadioButton*>(control); radio && c.group) radio->SetGroupName(c.group);
-    if (auto* area = dynamic_cast<CArea*>(control); area) area->SetTransparent(80, 80, 0xFFFFFF);
-  }
+  page_controls::CreatePageControls(*this, GetControl(kb_ids::kPageMacro), kControls);
   if (auto* where = GetControlAs<MComboBox>(kInsertWhere)) {
     where->AddString(KbText(502), 0);
     where->AddString(KbText(503), 1);

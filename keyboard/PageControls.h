@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <span>
 #include <string>
 
 #include "keyboard/KeyboardDlg.h"
@@ -10,6 +11,26 @@
 #include "zuvi/edit.h"
 
 namespace page_controls {
+
+// One control of a page as its builder makes it.
+struct ControlSpec {
+  int id = 0;
+  const wchar_t* className = nullptr;
+  bool area = false;  // never notifies (frames, captions)
+  const wchar_t* image = nullptr;
+  int imageStates = 1;
+  int text = 0;                    // "KB.DIALOG" text of its title
+  int tooltip = 0;                 // "KB.DIALOG" text of its tooltip
+  const wchar_t* label = nullptr;  // a fixed title
+  bool centred = false;            // the label is a glyph standing in for the button's picture
+  const wchar_t* group = nullptr;  // radio group
+  bool visible = true;
+};
+
+// Makes `controls` in `page` in order with their pictures, titles in the UI language, tooltips,
+// radio groups and the window's text colour; frames are transparent. A control the factory
+// refuses is left out.
+void CreatePageControls(KeyboardDlg& dlg, MControl* page, std::span<const ControlSpec> controls);
 
 // A rectangle from its edges; one that would be turned inside out (a window smaller than the
 // page's offsets) is empty at its top left corner.

@@ -38,37 +38,30 @@ constexpr const wchar_t* kBlockedKeyNames[] = {L"disable_alttab", L"disable_altf
 constexpr int kEnglish = 0x409;
 constexpr int kPromptYesNo = 4;
 
-struct PageControl {
-  int id;
-  const wchar_t* className;
-  bool area;
-  const wchar_t* image;
-  int text;
-  const wchar_t* label;
+// clang-format off
+constexpr page_controls::ControlSpec kControls[] = {
+    {.id = 264, .className = L"CArea", .area = true},
+    {.id = 265, .className = L"MText", .area = true, .text = 400},
+    {.id = 266, .className = L"MComboBox", .image = L"img_combobox.png"},
+    {.id = 267, .className = L"MText", .area = true, .text = 97},
+    {.id = 268, .className = L"MComboBox", .image = L"img_combobox.png"},
+    {.id = 269, .className = L"MText", .area = true, .text = 402},
+    {.id = 270, .className = L"MComboBox", .image = L"img_combobox.png"},
+    {.id = 272, .className = L"CCheckButton", .image = L"btn_checkbox.png", .text = 401},
+    {.id = 274, .className = L"MButton", .image = L"btn_apply.png", .imageStates = 4, .text = 410},
+    {.id = 275, .className = L"MButton", .image = L"btn_apply.png", .imageStates = 4, .text = 411},
+    {.id = 276, .className = L"MButton", .image = L"btn_apply.png", .imageStates = 4, .text = 600},
+    {.id = 278, .className = L"CArea", .area = true},
+    {.id = 279, .className = L"MText", .area = true, .text = 420},
+    {.id = 280, .className = L"MText", .area = true, .label = L"Alt + Tab"},
+    {.id = 281, .className = L"MText", .area = true, .label = L"Alt + F4"},
+    {.id = 282, .className = L"MText", .area = true, .label = L"Windows Key"},
+    {.id = 283, .className = L"CCheckButton", .image = L"btn_checkbox.png", .text = 120},
+    {.id = 284, .className = L"CCheckButton", .image = L"btn_checkbox.png", .text = 120},
+    {.id = 285, .className = L"CCheckButton", .image = L"btn_checkbox.png", .text = 120},
+    {.id = 286, .className = L"CCheckButton", .image = L"btn_checkbox.png", .text = 120},
 };
-
-constexpr PageControl kControls[] = {
-    {264, L"CArea", true, nullptr, 0, nullptr},
-    {265, L"MText", true, nullptr, 400, nullptr},
-    {266, L"MComboBox", false, L"img_combobox.png", 0, nullptr},
-    {267, L"MText", true, nullptr, 97, nullptr},
-    {268, L"MComboBox", false, L"img_combobox.png", 0, nullptr},
-    {269, L"MText", true, nullptr, 402, nullptr},
-    {270, L"MComboBox", false, L"img_combobox.png", 0, nullptr},
-    {272, L"CCheckButton", false, L"btn_checkbox.png", 401, nullptr},
-    {274, L"MButton", false, L"btn_apply.png", 410, nullptr},
-    {275, L"MButton", false, L"btn_apply.png", 411, nullptr},
-    {276, L"MButton", false, L"btn_apply.png", 600, nullptr},
-    {278, L"CArea", true, nullptr, 0, nullptr},
-    {279, L"MText", true, nullptr, 420, nullptr},
-    {280, L"MText", true, nullptr, 0, L"Alt + Tab"},
-    {281, L"MText", true, nullptr, 0, L"Alt + F4"},
-    {282, L"MText", true, nullptr, 0, L"Windows Key"},
-    {283, L"CCheckButton", false, L"btn_checkbox.png", 120, nullptr},
-    {284, L"CCheckButton", false, L"btn_checkbox.png", 120, nullptr},
-    {285, L"CCheckButton", false, L"btn_checkbox.png", 120, nullptr},
-    {286, L"CCheckButton", false, L"btn_checkbox.png", 120, nullptr},
-};
+// clang-format on
 
 using page_controls::Box;
 
@@ -88,18 +81,7 @@ void SendLanguage(HWND main, int language) {
 
 void KeyboardDlg::CreateSettingsPage() {
   MControl* page = GetControl(kb_ids::kPageSettings);
-  for (const PageControl& c : kControls) {
-    MControl* control = c.area ? CreateArea(c.className, c.id, RECT{}, nullptr, 1, 1, page)
-                               : CreateControl(c.className, c.id, RECT{}, nullptr, 1, 1, page);
-    if (!control) continue;
-    if (c.image) control->SetImage(c.image, c.className[1] == L'B' ? 4 : 1);
-    if (auto* text = dynamic_cast<MControlFont*>(control)) {
-      if (c.text) text->SetTitle(KbText(c.text));
-      if (c.label) text->SetTitle(c.label);
-      text->SetTextColor(m_textColor);
-    }
-    if (auto* area = dynamic_cast<CArea*>(control)) area->SetTransparent(80, 80, 0xFFFFFF);
-  }
+  page_controls::CreatePageControls(*this, page, kControls);
   if (auto* language = GetControlAs<MComboBox>(kLanguageCombo)) {
     language->AddString(L"English", kEnglish);
     language->SetCurData(g_languageId.load());
@@ -222,8 +204,9 @@ int KeyboardDlg::ResetKeysAndLighting() {
   // Only a profile of the user's own has rows to delete; a built-in layout keeps its keys.
   std::vector<KeyProfileRow*> profiles;
   m_configDB.GetKeyProfiles(2, profiles);
-  const bool userProfile = std::any_of(profiles.begin(), profiles.end(),
-                                       [this](const KeyProfileRow* p) { return p->profile_id == m_keyProfileId; });
+  const bool userProfile = std::any_of(profiles.begin(), profiles.end(), [this](const KeyProfileRow* p) {
+    return p->profile_id == m_keyProfileId;
+  });
   FreeRows(profiles);
   if (userProfile) m_configDB.DeleteProfileKeyData(m_keyProfileId);
   RefreshKeyAssign(m_keyProfileId);
@@ -279,7 +262,8 @@ int KeyboardDlg::FactoryReset() {
   if (!folder.empty() && folder.front() == L'/') {
     std::error_code error;
     std::filesystem::remove_all(WideToUtf8(folder + L"led/"), error);
-    if (error) KeyboardLog("restore defaults: the screen animation folder stays: %s", error.message().c_str());
+    if (error)
+      KeyboardLog("restore defaults: the screen animation folder stays: %s", error.message().c_str());
   }
   m_configDB.DeleteAllLedData();
   LoadLcdSlots();

@@ -25,8 +25,8 @@ namespace {
 
 ARGB WithAlpha(std::uint32_t bbggrr, std::uint32_t alpha) {
   const Rgb rgb = Unpack(bbggrr);
-  return alpha << 24 | static_cast<std::uint32_t>(rgb.red) << 16 | static_cast<std::uint32_t>(rgb.green) << 8 |
-         static_cast<std::uint32_t>(rgb.blue);
+  return alpha << 24 | static_cast<std::uint32_t>(rgb.red) << 16 |
+         static_cast<std::uint32_t>(rgb.green) << 8 | static_cast<std::uint32_t>(rgb.blue);
 }
 
 }  // namespace

@@ -46,7 +46,9 @@ int Phase(std::int64_t nowMs, int speed) {
 std::vector<int> Positions(std::span<const Key> keys) {
   std::vector<int> positions(keys.size(), 0);
   if (keys.empty()) return positions;
-  auto centre = [](const Key& key) { return (static_cast<std::int64_t>(key.rect.left) + key.rect.right) / 2; };
+  auto centre = [](const Key& key) {
+    return (static_cast<std::int64_t>(key.rect.left) + key.rect.right) / 2;
+  };
   std::int64_t low = centre(keys.front());
   std::int64_t high = low;
   for (const Key& key : keys) {

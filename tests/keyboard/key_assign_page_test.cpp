@@ -19,7 +19,7 @@ using zuvi_testing::Driver;
 
 constexpr int kEsc = 0x29;
 constexpr int kKeyA = 0x04;
-constexpr int kFn = 0xAF;  // kept out of the Fn layer by the shipped layout
+constexpr int kFn = 0xAF;        // kept out of the Fn layer by the shipped layout
 constexpr int kUserProfile = 4;  // the store's own first profile
 
 class KeyAssignPageTest : public KeyboardTest {
@@ -127,7 +127,8 @@ TEST_F(KeyAssignPageTest, ChooserPicksStoreTheKeyAndQueueTheKeyMap) {
   ASSERT_TRUE(row);
   EXPECT_EQ(row->macrotype, 2);
   EXPECT_EQ(row->macrovalue, kKeyA);
-  EXPECT_EQ(row->macrodesc, Chooser(dlg).Groups()[0].items[static_cast<size_t>(ChooserIndex(dlg, kKeyA))].text);
+  EXPECT_EQ(row->macrodesc,
+            Chooser(dlg).Groups()[0].items[static_cast<size_t>(ChooserIndex(dlg, kKeyA))].text);
   EXPECT_TRUE(Item(dlg, kEsc).checked);
   EXPECT_EQ(Item(dlg, kEsc).tipHeading, Text(121));
   EXPECT_EQ(dlg.QueuedTasks(), std::vector<int>{TaskSendKeyMap});
@@ -298,7 +299,9 @@ TEST_F(KeyAssignPageTest, LayerButtonsAndTheFnSwitch) {
   EXPECT_FALSE(Item(dlg, kEsc).checked);
 
   ClearQueue(dlg);
-  auto stored = [&] { return QueryText(StorePath(), "SELECT value FROM t_configdata WHERE key='fn_switchfunction'"); };
+  auto stored = [&] {
+    return QueryText(StorePath(), "SELECT value FROM t_configdata WHERE key='fn_switchfunction'");
+  };
   EXPECT_TRUE(dlg.GetControlAs<CCheckButton>(74)->GetCheck());
   ASSERT_TRUE(Driver::Click(dlg, 75));
   EXPECT_EQ(stored(), "1");

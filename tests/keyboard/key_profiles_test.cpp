@@ -60,11 +60,12 @@ class KeyProfilesTest : public KeyboardTest {
     return text;
   }
   std::string Rows(int profile) {
-    return QueryText(StorePath(), "SELECT group_concat(keyvalue || ':' || fnlayer || ':' || layoutkeyvalue || ':' || "
-                                  "layoutkeydesc || ':' || macrotype || ':' || macrovalue || ':' || macro2value || "
-                                  "':' || macro3value || ':' || macrodesc, ',') FROM (SELECT * FROM t_key_data "
-                                  "WHERE profile=" +
-                                      std::to_string(profile) + " ORDER BY fnlayer, keyvalue)");
+    return QueryText(StorePath(),
+                     "SELECT group_concat(keyvalue || ':' || fnlayer || ':' || layoutkeyvalue || ':' || "
+                     "layoutkeydesc || ':' || macrotype || ':' || macrovalue || ':' || macro2value || "
+                     "':' || macro3value || ':' || macrodesc, ',') FROM (SELECT * FROM t_key_data "
+                     "WHERE profile=" +
+                         std::to_string(profile) + " ORDER BY fnlayer, keyvalue)");
   }
   std::string ProfileCount() { return QueryText(StorePath(), "SELECT count(*) FROM t_keyprofile"); }
   MenuLog menuLog_;
@@ -79,7 +80,8 @@ TEST_F(KeyProfilesTest, ListsShowDefaultNamesInTheUiLanguageAndTheStoreKeepsItsO
   AddProfile(dlg, L"New Configuration Scheme");
   AddProfile(dlg, L"Mine");
   Reload(dlg);
-  EXPECT_EQ(Rows(List(dlg)), (std::vector<std::wstring>{Text(150), Text(150), L"New Configuration Scheme", L"Mine"}));
+  EXPECT_EQ(Rows(List(dlg)),
+            (std::vector<std::wstring>{Text(150), Text(150), L"New Configuration Scheme", L"Mine"}));
   EXPECT_EQ(List(dlg).GetCurSel(), 0);
   EXPECT_EQ(dlg.m_keyProfileId.load(), kUserProfile);
   QelListBox& presets = *dlg.GetControlAs<QelListBox>(69);
@@ -122,8 +124,9 @@ TEST_F(KeyProfilesTest, NewSelectsAndSendsDeleteKeepsTheLastAndFollowsTheCurrent
   EXPECT_EQ(dlg.DeleteProfile(), 1);
   EXPECT_EQ(dlg.m_keyProfileId.load(), kUserProfile);
   EXPECT_TRUE(dlg.QueuedTasks().empty());
-  EXPECT_EQ(QueryText(StorePath(), "SELECT count(*) FROM t_keyprofile WHERE profile_id=" + std::to_string(second)),
-            "0");
+  EXPECT_EQ(
+      QueryText(StorePath(), "SELECT count(*) FROM t_keyprofile WHERE profile_id=" + std::to_string(second)),
+      "0");
 
   AddProfile(dlg, L"Third");
   Reload(dlg);
@@ -138,7 +141,9 @@ TEST_F(KeyProfilesTest, NewSelectsAndSendsDeleteKeepsTheLastAndFollowsTheCurrent
   Reload(dlg);
   List(dlg).SetCurSel(-1);
   EXPECT_EQ(dlg.DeleteProfile(), 0);
-  ASSERT_TRUE(Exec(StorePath(), "CREATE TRIGGER no_delete BEFORE DELETE ON t_keyprofile BEGIN SELECT RAISE(ABORT, 'no'); END"));
+  ASSERT_TRUE(
+      Exec(StorePath(),
+           "CREATE TRIGGER no_delete BEFORE DELETE ON t_keyprofile BEGIN SELECT RAISE(ABORT, 'no'); END"));
   List(dlg).SetCurSel(1);
   EXPECT_EQ(dlg.DeleteProfile(), 1);
   EXPECT_EQ(List(dlg).GetItemCount(), 2);
@@ -260,7 +265,8 @@ TEST_F(KeyProfilesTest, ExportAndImportFailuresChangeNothing) {
   }
   dialogs_.answers.push_back({Utf8ToWide(exports_.path() + "missing.xml")});
   EXPECT_EQ(dlg.ImportProfile(), 0);
-  for (size_t i = asked; i < dialogs_.asked.size(); ++i) EXPECT_EQ(dialogs_.asked[i], Text(50)) << "only the open dialog";
+  for (size_t i = asked; i < dialogs_.asked.size(); ++i)
+    EXPECT_EQ(dialogs_.asked[i], Text(50)) << "only the open dialog";
   EXPECT_EQ(ProfileCount(), "4");
   EXPECT_EQ(List(dlg).GetItemCount(), 1);
 }

@@ -7,8 +7,8 @@
 
 #include "common/strings.h"
 #include "keyboard_fixture.h"
-#include "support/recording_input_synth.h"
 #include "platform/process.h"
+#include "support/recording_input_synth.h"
 #include "zuvi/keyboard_ctrl.h"
 #include "zuvi/list_box.h"
 
@@ -65,11 +65,13 @@ TEST_F(SoftwareKeyActionsTest, ProgramsStartDirectlyAndOtherPathsGoToTheDesktop)
   KeyboardDlg& dlg = OpenIdleWindow();
   // A program whose path holds blanks, quotes and ';' is started as it stands, with no shell.
   const std::string marker = app_.path() + "started";
-  const std::string program = app_.Write("my \"tools\"; v2/run me.sh", "#!/bin/sh\necho \"$0\" > '" + marker + "'\n");
+  const std::string program =
+      app_.Write("my \"tools\"; v2/run me.sh", "#!/bin/sh\necho \"$0\" > '" + marker + "'\n");
   ASSERT_EQ(chmod(program.c_str(), 0755), 0);
   const std::string document = app_.Write("notes.txt", "hello");
   EXPECT_EQ(dlg.RunSoftwareKeyAction(Action(dlg, L"Run", Utf8ToWide(program), 8)), 1);
-  ASSERT_TRUE(Driver::RunUntil([&] { return std::filesystem::exists(marker) && !ReadFile(marker).empty(); }, 5000));
+  ASSERT_TRUE(
+      Driver::RunUntil([&] { return std::filesystem::exists(marker) && !ReadFile(marker).empty(); }, 5000));
   EXPECT_EQ(ReadFile(marker), program + "\n");
   EXPECT_TRUE(opener_.targets.empty());
 

@@ -1,7 +1,7 @@
 // The colour formats the lighting pages convert between, with values written out by hand.
-#include "lighting/LightColor.h"
-
 #include <gtest/gtest.h>
+
+#include "lighting/LightColor.h"
 
 namespace {
 

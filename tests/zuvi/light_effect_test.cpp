@@ -17,19 +17,19 @@ TEST(LightEffect, TheHueWheelTheBreathingCurveAndThePhase) {
   EXPECT_EQ(Triangle(127), 254);
   EXPECT_EQ(Triangle(128), 254);
   EXPECT_EQ(Triangle(255), 0);
-  EXPECT_EQ(Phase(1000, 3), 15);                // 4000 / 256
-  EXPECT_EQ(Phase(65536, 0), 0);                // 256 comes round to 0
+  EXPECT_EQ(Phase(1000, 3), 15);                    // 4000 / 256
+  EXPECT_EQ(Phase(65536, 0), 0);                    // 256 comes round to 0
   EXPECT_EQ(Phase(std::int64_t{1} << 40, 255), 0);  // 2^48 / 256 in 64 bits
 }
 
 TEST(LightEffect, EachEffectsFrameAtAMoment) {
   const Key keys[] = {
-      {RECT{0, 0, 10, 10}, 0x123456, 0, 0},     // off
-      {RECT{0, 0, 10, 10}, 0xFF123456, 1, 0},   // steady: only the low 24 bits are a colour
-      {RECT{50, 0, 60, 10}, 0xAABBCC, 7, 0},    // breathing in its colour
-      {RECT{50, 0, 60, 10}, 0xAABBCC, 7, 1},    // breathing through the hues
-      {RECT{0, 0, 10, 10}, 0, 2, 0},            // the sweep at the left edge
-      {RECT{100, 0, 110, 10}, 0, 99, 0},        // an unknown effect sweeps too, at the right edge
+      {RECT{0, 0, 10, 10}, 0x123456, 0, 0},    // off
+      {RECT{0, 0, 10, 10}, 0xFF123456, 1, 0},  // steady: only the low 24 bits are a colour
+      {RECT{50, 0, 60, 10}, 0xAABBCC, 7, 0},   // breathing in its colour
+      {RECT{50, 0, 60, 10}, 0xAABBCC, 7, 1},   // breathing through the hues
+      {RECT{0, 0, 10, 10}, 0, 2, 0},           // the sweep at the left edge
+      {RECT{100, 0, 110, 10}, 0, 99, 0},       // an unknown effect sweeps too, at the right edge
   };
   const std::vector<Frame> frames = Frames(keys, 1000, 3);  // phase 15
   ASSERT_EQ(frames.size(), 6u);
