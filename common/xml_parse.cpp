@@ -1,6 +1,9 @@
-// Building the element table from the text. One pass, no recursion: a stack of open elements
-// and, per name, the stack depths where that name is open, so that an end tag finds its element
-// without scanning the whole stack.
+// Building the element table from the text. One pass, no recursion: a stack of open elements. An
+// end tag that closes the innermost element, the case of every well-formed document, costs one
+// name comparison. The first end tag that does not turns on a count of the open elements per name
+// (from then on kept up to date), so that a lone end tag is known as one at once and a search down
+// the stack only happens when it will find its element, which it closes with all above it: hostile
+// input stays linear.
 #include <unordered_map>
 
 #include "common/xml_detail.h"
@@ -12,7 +15,8 @@ namespace {
 
 struct OpenElement {
   uint32_t index;
-  std::u16string key;
+  size_t nameStart;
+  size_t nameLength;
 };
 
 }  // namespace
@@ -52,23 +56,37 @@ bool XmlDocument::ParseDocument() {
 
 void XmlDocument::ParseElements() {
   const bool fold = m_flags & kFoldCase;
-  auto keyOf = [&](size_t from, size_t to) {
-    std::u16string key = m_text.substr(from, to - from);
-    if (fold)
-      for (char16_t& c : key) c = FoldAscii(c);
-    return key;
+  const std::u16string_view text(m_text);
+  auto sameName = [&](size_t a, size_t aLength, size_t b, size_t bLength) {
+    if (aLength != bLength) return false;
+    if (!fold) return text.substr(a, aLength) == text.substr(b, bLength);
+    for (size_t i = 0; i < aLength; ++i)
+      if (FoldAscii(text[a + i]) != FoldAscii(text[b + i])) return false;
+    return true;
+  };
+  auto hashOf = [&](size_t from, size_t length) {
+    uint64_t h = 1469598103934665603ull;  // FNV-1a over the (folded) units
+    for (size_t i = 0; i < length; ++i) {
+      const char16_t c = fold ? FoldAscii(text[from + i]) : text[from + i];
+      h = (h ^ c) * 1099511628211ull;
+    }
+    return h;
   };
   auto nameOf = [&](const XmlElement& e) {
-    return FromUtf16(std::u16string_view(m_text).substr(
-        e.start + 1, NameEnd(e.start + 1, e.start + e.length) - e.start - 1));
+    return FromUtf16(text.substr(e.start + 1, NameEnd(e.start + 1, e.start + e.length) - e.start - 1));
   };
 
   std::vector<OpenElement> open;
-  std::unordered_map<std::u16string, std::vector<size_t>> openDepths;
+  bool counting = false;
+  std::unordered_map<uint64_t, uint32_t> openNames;  // name hash -> open elements of it, while counting
+  auto countOpen = [&](const OpenElement& o, int step) {
+    uint32_t& n = openNames[hashOf(o.nameStart, o.nameLength)];
+    n = static_cast<uint32_t>(static_cast<int>(n) + step);
+  };
 
   // Closes the innermost open element at `end`; an element without its own end tag is logged.
   auto closeInnermost = [&](size_t end, size_t endTagLength) {
-    OpenElement& top = open.back();
+    const OpenElement top = open.back();
     XmlElement& e = m_elements[top.index];
     e.length = end - e.start;
     e.endTagLength = endTagLength;
@@ -77,10 +95,23 @@ void XmlDocument::ParseElements() {
       AddResult({.name = L"unended_start_tag", .tagname = name, .offset = static_cast<long long>(e.start)});
       MarkParseError();
     }
-    std::vector<size_t>& depths = openDepths[top.key];
-    depths.pop_back();
-    if (depths.empty()) openDepths.erase(top.key);
+    if (counting) countOpen(top, -1);
     open.pop_back();
+  };
+  // The depth of the innermost open element named like text[from, from + length); npos for none.
+  auto findOpen = [&](size_t from, size_t length) -> size_t {
+    if (open.empty()) return std::u16string_view::npos;
+    const OpenElement& top = open.back();
+    if (sameName(top.nameStart, top.nameLength, from, length)) return open.size() - 1;
+    if (!counting) {
+      counting = true;
+      for (const OpenElement& o : open) countOpen(o, +1);
+    }
+    const auto found = openNames.find(hashOf(from, length));
+    if (found == openNames.end() || found->second == 0) return std::u16string_view::npos;
+    for (size_t depth = open.size() - 1; depth-- > 0;)
+      if (sameName(open[depth].nameStart, open[depth].nameLength, from, length)) return depth;
+    return std::u16string_view::npos;  // another name with the same hash
   };
 
   NodeScanner scanner(m_text);
@@ -93,8 +124,7 @@ void XmlDocument::ParseElements() {
       std::wstring name;
       if (std::wstring_view(node.error) == L"unterminated_tag_syntax") {
         const size_t nameStart = pos + 1 + (pos + 1 < node.end && m_text[pos + 1] == u'/');
-        name = FromUtf16(
-            std::u16string_view(m_text).substr(nameStart, NameEnd(nameStart, node.end) - nameStart));
+        name = FromUtf16(text.substr(nameStart, NameEnd(nameStart, node.end) - nameStart));
       }
       AddResult({.name = node.error, .tagname = name, .offset = static_cast<long long>(pos)});
       MarkParseError();
@@ -102,14 +132,12 @@ void XmlDocument::ParseElements() {
       size_t nameStart = pos + 2;
       while (nameStart < node.end && IsBlank(m_text[nameStart])) ++nameStart;
       const size_t nameEnd = NameEnd(nameStart, node.end);
-      auto found = openDepths.find(keyOf(nameStart, nameEnd));
-      if (found == openDepths.end()) {
-        const std::wstring name =
-            FromUtf16(std::u16string_view(m_text).substr(nameStart, nameEnd - nameStart));
+      const size_t depth = findOpen(nameStart, nameEnd - nameStart);
+      if (depth == std::u16string_view::npos) {
+        const std::wstring name = FromUtf16(text.substr(nameStart, nameEnd - nameStart));
         AddResult({.name = L"lone_end_tag", .tagname = name, .offset = static_cast<long long>(pos)});
         MarkParseError();
       } else {
-        const size_t depth = found->second.back();
         while (open.size() > depth + 1) closeInnermost(pos, 0);
         closeInnermost(node.end, node.end - pos);
       }
@@ -126,9 +154,8 @@ void XmlDocument::ParseElements() {
       LinkChild(index, parent, 0);
       if (!node.empty) {
         const size_t nameEnd = NameEnd(pos + 1, node.end);
-        std::u16string key = keyOf(pos + 1, nameEnd);
-        openDepths[key].push_back(open.size());
-        open.push_back({index, std::move(key)});
+        open.push_back({index, pos + 1, nameEnd - pos - 1});
+        if (counting) countOpen(open.back(), +1);
       }
     }
     pos = node.end;
