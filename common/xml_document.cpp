@@ -1,6 +1,10 @@
 // XmlDocument: construction, the cursor, attribute and content reads, and the result log.
 #include "common/xml_document.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
+
 #include "common/xml_detail.h"
 
 using namespace xml_detail;
@@ -218,14 +222,33 @@ void XmlDocument::AddResult(std::wstring& log, const XmlResultEntry& entry) {
     log += L' ';
     log += name;
     log += L"=\"";
-    log += FromUtf16(EscapeText(kEscapeAttribute, ToUtf16(value)));
+    // Most values hold nothing to escape and no character outside the basic plane: as they are.
+    const bool plain = std::none_of(value.begin(), value.end(), [](wchar_t c) {
+      return c == L'<' || c == L'>' || c == L'&' || c == L'"' || c == L'\'' || (c >= 0xD800 && c <= 0xDFFF) ||
+             static_cast<std::uint32_t>(c) > 0xFFFF;
+    });
+    if (plain)
+      log += value;
+    else
+      log += FromUtf16(EscapeText(kEscapeAttribute, ToUtf16(value)));
     log += L'"';
   };
   auto number = [&](const wchar_t* name, long long value) {
     if (value == -1) return;
     log += L' ';
     log += name;
-    log += L"=\"" + std::to_wstring(value) + L'"';
+    log += L"=\"";
+    wchar_t digits[24];
+    wchar_t* end = digits + std::size(digits);
+    wchar_t* at = end;
+    unsigned long long magnitude = value < 0 ? 0ull - static_cast<unsigned long long>(value) : value;
+    do {
+      *--at = static_cast<wchar_t>(L'0' + magnitude % 10);
+      magnitude /= 10;
+    } while (magnitude);
+    if (value < 0) *--at = L'-';
+    log.append(at, end);
+    log += L'"';
   };
   log += L'<';
   log += entry.name;
