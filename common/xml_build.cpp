@@ -1,11 +1,38 @@
 // Building: adding elements and setting attributes, editing the text in place and keeping every
 // record's extent in step with it.
 #include <algorithm>
+#include <cstdint>
 
 #include "common/xml_detail.h"
 #include "common/xml_document.h"
 
 using namespace xml_detail;
+
+namespace {
+
+// `text` as UTF-16 into `out`, reusing its room; ASCII without the general conversion.
+void AssignUtf16(std::u16string& out, std::wstring_view text) {
+  out.clear();
+  for (const wchar_t c : text) {
+    if (static_cast<std::uint32_t>(c) >= 0x80) {
+      out = ToUtf16(text);
+      return;
+    }
+    out.push_back(static_cast<char16_t>(c));
+  }
+}
+
+// True when escaping `value` as an attribute changes nothing and it has no character outside the
+// basic plane (no surrogate pair, nothing to replace).
+bool PlainAttributeValue(std::wstring_view value) {
+  return std::none_of(value.begin(), value.end(), [](wchar_t c) {
+    const auto u = static_cast<std::uint32_t>(c);
+    return c == L'<' || c == L'>' || c == L'&' || c == L'"' || c == L'\'' || (u >= 0xD800 && u <= 0xDFFF) ||
+           u > 0xFFFF;
+  });
+}
+
+}  // namespace
 
 void XmlDocument::ReplaceText(size_t pos, size_t removed, std::u16string_view inserted, uint32_t owner) {
   m_text.replace(pos, removed, inserted);
@@ -47,10 +74,14 @@ bool XmlDocument::OpenEmptyParent(uint32_t parent) {
 bool XmlDocument::AddElement(std::wstring_view name, std::wstring_view value, int flags) {
   if (flags & (kAddBefore | kAddChild)) return false;
   if ((flags & kAddNoValue) && !value.empty()) return false;
-  const std::u16string tag = ToUtf16(name);
+  // Built in buffers kept between calls, as the attributes are.
+  thread_local std::u16string tag, element, inserted;
+  AssignUtf16(tag, name);
   if (!IsNameToken(tag)) return false;
 
-  std::u16string element = u"<" + tag;
+  element.clear();
+  element += u'<';
+  element += tag;
   size_t startTag, endTag = 0;
   if (value.empty()) {
     element += (flags & kAddSpacedEnd) ? u" />" : u"/>";
@@ -60,7 +91,9 @@ bool XmlDocument::AddElement(std::wstring_view name, std::wstring_view value, in
     startTag = element.size();
     const std::u16string text = ToUtf16(value);
     element += (flags & kAddCData) ? EncodeCData(text) : EscapeText(0, text);
-    element += u"</" + tag + u">";
+    element += u"</";
+    element += tag;
+    element += u'>';
     endTag = tag.size() + 3;
   }
 
@@ -79,7 +112,9 @@ bool XmlDocument::AddElement(std::wstring_view name, std::wstring_view value, in
     if (pos >= p.start + p.startTagLength + 2 && m_text.compare(pos - 2, 2, u"\r\n") == 0) pos -= 2;
   }
   const bool lineStart = pos == 0 || (pos >= 2 && m_text.compare(pos - 2, 2, u"\r\n") == 0);
-  const std::u16string inserted = (lineStart ? u"" : u"\r\n") + element;
+  inserted.clear();
+  if (!lineStart) inserted += u"\r\n";
+  inserted += element;
   ReplaceText(pos, 0, inserted, parent);
 
   XmlElement record;
@@ -100,9 +135,23 @@ bool XmlDocument::AddElement(std::wstring_view name, std::wstring_view value, in
 
 bool XmlDocument::SetAttributeAt(uint32_t index, std::wstring_view name, std::wstring_view value, int) {
   if (index == 0 || index >= m_elements.size()) return false;
-  const std::u16string attribute = ToUtf16(name);
+  // Exports set thousands of attributes: the pieces are put together in buffers kept between calls.
+  thread_local std::u16string attribute, escaped, inserted;
+  AssignUtf16(attribute, name);
   if (!IsNameToken(attribute)) return false;
-  const std::u16string escaped = EscapeText(kEscapeAttribute, ToUtf16(value));
+  if (PlainAttributeValue(value))
+    AssignUtf16(escaped, value);
+  else
+    escaped = EscapeText(kEscapeAttribute, ToUtf16(value));
+  auto quotedPair = [&](bool blankFirst) -> const std::u16string& {
+    inserted.clear();
+    if (blankFirst) inserted += u' ';
+    inserted += attribute;
+    inserted += u"=\"";
+    inserted += escaped;
+    inserted += u'"';
+    return inserted;
+  };
   const size_t before = m_text.size();
   size_t attrStart, valueStart, valueEnd, attrEnd;
   bool quoted;
@@ -110,14 +159,14 @@ bool XmlDocument::SetAttributeAt(uint32_t index, std::wstring_view name, std::ws
     if (quoted)
       ReplaceText(valueStart, valueEnd - valueStart, escaped, index);
     else
-      ReplaceText(attrStart, attrEnd - attrStart, attribute + u"=\"" + escaped + u"\"", index);
+      ReplaceText(attrStart, attrEnd - attrStart, quotedPair(false), index);
   } else {
     const XmlElement& e = m_elements[index];
     const size_t nameEnd = NameEnd(e.start + 1, e.start + e.startTagLength);
     size_t pos = e.start + e.startTagLength - 1;  // the '>'
     if (pos > nameEnd && m_text[pos - 1] == u'/') --pos;
     while (pos > nameEnd && IsBlank(m_text[pos - 1])) --pos;
-    ReplaceText(pos, 0, u" " + attribute + u"=\"" + escaped + u"\"", index);
+    ReplaceText(pos, 0, quotedPair(true), index);
   }
   m_elements[index].startTagLength += m_text.size() - before;
   return true;
