@@ -98,15 +98,24 @@ void ForEachCodePoint(std::u16string_view text, bool& lost, Emit emit) {
   }
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
+// Writes `c` as UTF-8 at `at` (room for four bytes) and returns the position after it.
+char* PutUtf8(char* at, char32_t c) {
   if (c < 0x80) {
-    out += static_cast<char>(c);
-    return;
+    *at++ = static_cast<char>(c);
+  } else if (c < 0x800) {
+    *at++ = static_cast<char>(0xC0 | (c >> 6));
+    *at++ = static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    *at++ = static_cast<char>(0xE0 | (c >> 12));
+    *at++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *at++ = static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    *at++ = static_cast<char>(0xF0 | (c >> 18));
+    *at++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    *at++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *at++ = static_cast<char>(0x80 | (c & 0x3F));
   }
-  const int following = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
-  out += static_cast<char>(((0xFF << (7 - following)) & 0xFF) | (c >> (6 * following)));  // C0, E0, F0
-  for (int shift = 6 * (following - 1); shift >= 0; shift -= 6)
-    out += static_cast<char>(0x80 | ((c >> shift) & 0x3F));
+  return at;
 }
 
 void AppendLittleEndian(std::string& out, uint32_t value, int bytes) {
@@ -236,10 +245,16 @@ bool XmlDocument::ConvertText(std::string& out, std::u16string_view text, int co
   bool lossy = false;
   bool known = true;
   switch (codePage) {
-    case kUtf8:
-      out.reserve(text.size() + text.size() / 4);
-      ForEachCodePoint(text, lossy, [&](char32_t c) { AppendUtf8(out, c); });
+    case kUtf8: {
+      // No unit gives more than three bytes (a pair gives four for its two), so the output is sized
+      // once and trimmed.
+      const size_t start = out.size();
+      out.resize(start + 3 * text.size());
+      char* at = out.data() + start;
+      ForEachCodePoint(text, lossy, [&](char32_t c) { at = PutUtf8(at, c); });
+      out.resize(static_cast<size_t>(at - out.data()));
       break;
+    }
     case kUtf16:
       out.reserve(text.size() * 2);
       ForEachCodePoint(text, lossy, [&](char32_t c) {
