@@ -10,18 +10,6 @@ using namespace xml_detail;
 
 namespace {
 
-// `text` as UTF-16 into `out`, reusing its room; ASCII without the general conversion.
-void AssignUtf16(std::u16string& out, std::wstring_view text) {
-  out.clear();
-  for (const wchar_t c : text) {
-    if (static_cast<std::uint32_t>(c) >= 0x80) {
-      out = ToUtf16(text);
-      return;
-    }
-    out.push_back(static_cast<char16_t>(c));
-  }
-}
-
 // True when escaping `value` as an attribute changes nothing and it has no character outside the
 // basic plane (no surrogate pair, nothing to replace).
 bool PlainAttributeValue(std::wstring_view value) {

@@ -18,6 +18,17 @@ void AppendUtf16(std::u16string& out, char32_t c) {
   }
 }
 
+void AssignUtf16(std::u16string& out, std::wstring_view text) {
+  out.clear();
+  for (const wchar_t c : text) {
+    if (static_cast<std::uint32_t>(c) >= 0x80) {
+      out = ToUtf16(text);
+      return;
+    }
+    out.push_back(static_cast<char16_t>(c));
+  }
+}
+
 std::u16string ToUtf16(std::wstring_view text) {
   std::u16string out;
   out.reserve(text.size());

@@ -21,6 +21,8 @@ void AppendUtf16(std::u16string& out, char32_t c);
 // U+FFFD both ways.
 std::u16string ToUtf16(std::wstring_view text);
 std::wstring FromUtf16(std::u16string_view text);
+// ToUtf16 into `out`, reusing its room; ASCII without the general conversion.
+void AssignUtf16(std::u16string& out, std::wstring_view text);
 // FromUtf16 appended to `out`, using the room `out` has.
 void AppendFromUtf16(std::wstring& out, std::u16string_view text);
 // The number of UTF-16 units `text` takes.

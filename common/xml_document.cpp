@@ -163,7 +163,9 @@ bool XmlDocument::GetAttributeAt(std::wstring& out, uint32_t index, std::wstring
   if (index == 0 || index >= m_elements.size() || name.empty()) return false;
   size_t attrStart, valueStart, valueEnd, attrEnd;
   bool quoted;
-  if (!FindAttribute(index, ToUtf16(name), attrStart, valueStart, valueEnd, attrEnd, quoted)) return false;
+  thread_local std::u16string wanted;  // attribute reads come in the thousands
+  AssignUtf16(wanted, name);
+  if (!FindAttribute(index, wanted, attrStart, valueStart, valueEnd, attrEnd, quoted)) return false;
   const std::u16string_view value = std::u16string_view(m_text).substr(valueStart, valueEnd - valueStart);
   // Without a reference unescaping gives the value as it is: convert it once, into out's room.
   if (value.find(u'&') == std::u16string_view::npos)
