@@ -4,7 +4,7 @@
 #include <set>
 
 #include "common/process_control.h"
-#include "keyboard/CustomKeyStandIn.h"
+#include "keyboard/CustomKeyDlg.h"
 #include "device/KeyCodes.h"
 #include "device/KeyMap.h"
 #include "keyboard/KeyAssignPage.h"
@@ -306,7 +306,7 @@ void KeyboardDlg::RunCustomKeyDialog() {
   const CustomKeyDialogArgs args{m_selectedKey, m_keyProfileId.load(), m_fnLayer.load(), m_deviceIndex.load(),
                                  m_identify};
   std::unique_ptr<MDialog> dialog =
-      m_services.makeCustomKeyDialog ? m_services.makeCustomKeyDialog(args) : MakeCustomKeyStandIn(args);
+      m_services.makeCustomKeyDialog ? m_services.makeCustomKeyDialog(args) : std::make_unique<CustomKeyDlg>(args);
   constexpr std::uint32_t kStyle = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
   if (dialog && dialog->Create(GetSafeHwnd(), L"CustomKeyDlg", kStyle, 0, RECT{0, 0, 720, 360})) {
     dialog->CenterWindow();
