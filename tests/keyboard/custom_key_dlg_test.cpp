@@ -182,6 +182,26 @@ TEST_F(CustomKeyDlgTest, RawRecordsAreCapturedOnlyWhileACaptureFieldHasTheFocus)
   EXPECT_EQ(d.ShowModal(), IDOK);
 }
 
+TEST_F(CustomKeyDlgTest, TheCaptureKeyMessageNamesKeysWithTheModifiersHeld) {
+  CustomKeyDlg& d = Open();
+  auto send = [&](WPARAM message, int vk) {
+    CaptureKeyRecord record;
+    record.virtualKey = static_cast<std::uint32_t>(vk);
+    return SendMessage(d.GetSafeHwnd(), CustomKeyDlg::kMsgCaptureKey, message, reinterpret_cast<LPARAM>(&record));
+  };
+  EXPECT_EQ(SendMessage(d.GetSafeHwnd(), CustomKeyDlg::kMsgCaptureKey, 256, 0), 0);
+  EXPECT_EQ(send(256, 162), 1);
+  EXPECT_EQ(EditText(d, 38), L"Ctrl");
+  send(256, 'X');
+  EXPECT_EQ(EditText(d, 38), L"Ctrl + X");
+  EXPECT_EQ(d.m_modifierKey, 162);
+  send(256, 0x2C);
+  EXPECT_EQ(EditText(d, 38), L"Print Screen");
+  send(257, 162);
+  send(260, 'X');
+  EXPECT_EQ(EditText(d, 38), L"X") << "released modifiers are no longer held";
+}
+
 TEST_F(CustomKeyDlgTest, TheBlockersWindowsKeysReplaceTheRawOnes) {
   CustomKeyDlg& d = Open(Blocker::kRuns);
   ASSERT_TRUE(d.BlockerRunning());

@@ -251,6 +251,25 @@ TEST_F(KeyAssignPageTest, TheKeyMenuClearsDisablesOrOpensTheCustomKeyDialog) {
   EXPECT_EQ(opened[0].identify, kIdentify);
   EXPECT_EQ(killed, (std::vector<std::wstring>{L"halvorn", L"halvorn"}));
   EXPECT_EQ(dlg.QueuedTasks(), std::vector<int>{TaskSendKeyMap});
+
+  // OK stores through the dialog's own connection; the page shows the new tip at once.
+  menuLog_.AnswerWith(608);
+  ClearQueue(dlg);
+  driver_.AnswerNextModal([](MDialog& custom) {
+    EXPECT_TRUE(Driver::Select(custom, CustomKeyDlg::IdType, 3));  // mouse, its first function
+    EXPECT_TRUE(Driver::Click(custom, CustomKeyDlg::IdOk));
+  });
+  ASSERT_TRUE(ClickKey(dlg, kEsc, true));
+  Driver::RunFor(1);
+  row = Stored(dlg, 1, kEsc);
+  ASSERT_TRUE(row);
+  EXPECT_EQ(row->macrotype, 5);
+  EXPECT_EQ(row->macrovalue, 1);
+  EXPECT_EQ(Item(dlg, kEsc).tipHeading, Text(124));
+  EXPECT_EQ(dlg.QueuedTasks(), std::vector<int>{TaskSendKeyMap});
+  sim_.clearLog();
+  Drain(dlg);
+  EXPECT_FALSE(Transactions().empty()) << "the next pass sends the key maps";
 }
 
 TEST_F(KeyAssignPageTest, TheFnLayerRefusesTheKeysTheLayoutKeepsOutOfIt) {
