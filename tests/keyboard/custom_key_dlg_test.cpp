@@ -290,7 +290,21 @@ TEST_F(CustomKeyDlgTest, AStoreFailureIsReportedAndTheDialogStaysOpenWhileCloseS
   ASSERT_TRUE(Exec(StorePath(), "DROP TRIGGER refuse"));
   driver_.AnswerNextModal([](MDialog& dialog) { EXPECT_TRUE(Driver::Click(dialog, CustomKeyDlg::IdClose)); });
   EXPECT_EQ(d.ShowModal(), IDCANCEL);
-  EXPECT_EQ(StoredRow(), "<none>");
+  EXPECT_EQ(StoredRow(), "<none>") << "Close stores nothing";
+
+  // A write lock held by another connection for less than the busy timeout only delays OK.
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(StorePath().c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  std::thread release([other] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+  });
+  ASSERT_TRUE(Driver::Click(d, 54));
+  release.join();
+  sqlite3_close(other);
+  EXPECT_EQ(StoredRow(), "5:1:0:0:Left Click");
+  EXPECT_EQ(driver_.Dialogs().asked.size(), 1u) << "no second failure";
 
   // A store that cannot be opened: the lists stay empty and OK says so.
   dialog_.reset();
