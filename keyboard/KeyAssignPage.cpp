@@ -8,7 +8,7 @@
 #include "common/process_control.h"
 #include "device/KeyCodes.h"
 #include "device/KeyMap.h"
-#include "keyboard/CustomKeyStandIn.h"
+#include "keyboard/CustomKeyDlg.h"
 #include "keyboard/KeyboardLog.h"
 #include "keyboard/KeyboardText.h"
 #include "keyboard/PageControls.h"
@@ -294,7 +294,7 @@ void KeyboardDlg::RunCustomKeyDialog() {
   const CustomKeyDialogArgs args{m_selectedKey, m_keyProfileId.load(), m_fnLayer.load(), m_deviceIndex.load(),
                                  m_identify};
   std::unique_ptr<MDialog> dialog =
-      m_services.makeCustomKeyDialog ? m_services.makeCustomKeyDialog(args) : MakeCustomKeyStandIn(args);
+      m_services.makeCustomKeyDialog ? m_services.makeCustomKeyDialog(args) : std::make_unique<CustomKeyDlg>(args);
   constexpr std::uint32_t kStyle = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
   if (dialog && dialog->Create(GetSafeHwnd(), L"CustomKeyDlg", kStyle, 0, RECT{0, 0, 720, 360})) {
     dialog->CenterWindow();

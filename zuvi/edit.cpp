@@ -1,6 +1,7 @@
 #include "zuvi/edit.h"
 
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 
 #include "zuvi/internal.h"
@@ -21,6 +22,25 @@ class EditWidget : public QLineEdit {
   }
 
  protected:
+  // A capture field takes Tab, Enter and Esc like any other key: they neither move the focus nor
+  // finish the field, and no shortcut of the window sees them.
+  bool event(QEvent* event) override {
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::KeyPress || type == QEvent::ShortcutOverride) && edit_->GetCaptureMode()) {
+      switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Escape:
+          event->accept();
+          return true;
+        default:
+          break;
+      }
+    }
+    return QLineEdit::event(event);
+  }
   void focusInEvent(QFocusEvent* event) override {
     QLineEdit::focusInEvent(event);
     edit_->UserFocus();
@@ -119,6 +139,8 @@ void MEdit::SyncKind(QWidget* widget) {
   if (edit->text() != qtext) edit->setText(qtext);
   edit->setPlaceholderText(ToQString(tip));
   edit->setReadOnly(readOnly);
+  // Keys are captured as keys: no input method composes text in a capture field.
+  edit->setAttribute(Qt::WA_InputMethodEnabled, !readOnly);
   edit->setAlignment(align == 1   ? Qt::AlignCenter
                      : align == 2 ? Qt::AlignRight | Qt::AlignVCenter
                                   : Qt::AlignLeft | Qt::AlignVCenter);

@@ -28,7 +28,8 @@ class MEdit : public MControlFont {
   // The user focuses the field: reports code 30. False when it takes no input (hidden, disabled).
   bool UserFocus();
   // A capture field takes the focus, but typing changes nothing; code sets its text (a key
-  // capture shows the key pressed).
+  // capture shows the key pressed). Tab, Enter and Esc are taken like other keys (no focus move,
+  // no code 29) and no input method is attached. May be switched at any time.
   void SetCaptureMode(bool capture);
   bool GetCaptureMode() const;
 

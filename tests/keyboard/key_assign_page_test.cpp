@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "common/lang_text.h"
-#include "keyboard/CustomKeyStandIn.h"
+#include "keyboard/CustomKeyDlg.h"
 #include "keyboard_fixture.h"
 #include "shell/ui_message_box.h"
 #include "zuvi/buttons.h"
@@ -195,13 +195,20 @@ TEST_F(KeyAssignPageTest, TheKeyMenuClearsDisablesOrOpensTheCustomKeyDialog) {
   std::vector<std::wstring> killed;
   std::vector<CustomKeyDialogArgs> opened;
   KeyboardDlg::Services services = TestServices();
+  std::vector<std::string> steps;
   services.killProcess = [&](const std::wstring& name) {
     killed.push_back(name);
+    steps.push_back("kill");
     return true;
   };
   services.makeCustomKeyDialog = [&](const CustomKeyDialogArgs& args) {
     opened.push_back(args);
-    return MakeCustomKeyStandIn(args);
+    auto dialog = std::make_unique<CustomKeyDlg>(args);
+    dialog->SetBlockerStart([&](const std::string& path) {
+      steps.push_back("start " + path);
+      return std::optional<platform::StartedProcess>();
+    });
+    return dialog;
   };
   KeyboardDlg& dlg = Page(&services);
   Driver::Click(dlg, 73);  // Fn layer
@@ -230,9 +237,13 @@ TEST_F(KeyAssignPageTest, TheKeyMenuClearsDisablesOrOpensTheCustomKeyDialog) {
 
   menuLog_.AnswerWith(608);
   ClearQueue(dlg);
-  driver_.ClickInNextModal(CustomKeyStandIn::kIdClose);
+  driver_.AnswerNextModal([&](MDialog& custom) {
+    steps.push_back("modal");
+    EXPECT_TRUE(Driver::Click(custom, CustomKeyDlg::IdClose));
+  });
   ASSERT_TRUE(ClickKey(dlg, kEsc, true));
   Driver::RunFor(1);
+  EXPECT_EQ(steps, (std::vector<std::string>{"kill", "start " + app_.path() + "halvorn", "modal", "kill"}));
   ASSERT_EQ(opened.size(), 1u);
   EXPECT_EQ(opened[0].key, kEsc);
   EXPECT_EQ(opened[0].keyProfileId, kUserProfile);
@@ -241,6 +252,25 @@ TEST_F(KeyAssignPageTest, TheKeyMenuClearsDisablesOrOpensTheCustomKeyDialog) {
   EXPECT_EQ(opened[0].identify, kIdentify);
   EXPECT_EQ(killed, (std::vector<std::wstring>{L"halvorn", L"halvorn"}));
   EXPECT_EQ(dlg.QueuedTasks(), std::vector<int>{TaskSendKeyMap});
+
+  // OK stores through the dialog's own connection; the page shows the new tip at once.
+  menuLog_.AnswerWith(608);
+  ClearQueue(dlg);
+  driver_.AnswerNextModal([](MDialog& custom) {
+    EXPECT_TRUE(Driver::Select(custom, CustomKeyDlg::IdType, 3));  // mouse, its first function
+    EXPECT_TRUE(Driver::Click(custom, CustomKeyDlg::IdOk));
+  });
+  ASSERT_TRUE(ClickKey(dlg, kEsc, true));
+  Driver::RunFor(1);
+  row = Stored(dlg, 1, kEsc);
+  ASSERT_TRUE(row);
+  EXPECT_EQ(row->macrotype, 5);
+  EXPECT_EQ(row->macrovalue, 1);
+  EXPECT_EQ(Item(dlg, kEsc).tipHeading, Text(124));
+  EXPECT_EQ(dlg.QueuedTasks(), std::vector<int>{TaskSendKeyMap});
+  sim_.clearLog();
+  Drain(dlg);
+  EXPECT_FALSE(Transactions().empty()) << "the next pass sends the key maps";
 }
 
 TEST_F(KeyAssignPageTest, TheFnLayerRefusesTheKeysTheLayoutKeepsOutOfIt) {

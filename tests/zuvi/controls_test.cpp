@@ -1,5 +1,6 @@
 // Controls: the factory, first-id lookup, notification codes, values set from code, input to
 // disabled or hidden controls, and containers.
+#include <QWidget>
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -177,6 +178,31 @@ TEST_F(ControlsTest, AnEditReportsTheFocusAndACaptureFieldTakesNoTyping) {
             (std::vector<Notification>{{240, NOTIFY_FOCUS, 0}, {240, NOTIFY_EDIT_END, 0}}));
   edit->SetEnabled(false);
   EXPECT_FALSE(Driver::Focus(window, 240));
+}
+
+TEST_F(ControlsTest, ACaptureFieldTakesTabEnterAndEscAndSwitchesBackToText) {
+  auto* edit = Make<MEdit>(L"MEdit", 241);
+  edit->SetCaptureMode(true);
+  Driver::RunFor(1);
+  QWidget* widget = edit->GetWidget();
+  ASSERT_NE(widget, nullptr);
+  EXPECT_FALSE(widget->testAttribute(Qt::WA_InputMethodEnabled));
+  EXPECT_TRUE(Driver::Focus(window, 241));
+  window.notifications.clear();
+  for (int vk : {9, 13, 27}) {
+    EXPECT_TRUE(Driver::KeyDownOn(window, 241, vk));
+    Driver::KeyUpOn(window, 241, vk);
+  }
+  EXPECT_TRUE(window.notifications.empty()) << "Enter does not finish a capture field";
+
+  edit->SetCaptureMode(false);
+  Driver::RunFor(1);
+  EXPECT_TRUE(widget->testAttribute(Qt::WA_InputMethodEnabled));
+  EXPECT_TRUE(Driver::Type(window, 241, L"abc"));
+  EXPECT_EQ(edit->GetTitle(), L"abc");
+  window.notifications.clear();
+  EXPECT_TRUE(Driver::KeyDownOn(window, 241, 13));
+  EXPECT_EQ(window.notifications, (std::vector<Notification>{{241, NOTIFY_EDIT_END, 0}})) << "a text field finishes";
 }
 
 TEST_F(ControlsTest, RecordListSwapsRowsAndTheSelectionFollows) {
