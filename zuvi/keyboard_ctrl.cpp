@@ -406,6 +406,7 @@ void KeyboardCtrl::Paint(QPainter& painter, const QRect& area) {
   const QColor checkLine(0x3C, 0x8C, 0xE6);
   const QColor currentLine(0xFF, 0xC0, 0x30);
   const QColor barred(0xE0, 0x40, 0x40);
+  // Mode 0: every light is off, the keys show dark; above 100 the keys carry only their marks.
   const bool lightMode = mode > 0 && mode < kFirstMarkMode;
   for (const KeyItem& item : items) {
     if (m.scale <= 0) break;
@@ -418,7 +419,6 @@ void KeyboardCtrl::Paint(QPainter& painter, const QRect& area) {
       painter.drawRoundedRect(key, radius, radius);
     }
     std::optional<QColor> light = lightMode ? LightColor(item) : std::nullopt;
-    if (mode == 0 && !picture.isNull()) light = QColor(0x10, 0x10, 0x12);  // the lights are off
     if (light) {
       painter.setPen(Qt::NoPen);
       painter.setBrush(*light);
