@@ -257,7 +257,11 @@ void KeyboardDlg::LayoutLightPage(const RECT& client) {
   at(ids::kSpeedLabel, column, h - 200, end, h - 176);
   at(ids::kSpeed, column, h - 172, end, h - 152);
   at(ids::kDirectionLabel, column, h - 140, end, h - 116);
-  for (int i = 0; i < 4; ++i) at(ids::kRight + i, column + 50 * i, h - 140, column + 50 * i + 40, h - 110);
+  // Right/left and up/down are never shown together: each pair takes the same two places.
+  for (int i = 0; i < 4; ++i) {
+    const int x = column + 50 * (i % 2);
+    at(ids::kRight + i, x, h - 140, x + 40, h - 110);
+  }
   if (m_lightOption) {
     at(ids::kSleepTitle, column, h - 100, end, h - 76);
     for (int i = 0; i < 4; ++i) {
