@@ -421,6 +421,31 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   virtual int OnCustomLightModeApplyColor();
   virtual int OnCustomLightModeApplyColorType();
 
+  // ---- lighting page (lighting/LightPage.cpp) ----
+  // The single-colour keyboard's load of the mode list's current item.
+  void SelectLightModeFromList(int profile);
+  // Stores `color` (0x00BBGGRR) as the current mode's colour (mode 20: of the checked keys) and
+  // queues the light mode.
+  void SetLightKeyColor(std::uint32_t color);
+  // The colour of the three channel edits, through SetLightKeyColor.
+  void ApplyLightColorEdit();
+  void EnableLightColorControls(bool enable);
+  void ShowLightColorGroup(bool show);
+  void ShowLightKeySelectGroup(bool show);
+  void ShowLightBrightnessOnly();
+  void ShowLightBrightnessSpeed();
+  void ShowLightSlidersNoColor();
+  void ShowLightVerticalDirections();
+  void ShowLightHorizontalDirections();
+  void ShowLightBrightnessOnlyColor();
+  // The control groups of `mode` with the values of its stored row.
+  void ApplyLightModeGroups(int mode, const LightDataRow& row);
+  // What every load of a new mode does first: select it in the store, hand it to the key view,
+  // show its brightness and hide the direction radios.
+  void StartLightModeLoad(int profile, int mode, const LightDataRow& row);
+  int OnLightColorEdit(int id, int code);
+  int StoreLightSlider(int id, std::uint8_t LightDataRow::* field);
+
   // Music.
   virtual void CreateMusicPage();
   virtual void LayoutMusicPage(const RECT& client);

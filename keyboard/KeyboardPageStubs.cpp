@@ -15,25 +15,6 @@ void PlaceKeyView(const KeyboardDlg& dlg, int id, const RECT& client) {
 
 }  // namespace
 
-// ---- Lighting ----
-
-void KeyboardDlg::CreateLightPage() { AddKeyView(kb_ids::kLightingView, GetControl(kb_ids::kPageLighting)); }
-void KeyboardDlg::LayoutLightPage(const RECT& client) { PlaceKeyView(*this, kb_ids::kLightingView, client); }
-int KeyboardDlg::OnLightModeListNotify(int) { return 0; }
-int KeyboardDlg::OnLightPaletteNotify() { return 0; }
-int KeyboardDlg::OnLightColorButton(int) { return 0; }
-int KeyboardDlg::OnLightRedEdit(int) { return 0; }
-int KeyboardDlg::OnLightGreenEdit(int) { return 0; }
-int KeyboardDlg::OnLightBlueEdit(int) { return 0; }
-int KeyboardDlg::OnLightColorfulSwitch() { return 0; }
-int KeyboardDlg::OnLightBrightnessSlider(int) { return 0; }
-int KeyboardDlg::OnLightSpeedSlider(int) { return 0; }
-int KeyboardDlg::OnLightDirectionRadio() { return 0; }
-int KeyboardDlg::OnLightApplyKeyColors() { return 0; }
-int KeyboardDlg::OnLightSleepTimeRadio(int) { return 0; }
-void KeyboardDlg::ShowSleepTimeSelection(int) {}
-void KeyboardDlg::LoadLightMode(int) {}
-
 // ---- Custom light effect editor ----
 
 void KeyboardDlg::CreateCustomLightPage() {

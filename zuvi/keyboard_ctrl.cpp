@@ -9,6 +9,7 @@
 
 #include "zuvi/control_widget.h"
 #include "zuvi/internal.h"
+#include "zuvi/light_effect.h"
 
 using namespace zuvi_internal;
 
@@ -34,6 +35,31 @@ class KeyboardWidget : public ControlWidget {
 
 QRectF MapRect(const RECT& r, double scale, double x, double y) {
   return QRectF(x + r.left * scale, y + r.top * scale, r.Width() * scale, r.Height() * scale);
+}
+
+constexpr int kPlainLight = 1;
+constexpr int kScaledLight = 7;
+constexpr int kFirstMarkMode = 101;
+
+void SetPlainLight(KeyItem& item, std::uint32_t color) {
+  item.color = color & 0xFFFFFF;
+  item.state = kPlainLight;
+  item.level = 255;
+}
+
+// What a key's light looks like: none for a dark key, else its colour (scaled by the level).
+std::optional<QColor> LightColor(const KeyItem& item) {
+  if (item.state == 0) return std::nullopt;
+  int red = static_cast<int>(item.color & 0xFF);
+  int green = static_cast<int>((item.color >> 8) & 0xFF);
+  int blue = static_cast<int>((item.color >> 16) & 0xFF);
+  if (item.state == kScaledLight) {
+    const int level = std::clamp(item.level, 0, 255);
+    red = red * level / 256;
+    green = green * level / 256;
+    blue = blue * level / 256;
+  }
+  return QColor(red, green, blue);
 }
 
 }  // namespace
@@ -191,10 +217,52 @@ void KeyboardCtrl::SetItemColors(const std::vector<int>& codes,
     std::lock_guard guard(lock_);
     const size_t count = std::min({codes.size(), colors.size(), items_.size()});
     for (size_t k = 0; k < count; ++k)
-      if (colors[k] && items_[k].code == codes[k]) items_[k].color = *colors[k];
+      if (colors[k] && items_[k].code == codes[k]) SetPlainLight(items_[k], *colors[k]);
   }
   UpdateControl();
 }
+
+void KeyboardCtrl::SetStaticModeColor(ARGB color, bool colorful) {
+  {
+    std::lock_guard guard(lock_);
+    // ARGB 0xAARRGGBB to 0x00BBGGRR.
+    const std::uint32_t plain = ((color >> 16) & 0xFF) | (color & 0xFF00) | ((color & 0xFF) << 16);
+    std::vector<int> positions;
+    if (colorful) {
+      std::vector<light_effect::Key> keys(items_.size());
+      for (size_t i = 0; i < items_.size(); ++i) keys[i].rect = items_[i].rect;
+      positions = light_effect::Positions(keys);
+    }
+    for (size_t i = 0; i < items_.size(); ++i)
+      SetPlainLight(items_[i], colorful ? light_effect::Hue(positions[i]) : plain);
+  }
+  UpdateControl();
+}
+
+void KeyboardCtrl::SetCustomModeColor(std::uint32_t color) {
+  {
+    std::lock_guard guard(lock_);
+    for (KeyItem& item : items_)
+      if (item.checked) SetPlainLight(item, color);
+  }
+  UpdateControl();
+}
+
+void KeyboardCtrl::SetCustomModeColor(int code, std::uint32_t color) {
+  ForCode(code, [color](KeyItem& item) { SetPlainLight(item, color); });
+}
+
+void KeyboardCtrl::ResetAllItemsColor(std::uint32_t color) {
+  {
+    std::lock_guard guard(lock_);
+    for (KeyItem& item : items_) SetPlainLight(item, color);
+  }
+  UpdateControl();
+}
+
+void KeyboardCtrl::SetPerKeyMode(bool on) { SetState(perKeyMode_, on); }
+
+bool KeyboardCtrl::GetPerKeyMode() const { return GetState(perKeyMode_); }
 
 void KeyboardCtrl::Redraw() {
   {
@@ -284,9 +352,19 @@ std::wstring KeyboardCtrl::TipAt(POINT point) const {
 }
 
 void KeyboardCtrl::OnInput(const MouseInput& input) {
-  const int code = KeyAt(input.point);
+  const RECT r = GetRect();
+  int code = -1;
   {
     std::lock_guard guard(lock_);
+    const int index = ItemAt(MappingFor(r.Width(), r.Height()), input.point.x - r.left, input.point.y - r.top);
+    if (index >= 0) {
+      code = items_[index].code;
+      if (perKeyMode_ && input.button != MouseInput::Right) {
+        const bool checked = !items_[index].checked;
+        for (KeyItem& item : items_)
+          if (item.code == code) item.checked = checked;
+      }
+    }
     current_ = code;
   }
   UpdateControl();
@@ -300,6 +378,7 @@ void KeyboardCtrl::Paint(QPainter& painter, const QRect& area) {
   std::wstring image, tip;
   ARGB background, textColor;
   int current;
+  int mode;
   Mapping m;
   {
     std::lock_guard guard(lock_);
@@ -309,6 +388,7 @@ void KeyboardCtrl::Paint(QPainter& painter, const QRect& area) {
     background = background_;
     textColor = textColor_;
     current = current_;
+    mode = mode_;
     m = MappingFor(area.width(), area.height());
   }
   if ((background >> 24) != 0) painter.fillRect(area, ToQColor(background));
@@ -326,6 +406,8 @@ void KeyboardCtrl::Paint(QPainter& painter, const QRect& area) {
   const QColor checkLine(0x3C, 0x8C, 0xE6);
   const QColor currentLine(0xFF, 0xC0, 0x30);
   const QColor barred(0xE0, 0x40, 0x40);
+  // Mode 0: every light is off, the keys show dark; above 100 the keys carry only their marks.
+  const bool lightMode = mode > 0 && mode < kFirstMarkMode;
   for (const KeyItem& item : items) {
     if (m.scale <= 0) break;
     const QRectF key = MapRect(item.rect, m.scale, origin.x(), origin.y()).adjusted(1, 1, -1, -1);
@@ -336,9 +418,15 @@ void KeyboardCtrl::Paint(QPainter& painter, const QRect& area) {
       painter.setBrush(face);
       painter.drawRoundedRect(key, radius, radius);
     }
+    std::optional<QColor> light = lightMode ? LightColor(item) : std::nullopt;
+    if (light) {
+      painter.setPen(Qt::NoPen);
+      painter.setBrush(*light);
+      painter.drawRoundedRect(key.adjusted(1, 1, -1, -1), radius, radius);
+    }
     if (item.checked) {
-      painter.setPen(QPen(checkLine, 1.5));
-      painter.setBrush(checkFill);
+      painter.setPen(QPen(checkLine, lightMode ? 3.0 : 1.5));
+      painter.setBrush(lightMode ? QBrush(Qt::NoBrush) : QBrush(checkFill));  // the light stays visible
       painter.drawRoundedRect(key, radius, radius);
     }
     if (item.disabledMark) {
@@ -362,7 +450,10 @@ void KeyboardCtrl::Paint(QPainter& painter, const QRect& area) {
       while (size > 7 && QFontMetricsF(font).horizontalAdvance(shown) > key.width() - 4)
         font.setPixelSize(--size);
       painter.setFont(font);
-      painter.setPen(item.disabledMark ? QColor(text.red(), text.green(), text.blue(), 0x80) : text);
+      // A bright light gets dark writing.
+      QColor pen = light && light->lightness() > 150 ? QColor(0x20, 0x20, 0x20) : text;
+      if (item.disabledMark) pen.setAlpha(0x80);
+      painter.setPen(pen);
       painter.drawText(key.adjusted(2, 0, -2, 0), Qt::AlignCenter | Qt::TextWordWrap, shown);
     }
   }

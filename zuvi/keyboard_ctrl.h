@@ -11,7 +11,11 @@
 //
 // Reports: 2 for a click, 5 for a right click (parameter: the key code under the cursor or -1).
 // Before it reports, the key under the cursor (the last-added item containing the point) becomes
-// the current key, or -1 when no key is there.
+// the current key, or -1 when no key is there. In per-key mode a left click on a key also
+// toggles its check first.
+//
+// Modes (SetKeyboardCtrlMode): 0 draws every key dark; 1..100 are light modes, in which each key
+// shows its light (colour, state, level); above 100 the keys show only their marks.
 //
 // Every operation may be called from any thread; the state is kept under the control's lock and
 // drawn on the UI thread. Operations by key code change every item with that code; an unknown
@@ -102,9 +106,21 @@ class KeyboardCtrl : public MControlFont {
   void SetColorEffect(std::uint32_t color);
   // Sets the light of item `index` (ignored past the last item).
   void SetItemLight(size_t index, std::uint32_t color, int state, int level);
-  // Gives item k colors[k] where it holds a value, provided the item still has key code
-  // codes[k] (the items may have been reloaded meanwhile); other items keep theirs.
+  // Gives item k colors[k] (0x00BBGGRR, a plain light) where it holds a value, provided the item
+  // still has key code codes[k] (the items may have been reloaded meanwhile); other items keep
+  // theirs.
   void SetItemColors(const std::vector<int>& codes, const std::vector<std::optional<std::uint32_t>>& colors);
+  // Every key in one colour, given as ARGB (alpha ignored); `colorful`: each key the hue of its
+  // place across the keyboard instead, a fixed rainbow. Every key's light is plain (state 1).
+  void SetStaticModeColor(ARGB color, bool colorful);
+  // The checked keys, or the keys with `code`, take `color` (0x00BBGGRR) as a plain light.
+  void SetCustomModeColor(std::uint32_t color);
+  void SetCustomModeColor(int code, std::uint32_t color);
+  // Every key takes `color` (0x00BBGGRR) as a plain light.
+  void ResetAllItemsColor(std::uint32_t color = 0);
+  // Per-key mode: a click on a key toggles its check. Off: clicks only pick the current key.
+  void SetPerKeyMode(bool on);
+  bool GetPerKeyMode() const;
   // Draws the view afresh; counted.
   void Redraw();
   int Redraws() const;
@@ -159,4 +175,5 @@ class KeyboardCtrl : public MControlFont {
   Effect effect_ = Effect::kNone;
   std::uint32_t effectColor_ = 0;
   int redraws_ = 0;
+  bool perKeyMode_ = false;
 };

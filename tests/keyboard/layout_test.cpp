@@ -67,8 +67,11 @@ TEST_F(KeyboardTest, TheShippedLayoutReachesEveryBuiltViewAndTheMaps) {
     EXPECT_EQ(view->Image(), L"keyboard/v108.png");
     EXPECT_EQ(view->Width(), 834);
     EXPECT_EQ(view->Height(), 258);
-    // The custom light effect view takes the layout's type; the key assignment page sets its own.
-    EXPECT_EQ(view->Type(), id == kb_ids::kCustomLightView || id == kb_ids::kKeyAssignView ? 2 : 0);
+    // The custom light effect view takes the layout's type; the key and lighting pages set their own.
+    EXPECT_EQ(view->Type(), id == kb_ids::kCustomLightView || id == kb_ids::kKeyAssignView ||
+                                    id == kb_ids::kLightingView
+                                ? 2
+                                : 0);
     const std::vector<KeyItem> items = view->Items();
     ASSERT_EQ(items.size(), 108u);
     const KeyItem& esc = items.front();

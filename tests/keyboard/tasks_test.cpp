@@ -238,7 +238,7 @@ TEST_F(TaskTest, TheFirstPageSyncLeavesTheProfileRowsAndSendsTheSettings) {
   EXPECT_EQ(QueryText(StorePath(), "SELECT count(*) FROM t_light_data WHERE profile=1"), "20");
   EXPECT_EQ(QueryText(StorePath(), "SELECT value FROM t_configdata WHERE profile=1 AND key='version'"),
             "1.0.1");
-  EXPECT_EQ(dlg.m_curLightMode.load(), -1);
+  EXPECT_EQ(dlg.m_curLightMode.load(), 11) << "reloaded and queued";
   EXPECT_EQ(TransactionCommands(), std::vector<uint8_t>{CMD_SYSTEM_SETTINGS});
 }
 

@@ -259,6 +259,87 @@ TEST_F(KeyboardCtrlTest, TheMarksAndThePictureAreDrawnThroughTheSameMapping) {
   EXPECT_GT(onPicture.blue(), 0x60) << "the check shows on the picture";
 }
 
+// The lights of the lighting page: ARGB in for the static colour, 0x00BBGGRR everywhere else.
+TEST_F(KeyboardCtrlTest, KeyLightsTakeTheirColourFormatsAndReachTheRightKeys) {
+  auto colors = [this] {
+    std::vector<std::uint32_t> out;
+    for (const KeyItem& item : view->GetKeyItems()) {
+      EXPECT_EQ(item.state, 1) << item.code;
+      EXPECT_EQ(item.level, 255) << item.code;
+      out.push_back(item.color);
+    }
+    return out;
+  };
+  view->SetStaticModeColor(0xFE123456, false);
+  EXPECT_EQ(colors(), (std::vector<std::uint32_t>{0x563412, 0x563412, 0x563412}));
+  // Colourful: the hue of each key's centre across the keyboard (A 10, B 35, Space 25 of 10..35):
+  // A at 0 is (255, 0, 0), B at 255 (255, 0, 5), Space at 153 (0, 105, 255).
+  view->SetStaticModeColor(0xFE123456, true);
+  EXPECT_EQ(colors(), (std::vector<std::uint32_t>{0x0000FF, 0x0500FF, 0xFF6900}));
+
+  view->SetKeyCheck(kB, true);
+  view->SetCustomModeColor(0x00ABCDEFu);  // the checked keys only
+  view->SetCustomModeColor(kWide, 0x7F010203u);
+  view->SetCustomModeColor(99, 0x444444u);  // an unknown code changes nothing
+  EXPECT_EQ(colors(), (std::vector<std::uint32_t>{0x0000FF, 0xABCDEF, 0x010203}));
+  view->ResetAllItemsColor(0);
+  EXPECT_EQ(colors(), (std::vector<std::uint32_t>{0, 0, 0}));
+  EXPECT_TRUE(view->GetKeyItems()[1].checked) << "colours leave the checks alone";
+}
+
+TEST_F(KeyboardCtrlTest, InPerKeyModeAClickTogglesTheKeysCheckOtherwiseItOnlyPicks) {
+  auto checks = [this] {
+    std::vector<bool> out;
+    for (const KeyItem& item : view->GetKeyItems()) out.push_back(item.checked);
+    return out;
+  };
+  ASSERT_TRUE(Driver::ClickAt(window, 70, At(kA)));
+  EXPECT_EQ(checks(), (std::vector<bool>{false, false, false}));
+  EXPECT_EQ(view->GetCurrentKey(), kA);
+
+  view->SetPerKeyMode(true);
+  EXPECT_TRUE(view->GetPerKeyMode());
+  ASSERT_TRUE(Driver::ClickAt(window, 70, At(kB)));
+  EXPECT_EQ(checks(), (std::vector<bool>{false, true, false}));
+  ASSERT_TRUE(Driver::RightClickAt(window, 70, At(kA)));
+  EXPECT_EQ(checks(), (std::vector<bool>{false, true, false})) << "a right click checks nothing";
+  ASSERT_TRUE(Driver::ClickAt(window, 70, At(kB)));
+  EXPECT_EQ(checks(), (std::vector<bool>{false, false, false}));
+  EXPECT_EQ(view->GetCurrentKey(), kB);
+  Driver::RunFor(5);
+  const std::vector<Notification> expected{{70, NOTIFY_CLICK, kA}, {70, NOTIFY_CLICK, kB},
+                                           {70, NOTIFY_RCLICK, kA}, {70, NOTIFY_CLICK, kB}};
+  EXPECT_EQ(window.notifications, expected) << "the clicks still report";
+}
+
+TEST_F(KeyboardCtrlTest, ALightModeDrawsEachKeysLightAtItsCentre) {
+  const char* wanted = std::getenv("KELVANE_RENDER_DIR");
+  testing_support::TempDir dir;
+  const std::string file = (wanted && *wanted ? std::string(wanted) + "/" : dir.path()) + "key_lights.png";
+  view->ClearItem();  // keys without names: nothing is written over their centres
+  view->AddKeyItem(L"", L"", kA, RECT{0, 0, 20, 20}, L"");
+  view->AddKeyItem(L"", L"", kB, RECT{25, 0, 45, 20}, L"");
+  view->AddKeyItem(L"", L"", kWide, RECT{0, 20, 50, 40}, L"");
+  view->SetCustomModeColor(kA, 0x0000FF);  // red
+  view->SetCustomModeColor(kB, 0xFF0000);  // blue
+  view->SetItemLight(2, 0x00FF00, 7, 128);  // green at half its level
+  const QPoint a(92, 25), b(155, 25), space(92, 75);  // the centres, control-relative
+  view->SetKeyboardCtrlMode(20);
+  ASSERT_TRUE(Draw().save(QString::fromStdString(file)));
+  const QImage shown(QString::fromStdString(file));
+  EXPECT_EQ(shown.pixelColor(a), QColor(255, 0, 0));
+  EXPECT_EQ(shown.pixelColor(b), QColor(0, 0, 255));
+  EXPECT_EQ(shown.pixelColor(space), QColor(0, 127, 0));
+  view->SetKeyCheck(kA, true);
+  EXPECT_EQ(Draw().pixelColor(a), QColor(255, 0, 0)) << "a checked key keeps showing its light";
+
+  for (int dark : {0, 101}) {  // lights off, and the key assignment page's marks
+    view->SetKeyboardCtrlMode(dark);
+    const QImage image = Draw();
+    EXPECT_EQ(image.pixelColor(b), QColor(0x2A, 0x2E, 0x34)) << dark;
+  }
+}
+
 namespace {
 
 class KeyFuncControlTest : public ::testing::Test {
