@@ -32,6 +32,7 @@
 #include "storage/config_db.h"
 #include "storage/config_rows.h"
 #include "zuvi/dialog.h"
+#include "zuvi/custom_light_mode.h"
 #include "zuvi/image_list.h"
 #include "zuvi/keyboard_ctrl.h"
 
@@ -204,6 +205,8 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   std::shared_ptr<const KeyLayoutMaps> GetLayoutMaps() const;
   // The key view with this id, or null when its page was not built.
   KeyboardCtrl* GetKeyView(int id) const;
+  // The custom light view with this id (the editors' and the settings page's), or null.
+  CustomLightMode* GetCustomLightView(int id) const;
 
   // ---- system settings and clock ----
   void SendSystemSettings(int profile);
@@ -532,6 +535,9 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
  protected:
   // Makes the key view `id` (a KeyboardCtrl) in `page`; null when it could not be made.
   KeyboardCtrl* AddKeyView(int id, MControl* page);
+  // Makes the custom light view `id` in `page`, animated on the window's clock; null when it could
+  // not be made.
+  CustomLightMode* AddCustomLightView(int id, MControl* page);
 
  private:
   // ---- pass steps (KeyboardTasks.cpp) ----

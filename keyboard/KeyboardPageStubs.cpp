@@ -37,7 +37,7 @@ void KeyboardDlg::LoadLightMode(int) {}
 // ---- Custom light effect editor ----
 
 void KeyboardDlg::CreateCustomLightPage() {
-  AddKeyView(kb_ids::kCustomLightView, GetControl(kb_ids::kPageCustomLight));
+  AddCustomLightView(kb_ids::kCustomLightView, GetControl(kb_ids::kPageCustomLight));
 }
 void KeyboardDlg::LayoutCustomLightPage(const RECT& client) {
   PlaceKeyView(*this, kb_ids::kCustomLightView, client);
@@ -61,13 +61,11 @@ int KeyboardDlg::OnCustomLightApplyColor() { return 0; }
 int KeyboardDlg::OnLightEditorMenuCommand(int) { return 0; }
 void KeyboardDlg::EnableCustomLightControls(bool) {}
 void KeyboardDlg::LoadCustomLightList(int) {}
-// The editor advances its own effect before each preview frame.
-void KeyboardDlg::UpdateCustomLightEffect() {}
 
 // ---- Custom light mode editor ----
 
 void KeyboardDlg::CreateCustomLightModePage() {
-  AddKeyView(kb_ids::kCustomLightModeView, GetControl(kb_ids::kPageCustomLightMode));
+  AddCustomLightView(kb_ids::kCustomLightModeView, GetControl(kb_ids::kPageCustomLightMode));
 }
 void KeyboardDlg::LayoutCustomLightModePage(const RECT& client) {
   PlaceKeyView(*this, kb_ids::kCustomLightModeView, client);

@@ -114,7 +114,7 @@ void KeyboardDlg::CreateSettingsPage() {
     response->SetCurData(2);
   }
   Check(*this, kAutoStart, AutostartOn());
-  AddKeyView(kb_ids::kSettingsView, page);
+  AddCustomLightView(kb_ids::kSettingsView, page);
 }
 
 void KeyboardDlg::LayoutSettingsPage(const RECT& client) {
