@@ -424,6 +424,16 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   virtual int OnCustomLightModeApplyColor();
   virtual int OnCustomLightModeApplyColorType();
 
+  // ---- custom light editors (lighting/CustomLightPage.cpp, lighting/CustomLightModePage.cpp) ----
+  // The keys of effect scheme `customlightId` (0: none) into view 144, with its speed.
+  void LoadCustomLightKeys(int customlightId);
+  // The list buttons and every editing control of the effect editor.
+  void EnableCustomLightListButtons(bool enable);
+  void ApplyCustomLightColorEdit();
+  // A colour picked from the palette or a preset (0x00BBGGRR) for the checked keys.
+  void ChooseCustomLightColor(std::uint32_t color);
+  int OnCustomLightEditEnd();
+
   // Music.
   virtual void CreateMusicPage();
   virtual void LayoutMusicPage(const RECT& client);

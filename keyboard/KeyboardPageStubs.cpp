@@ -34,34 +34,6 @@ int KeyboardDlg::OnLightSleepTimeRadio(int) { return 0; }
 void KeyboardDlg::ShowSleepTimeSelection(int) {}
 void KeyboardDlg::LoadLightMode(int) {}
 
-// ---- Custom light effect editor ----
-
-void KeyboardDlg::CreateCustomLightPage() {
-  AddCustomLightView(kb_ids::kCustomLightView, GetControl(kb_ids::kPageCustomLight));
-}
-void KeyboardDlg::LayoutCustomLightPage(const RECT& client) {
-  PlaceKeyView(*this, kb_ids::kCustomLightView, client);
-}
-int KeyboardDlg::OnCustomLightListNotify(int) { return 0; }
-int KeyboardDlg::OnCustomLightEffectListNotify(int) { return 0; }
-int KeyboardDlg::OnCustomLightPaletteNotify() { return 0; }
-int KeyboardDlg::OnCustomLightColorButton(int) { return 0; }
-int KeyboardDlg::OnCustomLightRedEdit(int) { return 0; }
-int KeyboardDlg::OnCustomLightGreenBlueEdit(int) { return 0; }
-int KeyboardDlg::OnNewCustomLight() { return 0; }
-int KeyboardDlg::OnDeleteCustomLight() { return 0; }
-int KeyboardDlg::OnImportCustomLight() { return 0; }
-int KeyboardDlg::OnExportCustomLight() { return 0; }
-int KeyboardDlg::OnCustomLightSpeedSlider() { return 0; }
-int KeyboardDlg::OnCustomLightSelectAll() { return 0; }
-int KeyboardDlg::OnCustomLightCheckDigits() { return 0; }
-int KeyboardDlg::OnCustomLightCheckWasd() { return 0; }
-int KeyboardDlg::OnCustomLightApplyEffect() { return 0; }
-int KeyboardDlg::OnCustomLightApplyColor() { return 0; }
-int KeyboardDlg::OnLightEditorMenuCommand(int) { return 0; }
-void KeyboardDlg::EnableCustomLightControls(bool) {}
-void KeyboardDlg::LoadCustomLightList(int) {}
-
 // ---- Custom light mode editor ----
 
 void KeyboardDlg::CreateCustomLightModePage() {
