@@ -153,6 +153,10 @@ void KeyboardDlg::CreateCustomLightPage() {
     for (const auto& effect : kEffects) effects->AddString(KbText(effect[0]), effect[1]);
     effects->SetCurSel(0);
   }
+  // The switch belongs to the breathing effect; the direction radios have no use on this page.
+  ShowCtl(*this, 152, false);
+  ShowCtl(*this, kb_ids::kCustomLightSwitch, false);
+  ShowDirection(*this, false);
   for (int id : {172, kSpeedSlider})
     if (auto* slider = GetControlAs<MSlider>(id)) {
       slider->SetRange(0, 100);
