@@ -433,6 +433,11 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   // A colour picked from the palette or a preset (0x00BBGGRR) for the checked keys.
   void ChooseCustomLightColor(std::uint32_t color);
   int OnCustomLightEditEnd();
+  // The keys of colour scheme `customlightId` (0: none) into view 197, with its brightness.
+  void LoadCustomLightModeKeys(int customlightId);
+  void EnableCustomLightModeListButtons(bool enable);
+  void ApplyCustomLightModeColorEdit();
+  void ChooseCustomLightModeColor(std::uint32_t color);
 
   // Music.
   virtual void CreateMusicPage();

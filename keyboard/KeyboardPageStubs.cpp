@@ -34,31 +34,6 @@ int KeyboardDlg::OnLightSleepTimeRadio(int) { return 0; }
 void KeyboardDlg::ShowSleepTimeSelection(int) {}
 void KeyboardDlg::LoadLightMode(int) {}
 
-// ---- Custom light mode editor ----
-
-void KeyboardDlg::CreateCustomLightModePage() {
-  AddCustomLightView(kb_ids::kCustomLightModeView, GetControl(kb_ids::kPageCustomLightMode));
-}
-void KeyboardDlg::LayoutCustomLightModePage(const RECT& client) {
-  PlaceKeyView(*this, kb_ids::kCustomLightModeView, client);
-}
-int KeyboardDlg::OnCustomLightModeListNotify(int) { return 0; }
-int KeyboardDlg::OnCustomLightModePaletteNotify() { return 0; }
-int KeyboardDlg::OnCustomLightModeColorButton(int) { return 0; }
-int KeyboardDlg::OnCustomLightModeRedEdit(int) { return 0; }
-int KeyboardDlg::OnCustomLightModeGreenBlueEdit(int) { return 0; }
-int KeyboardDlg::OnNewCustomLightMode() { return 0; }
-int KeyboardDlg::OnDeleteCustomLightMode() { return 0; }
-int KeyboardDlg::OnImportCustomLightMode() { return 0; }
-int KeyboardDlg::OnExportCustomLightMode() { return 0; }
-int KeyboardDlg::OnCustomLightModeBrightnessSlider() { return 0; }
-int KeyboardDlg::OnCustomLightModeSelectAll() { return 0; }
-int KeyboardDlg::OnCustomLightModeCheckDigits() { return 0; }
-int KeyboardDlg::OnCustomLightModeCheckWasd() { return 0; }
-int KeyboardDlg::OnCustomLightModeApplyColor() { return 0; }
-int KeyboardDlg::OnCustomLightModeApplyColorType() { return 0; }
-void KeyboardDlg::LoadCustomLightModeList(int) {}
-
 // ---- Music and its audio analyser ----
 
 void KeyboardDlg::CreateMusicPage() { AddKeyView(kb_ids::kMusicView, GetControl(kb_ids::kPageMusic)); }
