@@ -234,3 +234,5 @@ std::shared_ptr<const KeyLayoutMaps> KeyboardDlg::GetLayoutMaps() const {
 }
 
 KeyboardCtrl* KeyboardDlg::GetKeyView(int id) const { return GetControlAs<KeyboardCtrl>(id); }
+
+CustomLightMode* KeyboardDlg::GetCustomLightView(int id) const { return GetControlAs<CustomLightMode>(id); }

@@ -32,6 +32,7 @@
 #include "storage/config_db.h"
 #include "storage/config_rows.h"
 #include "zuvi/dialog.h"
+#include "zuvi/custom_light_mode.h"
 #include "zuvi/image_list.h"
 #include "zuvi/keyboard_ctrl.h"
 
@@ -204,6 +205,8 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   std::shared_ptr<const KeyLayoutMaps> GetLayoutMaps() const;
   // The key view with this id, or null when its page was not built.
   KeyboardCtrl* GetKeyView(int id) const;
+  // The custom light view with this id (the editors' and the settings page's), or null.
+  CustomLightMode* GetCustomLightView(int id) const;
 
   // ---- system settings and clock ----
   void SendSystemSettings(int profile);
@@ -446,6 +449,21 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   int OnLightColorEdit(int id, int code);
   int StoreLightSlider(int id, std::uint8_t LightDataRow::* field);
 
+  // ---- custom light editors (lighting/CustomLightPage.cpp, lighting/CustomLightModePage.cpp) ----
+  // The keys of effect scheme `customlightId` (0: none) into view 144, with its speed.
+  void LoadCustomLightKeys(int customlightId);
+  // The list buttons and every editing control of the effect editor.
+  void EnableCustomLightListButtons(bool enable);
+  void ApplyCustomLightColorEdit();
+  // A colour picked from the palette or a preset (0x00BBGGRR) for the checked keys.
+  void ChooseCustomLightColor(std::uint32_t color);
+  int OnCustomLightEditEnd();
+  // The keys of colour scheme `customlightId` (0: none) into view 197, with its brightness.
+  void LoadCustomLightModeKeys(int customlightId);
+  void EnableCustomLightModeListButtons(bool enable);
+  void ApplyCustomLightModeColorEdit();
+  void ChooseCustomLightModeColor(std::uint32_t color);
+
   // Music.
   virtual void CreateMusicPage();
   virtual void LayoutMusicPage(const RECT& client);
@@ -557,6 +575,9 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
  protected:
   // Makes the key view `id` (a KeyboardCtrl) in `page`; null when it could not be made.
   KeyboardCtrl* AddKeyView(int id, MControl* page);
+  // Makes the custom light view `id` in `page`, animated on the window's clock; null when it could
+  // not be made.
+  CustomLightMode* AddCustomLightView(int id, MControl* page);
 
  private:
   // ---- pass steps (KeyboardTasks.cpp) ----

@@ -155,3 +155,11 @@ void KeyboardDlg::UISize(const RECT& client) {
 KeyboardCtrl* KeyboardDlg::AddKeyView(int id, MControl* page) {
   return dynamic_cast<KeyboardCtrl*>(CreateControl(L"KeyboardCtrl", id, RECT{}, nullptr, 1, 1, page));
 }
+
+CustomLightMode* KeyboardDlg::AddCustomLightView(int id, MControl* page) {
+  auto* view = dynamic_cast<CustomLightMode*>(CreateControl(L"CustomLightMode", id, RECT{}, nullptr, 1, 1, page));
+  if (!view) return nullptr;
+  view->SetKeyboardType(2);
+  view->SetClock([this] { return static_cast<std::int64_t>(PacingClock().now() / std::chrono::milliseconds(1)); });
+  return view;
+}

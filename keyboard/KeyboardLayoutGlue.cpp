@@ -63,12 +63,14 @@ void KeyboardDlg::LoadDeviceConfig() {
 
 void KeyboardDlg::LoadKeyboardLayout() {
   // Every view that was built shows the layout; the views of pages that were not built are absent.
-  const int allViews[] = {kb_ids::kKeyAssignView,   kb_ids::kSettingsView, kb_ids::kLightingView,
-                          kb_ids::kCustomLightView, kb_ids::kMusicView,    kb_ids::kCustomLightModeView};
-  std::vector<KeyboardCtrl*> views;
-  for (int id : allViews)
-    if (KeyboardCtrl* view = GetKeyView(id)) views.push_back(view);
-  for (KeyboardCtrl* view : views) view->ClearItem();
+  std::vector<KeyboardCtrl*> keyViews;
+  for (int id : {kb_ids::kKeyAssignView, kb_ids::kLightingView, kb_ids::kMusicView})
+    if (KeyboardCtrl* view = GetKeyView(id)) keyViews.push_back(view);
+  std::vector<CustomLightMode*> lightViews;
+  for (int id : {kb_ids::kSettingsView, kb_ids::kCustomLightView, kb_ids::kCustomLightModeView})
+    if (CustomLightMode* view = GetCustomLightView(id)) lightViews.push_back(view);
+  for (KeyboardCtrl* view : keyViews) view->ClearItem();
+  for (CustomLightMode* view : lightViews) view->ClearItem();
   {
     std::lock_guard guard(m_layoutLock);
     m_layoutMaps = std::make_shared<const KeyLayoutMaps>();
@@ -78,23 +80,28 @@ void KeyboardDlg::LoadKeyboardLayout() {
   if (!ReadLayoutFile(m_isRgb != 0, layout, "the key views stay empty")) return;
   m_layoutName = layout.modelName;
 
-  for (KeyboardCtrl* view : views) {
+  for (KeyboardCtrl* view : keyViews) {
     view->SetKeyboardImage(layout.image);
     view->SetWidthAndHeight(layout.width, layout.height);
   }
-  if (KeyboardCtrl* customLight = GetKeyView(kb_ids::kCustomLightView))
+  for (CustomLightMode* view : lightViews) {
+    view->SetKeyboardImage(layout.image);
+    view->SetWidthAndHeight(layout.width, layout.height);
+  }
+  if (CustomLightMode* customLight = GetCustomLightView(kb_ids::kCustomLightView))
     customLight->SetKeyboardType(layout.type);
 
   for (const LayoutKey& key : layout.keys) {
     const RECT rect{key.left, key.top, key.right, key.bottom};
-    for (KeyboardCtrl* view : views) view->AddKeyItem(key.name, key.desc, key.code, rect, key.icon);
+    for (KeyboardCtrl* view : keyViews) view->AddKeyItem(key.name, key.desc, key.code, rect, key.icon);
+    for (CustomLightMode* view : lightViews) view->AddKeyItem(key.name, key.desc, key.code, rect, key.icon);
   }
   {
     std::lock_guard guard(m_layoutLock);
     m_layoutMaps = std::make_shared<const KeyLayoutMaps>(std::move(layout.maps));
   }
 
-  if (KeyboardCtrl* settings = GetKeyView(kb_ids::kSettingsView)) {
+  if (CustomLightMode* settings = GetCustomLightView(kb_ids::kSettingsView)) {
     if (m_isRgb)
       settings->LoadColorFulEffect();
     else

@@ -97,19 +97,20 @@ void KeyboardDlg::ReadDeviceLedColors() {
 }
 
 void KeyboardDlg::SendCustomLightPreview() {
-  KeyboardCtrl* editor = GetKeyView(kb_ids::kCustomLightView);
+  CustomLightMode* editor = GetCustomLightView(kb_ids::kCustomLightView);
   if (!editor) return;  // no editor on this keyboard: nothing to preview
   const std::optional<DeviceLink> link = Link();
   if (!link) return;
+  // A copy taken under the view's lock: the UI thread may be editing the view meanwhile.
   std::vector<LightKeyItem> items;
-  for (const KeyItem& key : editor->Items()) {
+  for (const CustomLightItem& key : editor->GetKeyItems()) {
     LightKeyItem item;
     item.keyCode = key.code;
-    item.red = static_cast<uint8_t>(key.color & 0xFF);
-    item.green = static_cast<uint8_t>((key.color >> 8) & 0xFF);
-    item.blue = static_cast<uint8_t>((key.color >> 16) & 0xFF);
-    item.state = key.state;
-    item.level = key.level;
+    item.red = static_cast<uint8_t>(key.frame.color & 0xFF);
+    item.green = static_cast<uint8_t>((key.frame.color >> 8) & 0xFF);
+    item.blue = static_cast<uint8_t>((key.frame.color >> 16) & 0xFF);
+    item.state = key.frame.state;
+    item.level = key.frame.level;
     items.push_back(item);
   }
   const std::shared_ptr<const KeyLayoutMaps> maps = GetLayoutMaps();

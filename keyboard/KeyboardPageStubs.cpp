@@ -15,60 +15,6 @@ void PlaceKeyView(const KeyboardDlg& dlg, int id, const RECT& client) {
 
 }  // namespace
 
-// ---- Custom light effect editor ----
-
-void KeyboardDlg::CreateCustomLightPage() {
-  AddKeyView(kb_ids::kCustomLightView, GetControl(kb_ids::kPageCustomLight));
-}
-void KeyboardDlg::LayoutCustomLightPage(const RECT& client) {
-  PlaceKeyView(*this, kb_ids::kCustomLightView, client);
-}
-int KeyboardDlg::OnCustomLightListNotify(int) { return 0; }
-int KeyboardDlg::OnCustomLightEffectListNotify(int) { return 0; }
-int KeyboardDlg::OnCustomLightPaletteNotify() { return 0; }
-int KeyboardDlg::OnCustomLightColorButton(int) { return 0; }
-int KeyboardDlg::OnCustomLightRedEdit(int) { return 0; }
-int KeyboardDlg::OnCustomLightGreenBlueEdit(int) { return 0; }
-int KeyboardDlg::OnNewCustomLight() { return 0; }
-int KeyboardDlg::OnDeleteCustomLight() { return 0; }
-int KeyboardDlg::OnImportCustomLight() { return 0; }
-int KeyboardDlg::OnExportCustomLight() { return 0; }
-int KeyboardDlg::OnCustomLightSpeedSlider() { return 0; }
-int KeyboardDlg::OnCustomLightSelectAll() { return 0; }
-int KeyboardDlg::OnCustomLightCheckDigits() { return 0; }
-int KeyboardDlg::OnCustomLightCheckWasd() { return 0; }
-int KeyboardDlg::OnCustomLightApplyEffect() { return 0; }
-int KeyboardDlg::OnCustomLightApplyColor() { return 0; }
-int KeyboardDlg::OnLightEditorMenuCommand(int) { return 0; }
-void KeyboardDlg::EnableCustomLightControls(bool) {}
-void KeyboardDlg::LoadCustomLightList(int) {}
-// The editor advances its own effect before each preview frame.
-void KeyboardDlg::UpdateCustomLightEffect() {}
-
-// ---- Custom light mode editor ----
-
-void KeyboardDlg::CreateCustomLightModePage() {
-  AddKeyView(kb_ids::kCustomLightModeView, GetControl(kb_ids::kPageCustomLightMode));
-}
-void KeyboardDlg::LayoutCustomLightModePage(const RECT& client) {
-  PlaceKeyView(*this, kb_ids::kCustomLightModeView, client);
-}
-int KeyboardDlg::OnCustomLightModeListNotify(int) { return 0; }
-int KeyboardDlg::OnCustomLightModePaletteNotify() { return 0; }
-int KeyboardDlg::OnCustomLightModeColorButton(int) { return 0; }
-int KeyboardDlg::OnCustomLightModeRedEdit(int) { return 0; }
-int KeyboardDlg::OnCustomLightModeGreenBlueEdit(int) { return 0; }
-int KeyboardDlg::OnNewCustomLightMode() { return 0; }
-int KeyboardDlg::OnDeleteCustomLightMode() { return 0; }
-int KeyboardDlg::OnImportCustomLightMode() { return 0; }
-int KeyboardDlg::OnExportCustomLightMode() { return 0; }
-int KeyboardDlg::OnCustomLightModeBrightnessSlider() { return 0; }
-int KeyboardDlg::OnCustomLightModeSelectAll() { return 0; }
-int KeyboardDlg::OnCustomLightModeCheckDigits() { return 0; }
-int KeyboardDlg::OnCustomLightModeCheckWasd() { return 0; }
-int KeyboardDlg::OnCustomLightModeApplyColor() { return 0; }
-int KeyboardDlg::OnCustomLightModeApplyColorType() { return 0; }
-void KeyboardDlg::LoadCustomLightModeList(int) {}
 
 // ---- Music and its audio analyser ----
 

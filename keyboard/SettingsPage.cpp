@@ -15,6 +15,7 @@
 #include "platform/process.h"
 #include "shell/window_messages.h"
 #include "zuvi/manager.h"
+#include "zuvi/range_controls.h"
 #include "zuvi/static_controls.h"
 
 using macro_page::Check;
@@ -96,7 +97,7 @@ void KeyboardDlg::CreateSettingsPage() {
     response->SetCurData(2);
   }
   Check(*this, kAutoStart, AutostartOn());
-  AddKeyView(kb_ids::kSettingsView, page);
+  AddCustomLightView(kb_ids::kSettingsView, page);
 }
 
 void KeyboardDlg::LayoutSettingsPage(const RECT& client) {
@@ -238,6 +239,13 @@ int KeyboardDlg::FactoryReset() {
   } else {
     KeyboardLog("restore defaults: no store is open; the store is not reset");
   }
+  if (m_hasCustomLightMode) {
+    if (CustomLightMode* view = GetCustomLightView(kb_ids::kCustomLightModeView)) {
+      view->ResetAllItemCheck(false);
+      view->ResetAllItemsColor(0);
+    }
+    for (int id : {224, 225, 226}) Check(*this, id, false);
+  }
   m_configDB.SetConfigValue(m_profile, L"fn_switchfunction", L"1");
   Check(*this, kb_ids::kFnSwitch2, true);
   Check(*this, kb_ids::kFnSwitch, false);
@@ -258,6 +266,9 @@ int KeyboardDlg::FactoryReset() {
   m_configDB.GetConfigValue(m_profile, L"cur_customlightmode", &current);
   m_curCustomLightMode = WToI(current);
   if (m_hasMacro) LoadMacroList();
+  // The effect editor's speed goes back to a new scheme's, on the slider's own scale.
+  if (auto* speed = GetControlAs<MSlider>(174)) speed->SetPos(15);
+  if (CustomLightMode* view = GetCustomLightView(kb_ids::kCustomLightView)) view->SetSpeed(15);
   const std::wstring folder = GetUserDataFolder();
   if (!folder.empty() && folder.front() == L'/') {
     std::error_code error;

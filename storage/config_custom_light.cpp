@@ -59,6 +59,10 @@ int ConfigDB::NewCustomLight(int profile, const std::wstring& name) {
       {profile, name, 15, 15});
 }
 
+bool ConfigDB::RenameCustomLight(int customlight_id, const std::wstring& name) {
+  return Write("UPDATE t_customlight_data SET name = ? WHERE customlight_id = ?", {name, customlight_id});
+}
+
 bool ConfigDB::SetCustomLightSpeed(int customlight_id, int speed) {
   return Write("UPDATE t_customlight_data SET speed = ? WHERE customlight_id = ?", {speed, customlight_id});
 }

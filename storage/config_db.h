@@ -101,6 +101,7 @@ class ConfigDB {
   // --- Custom light effects (t_customlight_data, t_customrgb_data) ---------------------------
 
   int NewCustomLight(int profile, const std::wstring& name);  // speed 15, brightness 15
+  bool RenameCustomLight(int customlight_id, const std::wstring& name);
   bool SetCustomLightSpeed(int customlight_id, int speed);
   bool GetCustomLightSpeed(int customlight_id, int* out);  // always true
   // Deletes the effect, then (only when that succeeded) its key rows.

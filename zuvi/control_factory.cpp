@@ -8,6 +8,7 @@
 #include "zuvi/edit.h"
 #include "zuvi/image_view.h"
 #include "zuvi/key_func_control.h"
+#include "zuvi/custom_light_mode.h"
 #include "zuvi/keyboard_ctrl.h"
 #include "zuvi/lcd_view_list.h"
 #include "zuvi/list_box.h"
@@ -53,6 +54,7 @@ const std::pair<const wchar_t*, Maker> kClasses[] = {
     {L"CDeviceCtrl", Make<CDeviceCtrl>},
     {L"CirclePalette", Make<CirclePalette>},
     {L"KeyboardCtrl", Make<KeyboardCtrl>},
+    {L"CustomLightMode", Make<CustomLightMode>},
     {L"KeyFuncControl", Make<KeyFuncControl>},
     {L"LCDViewList", Make<LCDViewList>},
     {L"ImageView", Make<ImageView>},

@@ -280,7 +280,7 @@ TEST_F(DispatchTest, ActionsDoneInPlaceTouchTheirControls) {
 
 TEST_F(DispatchTest, ActionsWhoseControlIsMissingStillGiveTheirResult) {
   RecordingDlg& dlg = IdleRecording();  // no list, switch, edit or editor on the stub pages
-  for (int id : {62, 133, 190, 290, 153, 249, 250, 251, 331, 346, 347, 349})
+  for (int id : {62, 133, 190, 290, 249, 250, 251, 331, 346, 347, 349})
     EXPECT_EQ(dlg.OnMessage(id, 2, 0, 0), 1) << id;
   EXPECT_TRUE(dlg.TakeCalls().empty()) << "the switch handler needs the switch";
 }
@@ -289,7 +289,7 @@ TEST_F(DispatchTest, APageNotBuiltYetAnswersZeroAndChangesNothing) {
   KeyboardDlg& dlg = OpenIdleWindow();
   const std::string before =
       QueryText(StorePath(), "SELECT group_concat(key || '=' || value) FROM t_configdata");
-  for (int id : {131, 294, 324, 368})
+  for (int id : {294, 324, 368})
     for (int code : {1, 2, 27}) EXPECT_EQ(dlg.OnMessage(id, code, 0, 0), 0) << id;
   EXPECT_TRUE(dlg.QueuedTasks().empty());
   EXPECT_TRUE(Sent().empty());

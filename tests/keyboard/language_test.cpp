@@ -56,9 +56,7 @@ class LanguageTest : public FrameTest {
     if (page == "CreateKeyAssignPage" || page == "CreateLightPage") {
       return;  // built: their own controls are the samples
     } else if (page == "CreateCustomLightPage") {
-      make(L"CImageButton", 133, 53);
-      list(L"QelListBox", 142, 53, {L"a", L"b"});
-      list(L"QelListBox", 138, 53, {L"新配置方案", L"默认配置"});
+      // Built: its own controls are the samples, with the layer buttons it shares.
       make(L"KeyLayerButton", 185, 53);
       make(L"KeyLayerButton", 186, 53);
     } else if (page == "CreateCustomLightModePage") {
@@ -84,6 +82,11 @@ class LanguageTest : public FrameTest {
     profiles->ModifyItemString(0, L"默认配置");
     profiles->AddString(L"默认配置 1");
     profiles->AddString(L"Mine");
+    // The store holds no custom light scheme: rows as a foreign store's would show.
+    if (auto* schemes = dlg.GetControlAs<QelListBox>(138)) {
+      schemes->AddString(L"新配置方案");
+      schemes->AddString(L"默认配置");
+    }
     return dlg;
   }
 

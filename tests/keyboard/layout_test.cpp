@@ -5,9 +5,18 @@
 namespace kb_test {
 namespace {
 
-const int kAlwaysViews[] = {kb_ids::kKeyAssignView, kb_ids::kLightingView, kb_ids::kSettingsView};
-const int kAllViews[] = {kb_ids::kKeyAssignView,   kb_ids::kLightingView, kb_ids::kSettingsView,
-                         kb_ids::kCustomLightView, kb_ids::kMusicView,    kb_ids::kCustomLightModeView};
+const int kAlwaysViews[] = {kb_ids::kKeyAssignView, kb_ids::kLightingView};
+const int kAllViews[] = {kb_ids::kKeyAssignView, kb_ids::kLightingView, kb_ids::kMusicView};
+// The custom light views: the settings page's and the two editors'.
+const int kLightViews[] = {kb_ids::kSettingsView, kb_ids::kCustomLightView, kb_ids::kCustomLightModeView};
+
+// The settings view runs the whole-keyboard sweep: the first and the last key differ in hue at
+// any moment; a steady effect gives every key the same colour.
+bool ShowsSweep(CustomLightMode& view) {
+  view.UpdateLightEffect(0);
+  const std::vector<CustomLightItem> items = view.GetKeyItems();
+  return items.size() > 1 && items.front().frame.state == 1 && items.front().frame.color != items.back().frame.color;
+}
 
 std::string LayoutFile(const std::string& keyItems, const std::string& model = "M1",
                        const std::string& size = "width=\"400\" height=\"100\"") {
@@ -67,18 +76,27 @@ TEST_F(KeyboardTest, TheShippedLayoutReachesEveryBuiltViewAndTheMaps) {
     EXPECT_EQ(view->Image(), L"keyboard/v108.png");
     EXPECT_EQ(view->Width(), 834);
     EXPECT_EQ(view->Height(), 258);
-    // The custom light effect view takes the layout's type; the key and lighting pages set their own.
-    EXPECT_EQ(view->Type(), id == kb_ids::kCustomLightView || id == kb_ids::kKeyAssignView ||
-                                    id == kb_ids::kLightingView
-                                ? 2
-                                : 0);
+    // The key assignment and lighting pages set their views' type; the music view keeps none.
+    EXPECT_EQ(view->Type(), id == kb_ids::kKeyAssignView || id == kb_ids::kLightingView ? 2 : 0);
     const std::vector<KeyItem> items = view->Items();
     ASSERT_EQ(items.size(), 108u);
     const KeyItem& esc = items.front();
     EXPECT_EQ(esc.code, 0x29);
     EXPECT_EQ(esc.rect, (RECT{12, 12, 44, 44})) << "right and bottom from width and height";
-    EXPECT_EQ(view->ColorEffect(), id == kb_ids::kSettingsView ? KeyboardCtrl::Effect::kColorful
-                                                               : KeyboardCtrl::Effect::kNone);
+    EXPECT_EQ(view->ColorEffect(), KeyboardCtrl::Effect::kNone);
+  }
+  for (int id : kLightViews) {
+    SCOPED_TRACE(id);
+    CustomLightMode* view = dlg.GetCustomLightView(id);
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->Image(), L"keyboard/v108.png");
+    // The editors are of keyboard type 2, the effect editor's taken from the layout.
+    EXPECT_EQ(view->Type(), 2);
+    const std::vector<CustomLightItem> items = view->GetKeyItems();
+    ASSERT_EQ(items.size(), 108u);
+    EXPECT_EQ(items.front().code, 0x29);
+    EXPECT_EQ(items.front().rect, (RECT{12, 12, 44, 44}));
+    EXPECT_EQ(ShowsSweep(*view), id == kb_ids::kSettingsView);
   }
   std::shared_ptr<const KeyLayoutMaps> maps = dlg.GetLayoutMaps();
   EXPECT_EQ(maps->keyIndex.size(), 108u);
@@ -105,13 +123,15 @@ TEST_F(KeyboardTest, OptionalViewsAreAbsentAndASingleColourKeyboardGetsPlainWhit
   dlg.m_hasMusic = 0;
   dlg.m_hasCustomLightMode = 0;
   ASSERT_TRUE(dlg.Open(main_.GetSafeHwnd()));
-  EXPECT_EQ(dlg.GetKeyView(kb_ids::kCustomLightView), nullptr);
+  EXPECT_EQ(dlg.GetCustomLightView(kb_ids::kCustomLightView), nullptr);
   EXPECT_EQ(dlg.GetKeyView(kb_ids::kMusicView), nullptr);
-  EXPECT_EQ(dlg.GetKeyView(kb_ids::kCustomLightModeView), nullptr);
+  EXPECT_EQ(dlg.GetCustomLightView(kb_ids::kCustomLightModeView), nullptr);
   for (int id : kAlwaysViews) ASSERT_EQ(dlg.GetKeyView(id)->Items().size(), 108u) << id;
-  KeyboardCtrl* settings = dlg.GetKeyView(kb_ids::kSettingsView);
-  EXPECT_EQ(settings->ColorEffect(), KeyboardCtrl::Effect::kPlainColor);
-  EXPECT_EQ(settings->EffectColor(), 0xFFFFFFu);
+  CustomLightMode* settings = dlg.GetCustomLightView(kb_ids::kSettingsView);
+  ASSERT_EQ(settings->GetKeyItems().size(), 108u);
+  settings->UpdateLightEffect(12345);
+  for (const CustomLightItem& item : settings->GetKeyItems())
+    EXPECT_EQ(item.frame, (light_effect::Frame{0xFFFFFF, 1, 255})) << item.code;
   EXPECT_EQ(dlg.GetLayoutMaps()->ledIndex.size(), 108u) << "the shipped LED indexes suit both kinds";
 }
 
@@ -127,6 +147,10 @@ TEST_F(KeyboardTest, ABrokenLayoutLeavesEmptyViewsAndMapsAndLosesNoEarlierReader
     EXPECT_EQ(dlg.GetKeyView(id)->Items().size(), 0u) << id;
     EXPECT_EQ(dlg.GetKeyView(id)->Image(), L"kb.png") << id;
   }
+  for (int id : kLightViews) {
+    EXPECT_EQ(dlg.GetCustomLightView(id)->GetKeyItems().size(), 0u) << id;
+    EXPECT_EQ(dlg.GetCustomLightView(id)->Image(), L"kb.png") << id;
+  }
   EXPECT_TRUE(dlg.GetLayoutMaps()->keyIndex.empty());
   EXPECT_EQ(dlg.m_layoutName, L"M1");
   EXPECT_EQ(before->keyIndex.size(), 108u) << "a reader's copy stays whole";
@@ -136,13 +160,14 @@ TEST_F(KeyboardTest, ABrokenLayoutLeavesEmptyViewsAndMapsAndLosesNoEarlierReader
   std::filesystem::remove(app_.path() + "KeyboardLayout.xml");
   fresh.LoadKeyboardLayout();
   for (int id : kAllViews) EXPECT_EQ(fresh.GetKeyView(id)->Items().size(), 0u) << id;
+  for (int id : kLightViews) EXPECT_EQ(fresh.GetCustomLightView(id)->GetKeyItems().size(), 0u) << id;
   EXPECT_TRUE(fresh.GetLayoutMaps()->keyIndex.empty());
   EXPECT_TRUE(Logged("KeyboardLayout.xml"));
 
   dlg_.reset();
   MakeWindow();
   ASSERT_TRUE(dlg_->Open(main_.GetSafeHwnd()));
-  EXPECT_EQ(dlg_->GetKeyView(kb_ids::kSettingsView)->ColorEffect(), KeyboardCtrl::Effect::kNone);
+  EXPECT_FALSE(ShowsSweep(*dlg_->GetCustomLightView(kb_ids::kSettingsView)));
 }
 
 TEST_F(KeyboardTest, OutOfRangeIndexesAreDrawnButNotMapped) {

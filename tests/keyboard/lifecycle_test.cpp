@@ -262,8 +262,8 @@ TEST_F(KeyboardTest, TabPositionsFollowTheCapabilities) {
   EXPECT_EQ(ids, (std::vector<int>{TabKeyAssign, TabMacro, TabLighting, TabScreen, TabCustomLightMode,
                                    TabMusic, TabSettings}));
   EXPECT_EQ(dlg.m_hasCustomLight, 0);
-  EXPECT_EQ(dlg.GetKeyView(kb_ids::kCustomLightView), nullptr);
-  EXPECT_NE(dlg.GetKeyView(kb_ids::kCustomLightModeView), nullptr);
+  EXPECT_EQ(dlg.GetCustomLightView(kb_ids::kCustomLightView), nullptr);
+  EXPECT_NE(dlg.GetCustomLightView(kb_ids::kCustomLightModeView), nullptr);
 }
 
 TEST_F(KeyboardTest, TheFirmwareTimerFiresOnce) {

@@ -169,32 +169,39 @@ TEST_P(LightingTest, TheEditorStreamsOneLivePreviewFramePerIdlePass) {
   // The editor exists on RGB keyboards; the single-colour variant is chosen by the flag alone.
   KeyboardDlg& dlg = Ready(true);
   dlg.m_isRgb = rgb() ? 1 : 0;
-  KeyboardCtrl* editor = dlg.GetKeyView(kb_ids::kCustomLightView);
+  CustomLightMode* editor = dlg.GetCustomLightView(kb_ids::kCustomLightView);
   ASSERT_NE(editor, nullptr);
-  const std::vector<KeyItem> items = editor->Items();
+  const std::vector<CustomLightItem> items = editor->GetKeyItems();
   ASSERT_GE(items.size(), 3u);
-  editor->SetItemLight(0, 0x00FFFFFF, kKeyStateOff, 200);
-  editor->SetItemLight(1, 0x003264C8, kKeyStateScaled, 128);  // red 200, green 100, blue 50
-  editor->SetItemLight(2, 0x00030201, 1, 9);
+  editor->SetSpeed(0);
+  editor->SetKeyInfo(items[0].code, 0, 0xFFFFFF, 0, 0);
+  editor->SetKeyInfo(items[1].code, 7, 0x3264C8, 0, 0);  // red 200, green 100, blue 50
+  editor->SetKeyInfo(items[2].code, 1, 0x030201, 0, 0);
+  clock_.advance(16384);
   dlg.m_curTab = TabCustomLight;
   dlg.Run();
   dlg.Run();
   const auto received = Keyboard().received();
   EXPECT_EQ(received.liveFrames, 2);
 
+  // The frame sent is the one the view shows after the pass.
+  const std::vector<CustomLightItem> shown = editor->GetKeyItems();
+  EXPECT_EQ(shown[0].frame.state, 0);
+  EXPECT_EQ(shown[1].frame.color, 0x3264C8u);
+  EXPECT_EQ(shown[1].frame.state, 7);
+  EXPECT_EQ(shown[2].frame, (light_effect::Frame{0x030201, 1, 255}));
   std::vector<uint8_t> block(rgb() ? 512 : 192, 0);
-  for (size_t k = 0; k < items.size() && k < (rgb() ? 128u : 192u); ++k) {
-    const auto led = static_cast<uint8_t>(Led(dlg, items[k].code));
-    if (rgb())
-      block[4 * k] = led;
-    else
-      block[k] = k == 0 ? led : k == 1 ? 128 : k == 2 ? 9 : led;
-  }
-  if (rgb()) {
-    const uint8_t scaled[] = {100, 50, 25};
-    const uint8_t plain[] = {1, 2, 3};
-    std::copy(std::begin(scaled), std::end(scaled), block.begin() + 5);
-    std::copy(std::begin(plain), std::end(plain), block.begin() + 9);
+  for (size_t k = 0; k < shown.size() && k < (rgb() ? 128u : 192u); ++k) {
+    const auto led = static_cast<uint8_t>(Led(dlg, shown[k].code));
+    const light_effect::Frame& f = shown[k].frame;
+    if (!rgb()) {
+      block[k] = f.state == 0 ? led : static_cast<uint8_t>(f.level);
+      continue;
+    }
+    block[4 * k] = led;
+    if (f.state == 0) continue;
+    const int scale = f.state == 7 ? f.level : 256;
+    for (int c = 0; c < 3; ++c) block[4 * k + 1 + c] = static_cast<uint8_t>(((f.color >> (8 * c)) & 0xFF) * scale / 256);
   }
   EXPECT_EQ(received.liveColors, block);
 
@@ -209,7 +216,7 @@ TEST_P(LightingTest, TheEditorStreamsOneLivePreviewFramePerIdlePass) {
 
 TEST_F(LightingOnceTest, ASingleColourKeyboardHasNoEditorToPreview) {
   KeyboardDlg& dlg = Ready(false);
-  EXPECT_EQ(dlg.GetKeyView(kb_ids::kCustomLightView), nullptr);
+  EXPECT_EQ(dlg.GetCustomLightView(kb_ids::kCustomLightView), nullptr);
   dlg.m_curTab = TabCustomLight;
   dlg.Run();
   EXPECT_TRUE(sim_.log().empty());

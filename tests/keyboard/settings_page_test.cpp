@@ -192,6 +192,26 @@ TEST_F(SettingsPageTest, ResetKeysAndLightingRunsOnlyOnYes) {
   EXPECT_EQ(QueryText(StorePath(), "SELECT count(*) FROM t_key_data WHERE profile=" + std::to_string(user)), "0");
 }
 
+TEST_F(SettingsPageTest, RestoreDefaultsClearsTheLightEditorsViewsAndSpeed) {
+  KeyboardDlg& dlg = Page();
+  CustomLightMode* modes = dlg.GetCustomLightView(kb_ids::kCustomLightModeView);
+  CustomLightMode* effects = dlg.GetCustomLightView(kb_ids::kCustomLightView);
+  ASSERT_NE(modes, nullptr);
+  ASSERT_NE(effects, nullptr);
+  modes->ResetAllItemCheck(true);
+  modes->SetCheckKeyColor(0x0000FF, 1);
+  effects->SetSpeed(77);
+  dlg.GetControlAs<CCheckButton>(180)->SetCheck(true);
+  Answer(CUIMessageBox::IdOkOrYes);
+  ASSERT_EQ(dlg.FactoryReset(), 1);
+  for (const CustomLightItem& item : modes->GetKeyItems()) {
+    EXPECT_FALSE(item.checked);
+    EXPECT_EQ(item.color, 0u);
+  }
+  EXPECT_FALSE(dlg.GetControlAs<CCheckButton>(180)->GetCheck());
+  EXPECT_EQ(effects->GetSpeed(), 15);
+}
+
 TEST_F(SettingsPageTest, RestoreDefaultsResetsTheOpenStoreInPlace) {
   KeyboardDlg& dlg = Page();
   for (int button : {static_cast<int>(CUIMessageBox::IdNo), 0}) {
