@@ -50,8 +50,8 @@ void CustomLightMode::ClearItem() {
   UpdateControl();
 }
 
-void CustomLightMode::AddKeyItem(const std::wstring& name, const std::wstring& desc, int code, const RECT& rect,
-                                 const std::wstring& icon) {
+void CustomLightMode::AddKeyItem(const std::wstring& name, const std::wstring& desc, int code,
+                                 const RECT& rect, const std::wstring& icon) {
   {
     std::lock_guard guard(lock_);
     CustomLightItem item;
@@ -222,52 +222,21 @@ std::wstring CustomLightMode::Image() const { return GetState(keyboardImage_); }
 int CustomLightMode::Type() const { return GetState(type_); }
 
 CustomLightMode::Mapping CustomLightMode::MappingFor(int width, int height) const {
-  double w = width_, h = height_;
-  if (w <= 0 || h <= 0) {
-    w = h = 0;
-    for (const CustomLightItem& item : items_) {
-      w = std::max<double>(w, item.rect.right);
-      h = std::max<double>(h, item.rect.bottom);
-    }
-  }
-  Mapping m;
-  if (w <= 0 || h <= 0 || width <= 0 || height <= 0) return m;
-  m.scale = std::min(width / w, height / h);
-  m.x = (width - w * m.scale) / 2;
-  m.y = (height - h * m.scale) / 2;
-  return m;
-}
-
-int CustomLightMode::ItemAt(const Mapping& m, double x, double y) const {
-  if (m.scale <= 0) return -1;
-  const double px = (x - m.x) / m.scale;
-  const double py = (y - m.y) / m.scale;
-  for (int i = static_cast<int>(items_.size()) - 1; i >= 0; --i) {
-    const RECT& r = items_[i].rect;
-    if (px >= r.left && px < r.right && py >= r.top && py < r.bottom) return i;
-  }
-  return -1;
+  return key_layout::Fit(width_, height_, items_, width, height);
 }
 
 int CustomLightMode::KeyAt(POINT point) const {
   const RECT r = GetRect();
   std::lock_guard guard(lock_);
-  const int index = ItemAt(MappingFor(r.Width(), r.Height()), point.x - r.left, point.y - r.top);
+  const int index =
+      key_layout::ItemAt(items_, MappingFor(r.Width(), r.Height()), point.x - r.left, point.y - r.top);
   return index < 0 ? -1 : items_[index].code;
 }
 
 std::optional<POINT> CustomLightMode::KeyPoint(int code) const {
   const RECT r = GetRect();
   std::lock_guard guard(lock_);
-  const Mapping m = MappingFor(r.Width(), r.Height());
-  if (m.scale <= 0) return std::nullopt;
-  for (auto it = items_.rbegin(); it != items_.rend(); ++it) {
-    if (it->code != code) continue;
-    const double cx = m.x + (it->rect.left + it->rect.right) / 2.0 * m.scale;
-    const double cy = m.y + (it->rect.top + it->rect.bottom) / 2.0 * m.scale;
-    return POINT{r.left + static_cast<int>(std::floor(cx)), r.top + static_cast<int>(std::floor(cy))};
-  }
-  return std::nullopt;
+  return key_layout::CentreOf(items_, MappingFor(r.Width(), r.Height()), r, code);
 }
 
 void CustomLightMode::OnInput(const MouseInput& input) {
@@ -275,7 +244,8 @@ void CustomLightMode::OnInput(const MouseInput& input) {
   const RECT r = GetRect();
   {
     std::lock_guard guard(lock_);
-    const int index = ItemAt(MappingFor(r.Width(), r.Height()), input.point.x - r.left, input.point.y - r.top);
+    const int index = key_layout::ItemAt(items_, MappingFor(r.Width(), r.Height()), input.point.x - r.left,
+                                         input.point.y - r.top);
     if (index < 0) return;
     items_[index].checked = !items_[index].checked;
   }
@@ -297,7 +267,8 @@ void CustomLightMode::Paint(QPainter& painter, const QRect& area) {
   const QPointF origin(area.left() + m.x, area.top() + m.y);
   const QImage picture = LoadSkinImage(image);
   if (m.scale > 0 && !picture.isNull())
-    painter.drawImage(QRectF(origin.x(), origin.y(), area.width() - 2 * m.x, area.height() - 2 * m.y), picture);
+    painter.drawImage(QRectF(origin.x(), origin.y(), area.width() - 2 * m.x, area.height() - 2 * m.y),
+                      picture);
   const QColor outline(0x8A, 0x90, 0x99);
   const QColor checkLine(0x3C, 0x8C, 0xE6);
   for (const CustomLightItem& item : items) {

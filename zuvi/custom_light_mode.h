@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "zuvi/control.h"
+#include "zuvi/key_layout.h"
 #include "zuvi/light_effect.h"
 
 struct CustomLightItem {
@@ -34,7 +35,6 @@ struct CustomLightItem {
 
 class CustomLightMode : public MControlFont {
  public:
-
   // ---- the layout ----
   void ClearItem();
   void AddKeyItem(const std::wstring& name, const std::wstring& desc, int code, const RECT& rect,
@@ -95,14 +95,9 @@ class CustomLightMode : public MControlFont {
 
  private:
   enum class Whole { kNone, kColorful, kSteady };
-  struct Mapping {
-    double scale = 0;
-    double x = 0;
-    double y = 0;
-  };
+  using Mapping = key_layout::Mapping;
   // Under lock_.
   Mapping MappingFor(int width, int height) const;
-  int ItemAt(const Mapping& mapping, double x, double y) const;
   // Applies `change` to every item for which `select` holds, under the lock; then redraws.
   template <typename S, typename F>
   void Change(S select, F change);

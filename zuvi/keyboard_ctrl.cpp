@@ -294,57 +294,28 @@ KeyboardCtrl::Mapping KeyboardCtrl::MappingFor(int width, int height) const {
     w = image.width();
     h = image.height();
   }
-  if (w <= 0 || h <= 0) {
-    w = h = 0;
-    for (const KeyItem& item : items_) {
-      w = std::max<double>(w, item.rect.right);
-      h = std::max<double>(h, item.rect.bottom);
-    }
-  }
-  Mapping m;
-  if (w <= 0 || h <= 0 || width <= 0 || height <= 0) return m;
-  m.scale = std::min(width / w, height / h);
-  m.x = (width - w * m.scale) / 2;
-  m.y = (height - h * m.scale) / 2;
-  return m;
-}
-
-int KeyboardCtrl::ItemAt(const Mapping& m, double x, double y) const {
-  if (m.scale <= 0) return -1;
-  const double px = (x - m.x) / m.scale;
-  const double py = (y - m.y) / m.scale;
-  for (int i = static_cast<int>(items_.size()) - 1; i >= 0; --i) {
-    const RECT& r = items_[i].rect;
-    if (px >= r.left && px < r.right && py >= r.top && py < r.bottom) return i;
-  }
-  return -1;
+  return key_layout::Fit(w, h, items_, width, height);
 }
 
 int KeyboardCtrl::KeyAt(POINT point) const {
   const RECT r = GetRect();
   std::lock_guard guard(lock_);
-  const int index = ItemAt(MappingFor(r.Width(), r.Height()), point.x - r.left, point.y - r.top);
+  const int index =
+      key_layout::ItemAt(items_, MappingFor(r.Width(), r.Height()), point.x - r.left, point.y - r.top);
   return index < 0 ? -1 : items_[index].code;
 }
 
 std::optional<POINT> KeyboardCtrl::KeyPoint(int code) const {
   const RECT r = GetRect();
   std::lock_guard guard(lock_);
-  const Mapping m = MappingFor(r.Width(), r.Height());
-  if (m.scale <= 0) return std::nullopt;
-  for (auto it = items_.rbegin(); it != items_.rend(); ++it) {
-    if (it->code != code) continue;
-    const double cx = m.x + (it->rect.left + it->rect.right) / 2.0 * m.scale;
-    const double cy = m.y + (it->rect.top + it->rect.bottom) / 2.0 * m.scale;
-    return POINT{r.left + static_cast<int>(std::floor(cx)), r.top + static_cast<int>(std::floor(cy))};
-  }
-  return std::nullopt;
+  return key_layout::CentreOf(items_, MappingFor(r.Width(), r.Height()), r, code);
 }
 
 std::wstring KeyboardCtrl::TipAt(POINT point) const {
   const RECT r = GetRect();
   std::lock_guard guard(lock_);
-  const int index = ItemAt(MappingFor(r.Width(), r.Height()), point.x - r.left, point.y - r.top);
+  const int index =
+      key_layout::ItemAt(items_, MappingFor(r.Width(), r.Height()), point.x - r.left, point.y - r.top);
   if (index < 0) return {};
   const KeyItem& item = items_[index];
   if (item.tipHeading.empty() || item.tipText.empty()) return item.tipHeading + item.tipText;
@@ -356,7 +327,8 @@ void KeyboardCtrl::OnInput(const MouseInput& input) {
   int code = -1;
   {
     std::lock_guard guard(lock_);
-    const int index = ItemAt(MappingFor(r.Width(), r.Height()), input.point.x - r.left, input.point.y - r.top);
+    const int index = key_layout::ItemAt(items_, MappingFor(r.Width(), r.Height()), input.point.x - r.left,
+                                         input.point.y - r.top);
     if (index >= 0) {
       code = items_[index].code;
       if (perKeyMode_ && input.button != MouseInput::Right) {

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "zuvi/control.h"
+#include "zuvi/key_layout.h"
 
 struct KeyItem {
   std::wstring name;
@@ -150,15 +151,9 @@ class KeyboardCtrl : public MControlFont {
   QWidget* CreateWidget(QWidget* parent) override;
 
  private:
-  struct Mapping {
-    double scale = 0;
-    double x = 0;  // where picture point (0, 0) lands, relative to the control
-    double y = 0;
-  };
+  using Mapping = key_layout::Mapping;
   // Under lock_: the mapping for a control of `width` x `height`.
   Mapping MappingFor(int width, int height) const;
-  // Under lock_: the index of the last item containing control-relative point (x, y), or -1.
-  int ItemAt(const Mapping& mapping, double x, double y) const;
   // Applies `change` to every item with `code` under the lock, then redraws.
   template <typename F>
   void ForCode(int code, F change);
