@@ -14,6 +14,8 @@ inline constexpr UINT WM_MAIN_MINIMIZE = 1626;
 inline constexpr UINT WM_MAIN_MAXIMIZE = 1627;
 inline constexpr UINT WM_DOWNLOAD_PROGRESS = 1690;
 inline constexpr UINT WM_LANGUAGE_CHANGED = 2022;
+// A Windows key the blocker swallowed while the custom key dialog is open: wParam its virtual key.
+inline constexpr UINT WM_WIN_KEY = 0x1639;
 
 inline constexpr LPARAM kQuitRequestKey = 610;
 inline constexpr WPARAM IDM_TRAY_EXIT = 100;
