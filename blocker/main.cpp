@@ -31,21 +31,8 @@ int ConnectionLost(Display*) {
   std::_Exit(0);
 }
 
-}  // namespace
-
-int main() {
-  // Kelvane may crash while the keys are held: end with it (the X server then drops the grabs).
-  const pid_t parent = getppid();
-  prctl(PR_SET_PDEATHSIG, SIGTERM);
-  if (getppid() != parent) return 0;  // the parent ended before the request took hold
-  signal(SIGPIPE, SIG_IGN);
-
-  Display* display = XOpenDisplay(nullptr);
-  if (!display) {
-    std::fprintf(stderr, "halvorn: no X display could be opened; the Windows keys are not blocked\n");
-    return 1;
-  }
-  XSetIOErrorHandler(ConnectionLost);
+// Grabs the Super keys and reports them until the connection ends; the exit code otherwise.
+int Block(Display* display) {
   // A held key then repeats as presses only, without a release between them.
   Bool detectable = False;
   XkbSetDetectableAutoRepeat(display, True, &detectable);
@@ -79,4 +66,24 @@ int main() {
     if (const std::optional<unsigned> vk = grab.VirtualKeyToPost(event))
       channel.PostToTitledWindow(kDialogTitle, WM_WIN_KEY, *vk, 0);
   }
+}
+
+}  // namespace
+
+int main() {
+  // Kelvane may crash while the keys are held: end with it (the X server then drops the grabs).
+  const pid_t parent = getppid();
+  prctl(PR_SET_PDEATHSIG, SIGTERM);
+  if (getppid() != parent) return 0;  // the parent ended before the request took hold
+  signal(SIGPIPE, SIG_IGN);
+
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) {
+    std::fprintf(stderr, "halvorn: no X display could be opened; the Windows keys are not blocked\n");
+    return 1;
+  }
+  XSetIOErrorHandler(ConnectionLost);
+  const int code = Block(display);
+  XCloseDisplay(display);
+  return code;
 }
