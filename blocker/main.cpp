@@ -57,7 +57,8 @@ int Block(Display* display) {
     XNextEvent(display, &event);  // the end of the connection ends the program in ConnectionLost
     if (event.type == MappingNotify) {
       if (grab.OnMappingNotify(event) != blocker::SuperKeyGrab::Outcome::Grabbed) {
-        std::fprintf(stderr, "halvorn: the Super keys moved and could not be grabbed again; they are not blocked\n");
+        std::fprintf(stderr,
+                     "halvorn: the Super keys moved and could not be grabbed again; they are not blocked\n");
         return 2;
       }
       continue;

@@ -114,7 +114,8 @@ std::optional<PostRequest> ParsePostRequest(std::string_view line) {
   std::vector<std::string_view> fields;
   for (size_t start = 0;;) {
     const size_t tab = line.find('\t', start);
-    fields.push_back(line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
+    fields.push_back(
+        line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
     if (tab == std::string_view::npos) break;
     start = tab + 1;
   }

@@ -27,8 +27,8 @@
 #include "support/xvfb_server.h"
 
 // Xlib's macros clash with names in the test framework: last.
-#include <X11/Xlib.h>
 #include <X11/XKBlib.h>
+#include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
@@ -289,7 +289,8 @@ TEST_F(HalvornTest, SuperKeysArePostedAndSwallowedOtherKeysPass) {
   EXPECT_EQ(PressesUpTo(letterB), (std::vector<unsigned>{shift, ctrl, letterB})) << "Super never arrives";
   const std::vector<std::string> expected = {Post(0x5B), Post(0x5B), Post(0x5C), Post(0x5C), Post(0x5B),
                                              Post(0x5B), Post(0x5C), Post(0x5C), Post(0x5B), Post(0x5B)};
-  EXPECT_EQ(server.WaitFor(expected.size()), expected) << "a press and a release each, nothing for other keys";
+  EXPECT_EQ(server.WaitFor(expected.size()), expected)
+      << "a press and a release each, nothing for other keys";
 }
 
 TEST_F(HalvornTest, WithoutAServerTheKeysAreSwallowedAndALaterServerIsFound) {
@@ -322,7 +323,8 @@ TEST_F(HalvornTest, WithoutAServerTheKeysAreSwallowedAndALaterServerIsFound) {
 }
 
 TEST_F(HalvornTest, ASuperKeyHeldByAnotherClientEndsItWithTwo) {
-  XGrabKey(x_, static_cast<int>(superL_), AnyModifier, DefaultRootWindow(x_), False, GrabModeAsync, GrabModeAsync);
+  XGrabKey(x_, static_cast<int>(superL_), AnyModifier, DefaultRootWindow(x_), False, GrabModeAsync,
+           GrabModeAsync);
   XSync(x_, False);
   Halvorn halvorn(xvfb_.Display(), runtime_.path());
   EXPECT_EQ(halvorn.WaitForExit(), 2);

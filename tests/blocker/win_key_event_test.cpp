@@ -24,7 +24,8 @@ TEST(WinKeyEventTest, OnlyTheSuperKeysAreGrabbedAndReported) {
   EXPECT_EQ(VirtualKeyToPost(keys, KeyEventKind::Release, 133), 0x5Bu) << "releases are posted too";
   EXPECT_EQ(VirtualKeyToPost(keys, KeyEventKind::Press, 134), 0x5Cu);
   EXPECT_EQ(VirtualKeyToPost(keys, KeyEventKind::Release, 207), 0x5Bu);
-  EXPECT_EQ(VirtualKeyToPost(keys, KeyEventKind::Press, 38), std::nullopt) << "a key pressed while Super is held";
+  EXPECT_EQ(VirtualKeyToPost(keys, KeyEventKind::Press, 38), std::nullopt)
+      << "a key pressed while Super is held";
   EXPECT_EQ(VirtualKeyToPost(keys, KeyEventKind::Other, 133), std::nullopt);
   EXPECT_EQ(VirtualKeyToPost({}, KeyEventKind::Press, 133), std::nullopt);
 }

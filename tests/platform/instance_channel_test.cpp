@@ -43,13 +43,34 @@ TEST(InstanceChannelTest, PostRequestsReadBackAsWritten) {
 
 TEST(InstanceChannelTest, MalformedLinesAreRefused) {
   const std::string bad[] = {
-      "", "activate", "post", "post\tT\t1\t2", "post\tT\t1\t2\t3\t4", "POST\tT\t1\t2\t3",
-      "post T 1 2 3", "post\tT\t+1\t2\t3", "post\tT\t 1\t2\t3", "post\tT\t1 \t2\t3", "post\tT\t01\t2\t3",
-      "post\tT\t-1\t2\t3", "post\tT\t1\t-2\t3", "post\tT\t1\t2\t-0", "post\tT\t4294967296\t2\t3",
-      "post\tT\t1\t18446744073709551616\t3", "post\tT\t1\t2\t9223372036854775808", "post\tT\t0x10\t2\t3",
-      "post\tT\t\t2\t3", "post\tT%\t1\t2\t3", "post\tT%4\t1\t2\t3", "post\tT%G0\t1\t2\t3",
-      "post\tT\r\t1\t2\t3", "post\t\xc3\x28\t1\t2\t3", "post\t%C3%28\t1\t2\t3", "post\t\xed\xa0\x80\t1\t2\t3",
-      "post\t\xc0\xaf\t1\t2\t3", "post\t" + std::string(257, 'x') + "\t1\t2\t3",
+      "",
+      "activate",
+      "post",
+      "post\tT\t1\t2",
+      "post\tT\t1\t2\t3\t4",
+      "POST\tT\t1\t2\t3",
+      "post T 1 2 3",
+      "post\tT\t+1\t2\t3",
+      "post\tT\t 1\t2\t3",
+      "post\tT\t1 \t2\t3",
+      "post\tT\t01\t2\t3",
+      "post\tT\t-1\t2\t3",
+      "post\tT\t1\t-2\t3",
+      "post\tT\t1\t2\t-0",
+      "post\tT\t4294967296\t2\t3",
+      "post\tT\t1\t18446744073709551616\t3",
+      "post\tT\t1\t2\t9223372036854775808",
+      "post\tT\t0x10\t2\t3",
+      "post\tT\t\t2\t3",
+      "post\tT%\t1\t2\t3",
+      "post\tT%4\t1\t2\t3",
+      "post\tT%G0\t1\t2\t3",
+      "post\tT\r\t1\t2\t3",
+      "post\t\xc3\x28\t1\t2\t3",
+      "post\t%C3%28\t1\t2\t3",
+      "post\t\xed\xa0\x80\t1\t2\t3",
+      "post\t\xc0\xaf\t1\t2\t3",
+      "post\t" + std::string(257, 'x') + "\t1\t2\t3",
       "post\t" + std::string(300, 'x') + "\t1\t2\t3\n",
   };
   for (const std::string& line : bad) EXPECT_FALSE(ParsePostRequest(line)) << line;
@@ -119,14 +140,16 @@ TEST(InstanceChannelTest, TheClientKeepsOneConnectionAndReopensItOnce) {
   const std::string second = *FormatPostRequest({"CustomKeyDlg", 5689, 0x5C, 0});
   {
     PlainServer server(path);
-    EXPECT_TRUE(client.PostToTitledWindow("CustomKeyDlg", 5689, 0x5B, 0)) << "a server started later is found";
+    EXPECT_TRUE(client.PostToTitledWindow("CustomKeyDlg", 5689, 0x5B, 0))
+        << "a server started later is found";
     EXPECT_TRUE(client.PostToTitledWindow("CustomKeyDlg", 5689, 0x5C, 0));
     EXPECT_EQ(server.Read(first.size() + second.size()), first + second) << "one connection, in order";
     EXPECT_FALSE(client.PostToTitledWindow(std::string(300, 'x'), 5689, 0x5B, 0)) << "title too long";
     EXPECT_TRUE(client.Connected()) << "an unsendable title keeps the connection";
 
     server.DropConnection();
-    EXPECT_TRUE(client.PostToTitledWindow("CustomKeyDlg", 5689, 0x5C, 0)) << "reopened after the server closed it";
+    EXPECT_TRUE(client.PostToTitledWindow("CustomKeyDlg", 5689, 0x5C, 0))
+        << "reopened after the server closed it";
     EXPECT_EQ(server.Read(second.size()), second);
   }
   EXPECT_FALSE(client.PostToTitledWindow("CustomKeyDlg", 5689, 0x5B, 0)) << "the server is gone";

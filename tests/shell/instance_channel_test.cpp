@@ -1,5 +1,7 @@
 // Posts from other programs over the single-instance socket: the guard's server reads them line
 // by line and start-up lets through only a Windows key for the front-most window with the title.
+#include "platform/instance_channel.h"
+
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -8,7 +10,6 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/instance_channel.h"
 #include "platform/qt/single_instance.h"
 #include "shell/startup.h"
 #include "shell/window_messages.h"
@@ -63,7 +64,8 @@ class InstanceChannelTest : public ::testing::Test {
     });
     ASSERT_EQ(guard.Acquire([this] { ++activations; }), SingleInstanceGuard::Result::First);
     ASSERT_TRUE(owner.Create(nullptr, L"Varnel Keyboard", WS_POPUP | WS_VISIBLE, RECT{0, 0, 300, 300}));
-    ASSERT_TRUE(dialog.Create(owner.GetSafeHwnd(), L"CustomKeyDlg", WS_POPUP | WS_VISIBLE, RECT{0, 0, 50, 50}));
+    ASSERT_TRUE(
+        dialog.Create(owner.GetSafeHwnd(), L"CustomKeyDlg", WS_POPUP | WS_VISIBLE, RECT{0, 0, 50, 50}));
   }
   void WaitForRequests(int count) {
     Driver::RunUntil([&] { return requests >= count; }, 5000);
