@@ -1,13 +1,14 @@
 # kelvane_add_test_suite(<name> SOURCES ... LIBS ... [TIMEOUT seconds] [ENV VAR=value ...]
-#                        [PREFIX prefix])
+#                        [PREFIX prefix] [RESOURCE_LOCK name])
 # Builds one GoogleTest program and registers each of its test cases with CTest. Every case gets a
 # time-out, so a hanging test fails instead of stalling the run. Qt-based cases find no display
-# and use the offscreen platform.
+# and use the offscreen platform. Cases of suites with the same RESOURCE_LOCK never run at the same
+# time.
 include(GoogleTest)
 find_package(GTest REQUIRED)
 
 function(kelvane_add_test_suite name)
-  cmake_parse_arguments(ARG "" "TIMEOUT;PREFIX" "SOURCES;LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT;PREFIX;RESOURCE_LOCK" "SOURCES;LIBS;ENV" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 60)
   endif()
@@ -19,13 +20,15 @@ function(kelvane_add_test_suite name)
     KELVANE_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data/"
     KELVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}/")
   add_dependencies(${name} kelvane_data)
-  kelvane_register_tests(${name} PREFIX "${ARG_PREFIX}" TIMEOUT ${ARG_TIMEOUT} ENV ${ARG_ENV})
+  kelvane_register_tests(${name} PREFIX "${ARG_PREFIX}" TIMEOUT ${ARG_TIMEOUT} ENV ${ARG_ENV}
+                         RESOURCE_LOCK "${ARG_RESOURCE_LOCK}")
 endfunction()
 
-# kelvane_register_tests(<target> [PREFIX p] [TIMEOUT s] [ENV ...] [FILTER gtest-filter])
+# kelvane_register_tests(<target> [PREFIX p] [TIMEOUT s] [ENV ...] [FILTER gtest-filter]
+#                        [RESOURCE_LOCK name])
 # Registers an already built test program's cases (again), e.g. under another locale.
 function(kelvane_register_tests target)
-  cmake_parse_arguments(ARG "" "TIMEOUT;PREFIX;FILTER" "ENV" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT;PREFIX;FILTER;RESOURCE_LOCK" "ENV" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 60)
   endif()
@@ -33,11 +36,16 @@ function(kelvane_register_tests target)
   if(ARG_FILTER)
     set(filter TEST_FILTER ${ARG_FILTER})
   endif()
+  set(lock)
+  if(ARG_RESOURCE_LOCK)
+    set(lock RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
+  endif()
   gtest_discover_tests(${target}
     ${filter}
     TEST_PREFIX "${ARG_PREFIX}"
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
     PROPERTIES TIMEOUT ${ARG_TIMEOUT}
-               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${ARG_ENV}")
+               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${ARG_ENV}"
+               ${lock})
 endfunction()

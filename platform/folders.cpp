@@ -1,6 +1,7 @@
 #include "platform/folders.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -95,6 +96,19 @@ std::string DocumentsDir() {
     if (!documents.empty() && documents != "/") return WithSlash(documents);
   }
   return home.empty() ? std::string() : home + "Documents/";
+}
+
+std::string RuntimeDir() {
+  struct stat info {};
+  if (const char* dir = std::getenv("XDG_RUNTIME_DIR");
+      dir && dir[0] == '/' && stat(dir, &info) == 0 && S_ISDIR(info.st_mode)) {
+    return WithSlash(dir);
+  }
+  std::string folder = "/tmp/kelvane-" + std::to_string(getuid());
+  mkdir(folder.c_str(), 0700);
+  // Someone else's folder, or a file in the way, must not be used.
+  if (lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid()) return {};
+  return folder + "/";
 }
 
 }  // namespace platform

@@ -27,4 +27,9 @@ std::string DocumentsDir();
 // Empty without a home.
 std::string ConfigDir();
 
+// The per-user runtime folder: $XDG_RUNTIME_DIR when it names an existing folder, else
+// "/tmp/kelvane-<uid>/" (made 0700, used only when it is this user's own folder). Ends in '/';
+// empty when neither can be used.
+std::string RuntimeDir();
+
 }  // namespace platform

@@ -1,11 +1,14 @@
 #include "shell/startup.h"
 
+#include <cstdio>
+
 #include "common/folders.h"
 #include "common/lang_text.h"
 #include "common/process_control.h"
 #include "common/strings.h"
 #include "platform/settings_store.h"
 #include "shell/main_dlg.h"
+#include "shell/window_messages.h"
 #include "zuvi/manager.h"
 #include "zuvi/window.h"
 
@@ -27,12 +30,26 @@ bool ActivateMainWindow() {
   return true;
 }
 
+bool DeliverPostRequest(const platform::PostRequest& request) {
+  // The channel is open to every program of the user: it may post one message, with no pointer
+  // in it, and nothing else.
+  const bool windowsKey = request.wParam == 0x5B || request.wParam == 0x5C;
+  if (request.message != WM_WIN_KEY || !windowsKey || request.lParam != 0) {
+    std::fprintf(stderr, "[instance] a post of message %u (%llu, %lld) was refused\n", request.message,
+                 static_cast<unsigned long long>(request.wParam), static_cast<long long>(request.lParam));
+    return false;
+  }
+  MWindow* window = Manager::FindTopLevelWindow(Utf8ToWide(request.title));
+  return window && PostMessage(window->GetSafeHwnd(), WM_WIN_KEY, static_cast<WPARAM>(request.wParam), 0);
+}
+
 StartupServices DefaultStartupServices(DeviceManagerSlot& deviceManager,
                                        KeyboardWindowFactory keyboardWindows) {
   StartupServices services;
   services.acquireInstance = [](std::function<void()> onActivate) {
     // The guard lives as long as the process: the lock ends with it, as a named mutex would.
     static platform::SingleInstanceGuard guard(WideToUtf8(GetProductName()), platform::RuntimeDir());
+    guard.SetPostHandler([](const platform::PostRequest& request) { DeliverPostRequest(request); });
     return guard.Acquire(std::move(onActivate));
   };
   services.killProcess = [](const std::wstring& name) { return KillProcessByName(name); };

@@ -44,6 +44,12 @@ StartupServices DefaultStartupServices(DeviceManagerSlot& deviceManager,
 // itself. UI thread; the Qt application must exist (Manager::Startup).
 int RunKelvane(StartupServices& services);
 
+// Honours a post request of the instance channel: only WM_WIN_KEY with wParam 0x5B or 0x5C (a
+// Windows key) and lParam 0 is posted, to the front-most top-level window with the request's
+// title (Manager::FindTopLevelWindow); any other post is logged and dropped. True when posted.
+// UI thread.
+bool DeliverPostRequest(const platform::PostRequest& request);
+
 // Brings the window marked with the product's window property to the front, also out of the tray.
 // False when no window carries it.
 bool ActivateMainWindow();

@@ -59,6 +59,8 @@ class WindowWidget : public QWidget {
 // Handle registry: handle numbers are never reused.
 HWND RegisterWindow(MWindow* window);
 void UnregisterWindow(HWND hwnd);
+// Puts the window first in the front-to-back order (FindTopLevelWindow).
+void MoveToFront(HWND hwnd);
 void SetModalState(MWindow* window, bool inLoop);
 // Called by a modal loop as it starts: runs the test hook and the watchdog set by the tests.
 void BeforeModalLoop(MWindow& window, QEventLoop& loop, int* stalled);

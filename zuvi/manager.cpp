@@ -6,6 +6,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <sstream>
@@ -20,6 +21,9 @@ struct Registry {
   std::mutex lock;
   std::map<std::uintptr_t, MWindow*> windows;  // ordered by handle = creation order
   std::map<std::uintptr_t, bool> inModal;
+  // Every live window, front first. A new window goes to the back; showing or activating one
+  // brings it to the front.
+  std::vector<std::uintptr_t> zOrder;
   std::uintptr_t nextHandle = 0x10;
 };
 
@@ -50,6 +54,11 @@ class ZuviApplication : public QApplication {
   using QApplication::QApplication;
   bool notify(QObject* receiver, QEvent* event) override {
     if (zuvi_internal::RouteKeyEvent(receiver, event)) return true;
+    if (event->type() == QEvent::WindowActivate) {
+      // Activated by the user or the window system, not only through BringToFront.
+      if (auto* root = dynamic_cast<zuvi_internal::WindowWidget*>(receiver); root && root->Window())
+        zuvi_internal::MoveToFront(root->Window()->GetSafeHwnd());
+    }
     return QApplication::notify(receiver, event);
   }
 };
@@ -77,7 +86,15 @@ HWND RegisterWindow(MWindow* window) {
   std::uintptr_t handle = r.nextHandle;
   r.nextHandle += 0x10;
   r.windows[handle] = window;
+  r.zOrder.push_back(handle);
   return reinterpret_cast<HWND>(handle);
+}
+
+void MoveToFront(HWND hwnd) {
+  Registry& r = registry();
+  std::lock_guard guard(r.lock);
+  auto it = std::find(r.zOrder.begin(), r.zOrder.end(), Key(hwnd));
+  if (it != r.zOrder.end()) std::rotate(r.zOrder.begin(), it, it + 1);
 }
 
 void UnregisterWindow(HWND hwnd) {
@@ -85,6 +102,7 @@ void UnregisterWindow(HWND hwnd) {
   std::lock_guard guard(r.lock);
   r.windows.erase(Key(hwnd));
   r.inModal.erase(Key(hwnd));
+  std::erase(r.zOrder, Key(hwnd));
 }
 
 void SetModalState(MWindow* window, bool inLoop) {
@@ -169,6 +187,20 @@ HWND Manager::FindWindowWithProp(const std::wstring& name) {
   for (HWND hwnd : Windows()) {
     MWindow* window = FromHandle(hwnd);
     if (window && window->GetProp(name) != 0) return hwnd;
+  }
+  return nullptr;
+}
+
+MWindow* Manager::FindTopLevelWindow(const std::wstring& title) {
+  std::vector<std::uintptr_t> order;
+  {
+    Registry& r = registry();
+    std::lock_guard guard(r.lock);
+    order = r.zOrder;
+  }
+  for (std::uintptr_t handle : order) {
+    MWindow* window = FromHandle(reinterpret_cast<HWND>(handle));
+    if (window && !(window->GetStyle() & WS_CHILD) && window->GetWindowText() == title) return window;
   }
   return nullptr;
 }

@@ -34,6 +34,10 @@ class Manager {
   static bool IsWindow(HWND hwnd);
   // The first live window (in creation order) whose property `name` is non-zero; null if none.
   static HWND FindWindowWithProp(const std::wstring& name);
+  // The front-most live top-level window (no WS_CHILD; hidden ones count) whose window text is
+  // exactly `title`; null if none. A window comes to the front when it is shown and when it is
+  // activated. UI thread.
+  static MWindow* FindTopLevelWindow(const std::wstring& title);
   // Every live window in creation order.
   static std::vector<HWND> Windows();
   // One line per live window (handle, name, visible, in a modal loop), for failure messages.

@@ -197,6 +197,7 @@ bool MWindow::ShowWindow(int command) {
   if (!hwnd_) return false;
   bool wasVisible = visible_;
   visible_ = command != SW_HIDE;
+  if (command != SW_HIDE) MoveToFront(hwnd_);
   RunOnUiThread([this, hwnd = hwnd_, command] {
     if (Manager::FromHandle(hwnd) == this) ApplyShow(command);
   });
@@ -292,6 +293,7 @@ void MWindow::BringToFront() {
   QWidget* w = impl_->widget.data();
   if (!w) return;
   visible_ = true;
+  MoveToFront(hwnd_);
   if (w->isMinimized()) w->showNormal();
   w->show();
   w->raise();

@@ -2,37 +2,96 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <cstdlib>
+#include <cstdio>
+#include <memory>
+#include <optional>
 
 namespace platform {
 
 namespace {
+
 const char kRequest[] = "activate\n";
+
+// What a connection has sent so far of its current line.
+struct PeerState {
+  std::string line;
+  bool discarding = false;  // the rest of an oversized line, up to its newline, is skipped
+};
+
+// Connections of another user are refused even where the socket file's mode would let them in.
+bool PeerIsThisUser(QLocalSocket* peer) {
+  ucred credentials{};
+  socklen_t size = sizeof credentials;
+  if (getsockopt(static_cast<int>(peer->socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0)
+    return false;
+  return credentials.uid == getuid();
 }
 
-std::string RuntimeDir() {
-  struct stat info {};
-  if (const char* dir = std::getenv("XDG_RUNTIME_DIR");
-      dir && dir[0] == '/' && stat(dir, &info) == 0 && S_ISDIR(info.st_mode)) {
-    std::string folder = dir;
-    if (folder.back() != '/') folder += '/';
-    return folder;
-  }
-  std::string folder = "/tmp/kelvane-" + std::to_string(getuid());
-  mkdir(folder.c_str(), 0700);
-  // Someone else's folder, or a file in the way, must not be used.
-  if (lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid()) return {};
-  return folder + "/";
-}
+}  // namespace
 
 struct SingleInstanceGuard::State {
   int lockFd = -1;
   QLocalServer* server = nullptr;
+  std::function<void()> onActivate;
+  std::function<void(const PostRequest&)> onPost;
+
+  void HandleLine(QLocalSocket* peer, const std::string& line) {
+    if (line == "activate") {
+      peer->write("ok\n");
+      peer->flush();
+      if (onActivate) onActivate();
+      return;
+    }
+    if (std::optional<PostRequest> post = ParsePostRequest(line)) {
+      if (onPost) onPost(*post);
+      return;
+    }
+    std::fprintf(stderr, "[instance] a malformed or unknown request of %zu bytes was dropped\n", line.size());
+  }
+
+  void Read(QLocalSocket* peer, PeerState& state) {
+    const QByteArray data = peer->readAll();
+    for (char c : data) {
+      if (state.discarding) {
+        state.discarding = c != '\n';
+        continue;
+      }
+      if (c == '\n') {
+        const std::string line = std::move(state.line);
+        state.line.clear();
+        HandleLine(peer, line);
+        continue;
+      }
+      state.line += c;
+      if (state.line.size() >= kMaxRequestLineBytes) {
+        std::fprintf(stderr, "[instance] a request over %zu bytes was dropped\n", kMaxRequestLineBytes);
+        state.line.clear();
+        state.discarding = true;
+      }
+    }
+  }
+
+  void Serve(QLocalSocket* peer) {
+    QObject::connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
+    if (!PeerIsThisUser(peer)) {
+      std::fprintf(stderr, "[instance] a connection of another user was refused\n");
+      peer->abort();
+      return;
+    }
+    auto state = std::make_shared<PeerState>();
+    QObject::connect(peer, &QLocalSocket::readyRead, peer, [this, peer, state] { Read(peer, *state); });
+    QObject::connect(peer, &QLocalSocket::disconnected, peer, [state] {
+      if (!state->line.empty())
+        std::fprintf(stderr, "[instance] a request cut off by the end of its connection was dropped\n");
+    });
+    if (peer->bytesAvailable() > 0) Read(peer, *state);
+  }
 };
 
 SingleInstanceGuard::SingleInstanceGuard(std::string name, std::string folder)
@@ -67,22 +126,19 @@ SingleInstanceGuard::Result SingleInstanceGuard::Acquire(std::function<void()> o
   auto* server = new QLocalServer();
   server->setSocketOptions(QLocalServer::UserAccessOption);
   if (server->listen(socketPath)) {
-    QObject::connect(server, &QLocalServer::newConnection, server, [server, onActivate] {
-      while (QLocalSocket* peer = server->nextPendingConnection()) {
-        QObject::connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
-        QObject::connect(peer, &QLocalSocket::readyRead, peer, [peer, onActivate] {
-          if (!peer->readAll().contains('\n')) return;
-          peer->write("ok\n");
-          peer->flush();
-          if (onActivate) onActivate();
-        });
-      }
+    state_->onActivate = std::move(onActivate);
+    QObject::connect(server, &QLocalServer::newConnection, server, [server, state = state_.get()] {
+      while (QLocalSocket* peer = server->nextPendingConnection()) state->Serve(peer);
     });
     state_->server = server;
   } else {
     delete server;  // still the only instance; it just cannot be asked to come forward
   }
   return Result::First;
+}
+
+void SingleInstanceGuard::SetPostHandler(std::function<void(const PostRequest&)> onPost) {
+  state_->onPost = std::move(onPost);
 }
 
 void SingleInstanceGuard::Release() {

@@ -6,11 +6,10 @@
 #include <memory>
 #include <string>
 
-namespace platform {
+#include "platform/folders.h"  // RuntimeDir
+#include "platform/instance_channel.h"
 
-// $XDG_RUNTIME_DIR when it names an existing folder, else "/tmp/kelvane-<uid>/" (made 0700).
-// Ends in '/'; empty when neither can be used.
-std::string RuntimeDir();
+namespace platform {
 
 class SingleInstanceGuard {
  public:
@@ -27,10 +26,18 @@ class SingleInstanceGuard {
   SingleInstanceGuard(const SingleInstanceGuard&) = delete;
   SingleInstanceGuard& operator=(const SingleInstanceGuard&) = delete;
 
-  // Takes the lock. First: `onActivate` runs on the Qt main thread each time another instance
-  // asks (the Qt application must exist). AlreadyRunning: the first instance was told, waiting at
-  // most `waitMs` for it to take the request.
+  // Takes the lock. First: the socket serves programs of this user, one request per line, many
+  // per connection, in order: "activate" runs `onActivate` on the Qt main thread (the Qt
+  // application must exist) and is answered "ok"; a post request (instance_channel.h) goes to the
+  // post handler; anything else, a line over kMaxRequestLineBytes, a line cut by the end of its
+  // connection and every connection of another user are dropped and logged, and the server serves
+  // on. AlreadyRunning: the first instance was told, waiting at most `waitMs` for it to take the
+  // request.
   Result Acquire(std::function<void()> onActivate, int waitMs = 2000);
+
+  // Runs on the Qt main thread with each well-formed post request; none set: posts are dropped.
+  // The handler decides which posts it honours. May be set before or after Acquire.
+  void SetPostHandler(std::function<void(const PostRequest&)> onPost);
 
   // The lock is released and the socket removed; the guard can be acquired again.
   void Release();
