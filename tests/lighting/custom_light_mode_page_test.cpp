@@ -1,7 +1,12 @@
 // The custom light mode editor through the window: the scheme in use through select, new and
 // restart, delete then store, the rows of every key, white on a single-colour keyboard, the black
-// preset, and the brightness.
+// preset, the brightness, renames and the exchange files.
+#include <filesystem>
+
+#include "common/strings.h"
 #include "keyboard_fixture.h"
+#include "platform/qt/dialogs.h"
+#include "tests/support/temp_dir.h"
 #include "zuvi/buttons.h"
 #include "zuvi/list_box.h"
 #include "zuvi/range_controls.h"
@@ -11,6 +16,14 @@ namespace {
 
 class CustomLightModePageTest : public KeyboardTest {
  protected:
+  void SetUp() override {
+    KeyboardTest::SetUp();
+    platform::SetDialogsOverride(&dialogs_);
+  }
+  void TearDown() override {
+    platform::SetDialogsOverride(nullptr);
+    KeyboardTest::TearDown();
+  }
   static QelListBox& List(KeyboardDlg& dlg) { return *dlg.GetControlAs<QelListBox>(kb_ids::kCustomLightModeList); }
   static CustomLightMode& View(KeyboardDlg& dlg) { return *dlg.GetCustomLightView(kb_ids::kCustomLightModeView); }
   static int CurrentId(KeyboardDlg& dlg) { return static_cast<int>(List(dlg).GetItemData(List(dlg).GetCurSel())); }
@@ -26,6 +39,18 @@ class CustomLightModePageTest : public KeyboardTest {
     for (int task : dlg.QueuedTasks()) sends += task == TaskSendCustomModeColors;
     return sends;
   }
+  std::string Rows(int id) {
+    return QueryText(StorePath(), "SELECT group_concat(keycode || ':' || rgbvalue || ':' || light_mode || ':' || "
+                                  "colortype, ',') FROM t_custommodergb_data WHERE customlight_id=" +
+                                      std::to_string(id));
+  }
+  std::string Brightness(int id) {
+    return QueryText(StorePath(), "SELECT brightness FROM t_customlightmode_data WHERE customlight_id=" +
+                                      std::to_string(id));
+  }
+
+  platform::ScriptedDialogs dialogs_;
+  testing_support::TempDir exports_;
 };
 
 TEST_F(CustomLightModePageTest, TheSchemeInUseFollowsSelectAndNewAndSurvivesARestart) {
@@ -104,6 +129,84 @@ TEST_F(CustomLightModePageTest, ASingleColourKeyboardStoresTheCheckedKeysWhite) 
   ASSERT_EQ(dlg.OnCustomLightModeApplyColorType(), 1);
   EXPECT_EQ(Count(id, "keycode=26 AND rgbvalue=16777215"), "1");
   EXPECT_EQ(Count(id, "rgbvalue=0"), "107");
+}
+
+TEST_F(CustomLightModePageTest, RenamesAreStoredAndAnEmptyNameComesBack) {
+  KeyboardDlg& dlg = OpenIdleWindow();
+  ASSERT_EQ(dlg.OnNewCustomLightMode(), 1);
+  const int id = CurrentId(dlg);
+  const int row = List(dlg).GetCurSel();
+  List(dlg).ModifyItemString(row, L"Night \"2\"");
+  EXPECT_EQ(dlg.OnCustomLightModeListNotify(NOTIFY_EDIT_END), 1);
+  const std::string name = "SELECT name FROM t_customlightmode_data WHERE customlight_id=" + std::to_string(id);
+  EXPECT_EQ(QueryText(StorePath(), name), "Night \"2\"");
+  List(dlg).ModifyItemString(row, L"");
+  EXPECT_EQ(dlg.OnCustomLightModeListNotify(NOTIFY_EDIT_END), 0);
+  EXPECT_EQ(List(dlg).GetItemText(row), L"Night \"2\"");
+  EXPECT_EQ(QueryText(StorePath(), name), "Night \"2\"");
+  EXPECT_TRUE(dialogs_.asked.empty()) << "no message";
+}
+
+TEST_F(CustomLightModePageTest, AnExportedSchemeImportsWithItsNameBrightnessAndRows) {
+  KeyboardDlg& dlg = OpenIdleWindow();
+  ASSERT_EQ(dlg.OnNewCustomLightMode(), 1);
+  const int id = CurrentId(dlg);
+  List(dlg).ModifyItemString(List(dlg).GetCurSel(), L"Desk & <lamp>");
+  ASSERT_EQ(dlg.OnCustomLightModeListNotify(NOTIFY_EDIT_END), 1);
+  View(dlg).SetKeyCheck(4, true);
+  dlg.OnCustomLightModeColorButton(206);
+  ASSERT_EQ(dlg.OnCustomLightModeApplyColorType(), 1);
+  dlg.GetControlAs<MSlider>(223)->SetPos(7);
+  ASSERT_EQ(dlg.OnCustomLightModeBrightnessSlider(), 1);
+  ClearQueue(dlg);
+
+  dialogs_.answers.push_back({Utf8ToWide(exports_.path())});
+  ASSERT_EQ(dlg.OnExportCustomLightMode(), 1);
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(exports_.path())) files.push_back(entry.path());
+  ASSERT_EQ(files.size(), 1u);
+
+  const int before = List(dlg).GetCount();
+  dialogs_.answers.push_back({files[0].wstring()});
+  ASSERT_EQ(dlg.OnImportCustomLightMode(), 1);
+  ASSERT_EQ(List(dlg).GetCount(), before + 1);
+  const int imported = static_cast<int>(List(dlg).GetItemData(before));
+  EXPECT_NE(imported, id);
+  EXPECT_EQ(CurrentId(dlg), id) << "not selected";
+  EXPECT_EQ(List(dlg).GetItemText(before), L"Desk & <lamp>");
+  EXPECT_EQ(QueryText(StorePath(), "SELECT name FROM t_customlightmode_data WHERE customlight_id=" +
+                                       std::to_string(imported)),
+            "Desk & <lamp>");
+  EXPECT_EQ(Brightness(imported), "7");
+  // The same keys and colours in the same order; an import marks its rows light mode 1, colour type 1.
+  const std::string keys = "SELECT group_concat(keycode || ':' || rgbvalue, ',') FROM t_custommodergb_data "
+                           "WHERE customlight_id=";
+  const std::string exported = QueryText(StorePath(), keys + std::to_string(id));
+  EXPECT_EQ(Count(id), "108");
+  EXPECT_EQ(QueryText(StorePath(), keys + std::to_string(imported)), exported);
+  EXPECT_EQ(Count(imported, "light_mode=1 AND colortype=1"), "108");
+  EXPECT_EQ(Count(imported, "keycode=4 AND rgbvalue=255"), "1");
+  EXPECT_TRUE(dlg.QueuedTasks().empty());
+}
+
+// The brightness slider is stored only: the settings record the keyboard receives keeps 05 05 in
+// bytes 9 and 10, and moving the slider queues nothing.
+TEST_F(CustomLightModePageTest, TheBrightnessLeavesTheSettingsRecordAlone) {
+  KeyboardDlg& dlg = OpenIdleWindow();
+  ASSERT_EQ(dlg.OnNewCustomLightMode(), 1);
+  Drain(dlg);
+  dlg.GetControlAs<MSlider>(223)->SetPos(2);
+  ASSERT_EQ(dlg.OnCustomLightModeBrightnessSlider(), 1);
+  EXPECT_TRUE(dlg.QueuedTasks().empty());
+  const int savesBefore = sim_.keyboard(0).received().saves;
+  dlg.PostTask(TaskSendCustomModeColors);
+  Drain(dlg);
+  const auto received = sim_.keyboard(0).received();
+  ASSERT_GT(received.saves, savesBefore) << "the settings went out";
+  ASSERT_GE(received.customSettings.size(), 11u);
+  EXPECT_EQ(received.customSettings[0], 0x80);
+  EXPECT_EQ(received.customSettings[9], 0x05);
+  EXPECT_EQ(received.customSettings[10], 0x05);
 }
 
 }  // namespace

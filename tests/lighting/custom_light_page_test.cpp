@@ -230,5 +230,79 @@ TEST_F(CustomLightPageTest, BrokenFilesImportNothingAndSaySo) {
   }
 }
 
+// The preview runs only as the idle job of tab 4: a queued task takes the pass, another tab sends
+// nothing, and with no scheme shown the keyboard gets a frame of unlit keys.
+TEST_F(CustomLightPageTest, ThePreviewGoesOutOnlyOnItsTabWithAnEmptyQueue) {
+  KeyboardDlg& dlg = Page();
+  ASSERT_EQ(dlg.OnNewCustomLight(), 1);
+  CheckWasd(dlg);
+  ASSERT_EQ(dlg.OnCustomLightApplyColor(), 1);
+  ClearQueue(dlg);
+  auto frames = [this] { return sim_.keyboard(0).received().liveFrames; };
+  const int start = frames();
+
+  dlg.m_curTab = TabCustomLight;
+  dlg.PostTask(TaskSendCustomModeColors);
+  dlg.Run();
+  EXPECT_EQ(frames(), start) << "the pass ran the task";
+  for (int tab : {TabKeyAssign, TabLighting, TabMusic, TabCustomLightMode}) {
+    dlg.m_curTab = tab;
+    clock_.advance(100);
+    dlg.Run();
+    EXPECT_EQ(frames(), start) << tab;
+  }
+  dlg.m_curTab = TabCustomLight;
+  dlg.Run();
+  EXPECT_EQ(frames(), start + 1);
+
+  // No scheme left: the view is cleared and the frame names every key's LED with no colour.
+  while (List(dlg).GetCount() > 0) {
+    List(dlg).SetCurSel(0);
+    ASSERT_EQ(dlg.OnDeleteCustomLight(), 1);
+  }
+  EXPECT_EQ(EffectOf(dlg, kW), 0);
+  dlg.Run();
+  ASSERT_EQ(frames(), start + 2);
+  const std::vector<uint8_t> block = sim_.keyboard(0).received().liveColors;
+  ASSERT_FALSE(block.empty());
+  for (size_t k = 0; k + 3 < block.size(); k += 4)
+    EXPECT_EQ(block[k + 1] | block[k + 2] | block[k + 3], 0) << "LED slot " << k / 4;
+}
+
+// The list shows the other language's default scheme names as this language's; the store keeps
+// what it has. English replaces only the Chinese new-scheme name, Chinese (simplified and
+// traditional) both English defaults, any other language nothing.
+TEST_F(CustomLightPageTest, TheListRelabelsTheDefaultNamesPerLanguageAndTheStoreKeepsThem) {
+  const int language = g_languageId.load();
+  KeyboardDlg& dlg = Page();
+  const std::vector<std::wstring> stored = {L"\u65B0\u914D\u7F6E\u65B9\u6848", L"\u9ED8\u8BA4\u914D\u7F6E",
+                                            L"New Configuration", L"New Configuration Scheme", L"Mine"};
+  for (const std::wstring& name : stored) ASSERT_GT(dlg.m_configDB.NewCustomLight(dlg.m_profile, name), 0);
+  struct Case {
+    int language;
+    std::vector<bool> relabelled;
+  };
+  const Case cases[] = {{1033, {true, false, false, false, false}},
+                        {2052, {false, false, true, true, false}},
+                        {1028, {false, false, true, true, false}},
+                        {1041, {false, false, false, false, false}}};
+  for (const Case& c : cases) {
+    g_languageId = c.language;
+    // This language's default name is the one a new scheme is shown with.
+    ASSERT_EQ(dlg.OnNewCustomLight(), 1);
+    const std::wstring replacement = List(dlg).GetItemText(List(dlg).GetCurSel());
+    ASSERT_EQ(dlg.OnDeleteCustomLight(), 1);
+    dlg.SyncPages(dlg.m_profile);
+    ASSERT_EQ(List(dlg).GetCount(), static_cast<int>(stored.size())) << c.language;
+    for (size_t k = 0; k < stored.size(); ++k)
+      EXPECT_EQ(List(dlg).GetItemText(static_cast<int>(k)), c.relabelled[k] ? replacement : stored[k])
+          << c.language << " row " << k;
+  }
+  g_languageId = language;
+  EXPECT_EQ(QueryText(StorePath(), "SELECT group_concat(name, '|') FROM t_customlight_data"),
+            "\xE6\x96\xB0\xE9\x85\x8D\xE7\xBD\xAE\xE6\x96\xB9\xE6\xA1\x88|\xE9\xBB\x98\xE8\xAE\xA4\xE9\x85\x8D\xE7\xBD\xAE|"
+            "New Configuration|New Configuration Scheme|Mine");
+}
+
 }  // namespace
 }  // namespace kb_test

@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "common/xml_detail.h"
+#include "common/xml_document.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -105,6 +109,91 @@ TEST(SchemeFileTest, ImportedRowsEndAsTheRowByRowWritesLeaveTheStore) {
   EXPECT_EQ(kept[1].light_mode, 9);
   EXPECT_EQ(kept[1].rgbvalue, 5);
   EXPECT_EQ(kept[1].customlight_id, 12);
+}
+
+// A file as an import reads it from disk; false when it cannot be read.
+bool ReadScheme(Kind kind, const std::string& path, scheme_file::Scheme* out) {
+  std::u16string text;
+  std::wstring log;
+  if (!XmlDocument::ReadTextFile(text, log, std::wstring(path.begin(), path.end()))) return false;
+  return scheme_file::ParseSchemeFile(kind, text, out);
+}
+
+TEST(SchemeFileTest, AUtf16FileWithItsMarkReadsAsItsUtf8Form) {
+  testing_support::TempDir dir;
+  // "Näht ✓" in both encodings: the name carries characters outside ASCII and the BMP's upper half.
+  const std::string utf8 = "<?xml version=\"1.0\"?>\r\n<customlightmode><lightinfo name=\"N\xC3\xA4ht \xE2\x9C\x93\" "
+                           "brightness=\"6\"/><keyinfo><item keycode=\"4\" rgbvalue=\"16711680\" type=\"2\"/>"
+                           "<item keycode=\"26\" rgbvalue=\"255\" type=\"0\"/></keyinfo></customlightmode>";
+  const std::u16string units = xml_detail::ToUtf16(L"<?xml version=\"1.0\"?>\r\n<customlightmode><lightinfo "
+                                                   L"name=\"N\u00E4ht \u2713\" brightness=\"6\"/><keyinfo><item "
+                                                   L"keycode=\"4\" rgbvalue=\"16711680\" type=\"2\"/><item "
+                                                   L"keycode=\"26\" rgbvalue=\"255\" type=\"0\"/></keyinfo>"
+                                                   L"</customlightmode>");
+  std::string utf16 = "\xFF\xFE";
+  for (char16_t unit : units) {
+    utf16.push_back(static_cast<char>(unit & 0xFF));
+    utf16.push_back(static_cast<char>(unit >> 8));
+  }
+  scheme_file::Scheme a, b;
+  ASSERT_TRUE(ReadScheme(Kind::kColors, dir.Write("a.xml", utf8), &a));
+  ASSERT_TRUE(ReadScheme(Kind::kColors, dir.Write("b.xml", utf16), &b));
+  EXPECT_EQ(a.name, L"N\u00E4ht \u2713");
+  EXPECT_EQ(b.name, a.name);
+  EXPECT_EQ(b.value, 6);
+  EXPECT_EQ(a.value, 6);
+  ASSERT_EQ(a.rows.size(), 2u);
+  ASSERT_EQ(b.rows.size(), 2u);
+  for (size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(b.rows[i].keycode, a.rows[i].keycode);
+    EXPECT_EQ(b.rows[i].rgbvalue, a.rows[i].rgbvalue);
+    EXPECT_EQ(b.rows[i].light_type, a.rows[i].light_type);
+    EXPECT_EQ(b.rows[i].light_mode, a.rows[i].light_mode);
+  }
+  EXPECT_EQ(a.rows[1].keycode, 26);
+  EXPECT_EQ(a.rows[0].rgbvalue, 16711680);
+}
+
+TEST(SchemeFileTest, HostileFilesGiveAResultInBoundedTime) {
+  testing_support::TempDir dir;
+  using Clock = std::chrono::steady_clock;
+  constexpr auto kBound = std::chrono::seconds(20);  // generous: sanitizers slow the parser down
+  scheme_file::Scheme scheme;
+
+  // 200000 nested elements after the scheme's own: either refused or read without keys.
+  std::string deep = "<?xml version=\"1.0\"?><customlight><lightinfo name=\"d\" speed=\"3\"/>";
+  constexpr int kDepth = 200000;
+  for (int i = 0; i < kDepth; ++i) deep += "<a>";
+  for (int i = 0; i < kDepth; ++i) deep += "</a>";
+  deep += "</customlight>";
+  auto start = Clock::now();
+  if (ReadScheme(Kind::kEffects, dir.Write("deep.xml", deep), &scheme)) {
+    EXPECT_EQ(scheme.name, L"d");
+    EXPECT_TRUE(scheme.rows.empty());
+  }
+  EXPECT_LT(Clock::now() - start, kBound);
+  // Unclosed nesting is not a document.
+  std::string open = "<?xml version=\"1.0\"?><customlight>";
+  for (int i = 0; i < kDepth; ++i) open += "<keyinfo>";
+  start = Clock::now();
+  EXPECT_FALSE(ReadScheme(Kind::kEffects, dir.Write("open.xml", open), &scheme));
+  EXPECT_LT(Clock::now() - start, kBound);
+
+  // About 10 MB of items: every one is read.
+  std::string big = "<?xml version=\"1.0\"?><customlight><lightinfo name=\"big\" speed=\"1\"/><keyinfo>";
+  const std::string item = "<item keycode=\"4\" lightmode=\"7\" rgbvalue=\"255\" type=\"1\"/>";
+  const size_t items = (10u << 20) / item.size();
+  big.reserve(big.size() + items * item.size() + 32);
+  for (size_t i = 0; i < items; ++i) big += item;
+  big += "</keyinfo></customlight>";
+  start = Clock::now();
+  ASSERT_TRUE(ReadScheme(Kind::kEffects, dir.Write("big.xml", big), &scheme));
+  EXPECT_LT(Clock::now() - start, kBound);
+  EXPECT_EQ(scheme.name, L"big");
+  ASSERT_EQ(scheme.rows.size(), items);
+  EXPECT_EQ(scheme.rows.back().light_mode, 7);
+  // All of them name one key: the store ends with one row.
+  EXPECT_EQ(scheme_file::ImportedRows(std::move(scheme.rows), 3).size(), 1u);
 }
 
 }  // namespace

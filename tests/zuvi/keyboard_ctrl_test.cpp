@@ -214,6 +214,37 @@ TEST_F(KeyboardCtrlTest, AWorkerRefreshesTheMarksWhileTheUiThreadDraws) {
   for (const KeyItem& item : view->GetKeyItems()) EXPECT_TRUE(item.checked && item.disabledMark);
 }
 
+TEST_F(KeyboardCtrlTest, AWorkerSetsTheLightsWhileTheUiThreadDraws) {
+  // Every colour the worker sets is a grey, so a key seen in any other colour was read torn.
+  auto grey = [](int round) { return static_cast<std::uint32_t>(round % 250 + 1) * 0x010101u; };
+  view->ResetAllItemsColor(grey(0));
+  std::atomic<bool> done{false};
+  constexpr int kRounds = 300;
+  std::thread worker([&] {
+    for (int round = 0; round < kRounds; ++round) {
+      view->SetStaticModeColor(0xFF000000u | grey(round), false);
+      view->SetKeyCheck(kB, round % 2 == 0);
+      view->SetCustomModeColor(grey(round + 1));
+      view->SetCustomModeColor(round % 2 ? kA : kWide, grey(round + 2));
+      view->ResetAllItemsColor(grey(round + 3));
+    }
+    done = true;
+  });
+  int draws = 0, torn = 0;
+  while (!done || draws < 5) {
+    Draw();
+    ++draws;
+    const std::vector<KeyItem> items = view->GetKeyItems();
+    if (items.size() != 3u) ++torn;
+    for (const KeyItem& item : items)
+      if (item.color % 0x010101u != 0 || item.color == 0 || item.state != 1) ++torn;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+  }
+  worker.join();
+  EXPECT_EQ(torn, 0);
+  for (const KeyItem& item : view->GetKeyItems()) EXPECT_EQ(item.color, grey(kRounds - 1 + 3)) << item.code;
+}
+
 TEST_F(KeyboardCtrlTest, TheMarksAndThePictureAreDrawnThroughTheSameMapping) {
   const char* wanted = std::getenv("KELVANE_RENDER_DIR");
   testing_support::TempDir dir;
