@@ -155,7 +155,11 @@ void CustomKeyDlg::InitUI(const RECT& client) {
     if (MControl* control = GetControl(id)) control->SetImage(file, states);
   };
   image(IdClose, L"sysbtn_close.png", 4);
-  if (MControl* close = GetControl(IdClose)) close->SetTooltip(KbText(2));
+  if (auto* close = GetControlAs<MControlFont>(IdClose)) {
+    close->SetTooltip(KbText(2));
+    close->SetTitle(L"\u00D7");  // shown while no skin picture is there
+    close->SetAlignment(1);
+  }
   for (int id : {IdType, IdValueList, IdPlayOption}) image(id, L"img_combobox.png", 1);
   image(IdKeyEdit, L"img_edit.png", 1);
   for (int id : {IdShift, IdCtrl, IdWin, IdAlt}) image(id, L"btn_checkbox.png", 4);
