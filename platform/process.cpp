@@ -1,28 +1,50 @@
 #include "platform/process.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
-#include <fstream>
 
 namespace platform {
 namespace {
 
 std::string BaseName(std::string path) {
   const std::string deleted = " (deleted)";
-  if (path.size() > deleted.size() && path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0)
+  if (path.size() > deleted.size() &&
+      path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0)
     path.resize(path.size() - deleted.size());
   size_t slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The bytes of a small /proc file; empty when it cannot be read. A process can end between the
+// listing and the read, which makes the read fail (ESRCH): plain system calls report that as a
+// short read, where a stream would throw.
+std::string ReadProcFile(const std::string& path) {
+  std::string bytes;
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return bytes;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      bytes.append(buffer, static_cast<size_t>(n));
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    break;
+  }
+  close(fd);
+  return bytes;
+}
+
 // The state letter of /proc/<pid>/stat, found after the last ')' (the name may hold parentheses).
 char StateOf(const std::string& folder) {
-  std::ifstream in(folder + "/stat");
-  std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string stat = ReadProcFile(folder + "/stat");
   size_t close = stat.rfind(')');
   if (close == std::string::npos || close + 2 >= stat.size()) return '?';
   return stat[close + 2];
@@ -32,10 +54,8 @@ std::string ExeNameOf(const std::string& folder) {
   char buffer[4096];
   ssize_t length = readlink((folder + "/exe").c_str(), buffer, sizeof buffer - 1);
   if (length > 0) return BaseName(std::string(buffer, static_cast<size_t>(length)));
-  std::ifstream in(folder + "/cmdline", std::ios::binary);
-  std::string first;
-  std::getline(in, first, '\0');
-  return BaseName(first);
+  const std::string cmdline = ReadProcFile(folder + "/cmdline");
+  return BaseName(cmdline.substr(0, cmdline.find('\0')));
 }
 
 }  // namespace
@@ -56,7 +76,8 @@ std::optional<std::vector<ProcessInfo>> ListProcesses() {
     if (!name.empty()) list.push_back({static_cast<int>(pid), name});
   }
   closedir(proc);
-  std::sort(list.begin(), list.end(), [](const ProcessInfo& a, const ProcessInfo& b) { return a.pid < b.pid; });
+  std::sort(list.begin(), list.end(),
+            [](const ProcessInfo& a, const ProcessInfo& b) { return a.pid < b.pid; });
   return list;
 }
 
