@@ -3,27 +3,14 @@
 #include "common/strings.h"
 #include "common/xml_detail.h"
 #include "common/xml_document.h"
+#include "keyboard/ExchangeText.h"
 
 namespace macro_exchange {
 
 namespace {
 
-std::u16string Attr(std::u16string_view name, const std::wstring& value) {
-  std::u16string out = u" ";
-  out += name;
-  out += u"=\"";
-  out += XmlDocument::EscapeText(XmlDocument::kEscapeAttribute, xml_detail::ToUtf16(value));
-  out += u"\"";
-  return out;
-}
-
-std::u16string Attr(std::u16string_view name, int value) { return Attr(name, std::to_wstring(value)); }
-
-int NumberAttr(const XmlDocument& doc, std::wstring_view name) {
-  std::wstring text;
-  doc.GetAttribute(text, name);
-  return WToI(text);
-}
+using exchange_text::Attr;
+using exchange_text::NumberAttr;
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "common/strings.h"
+#include "keyboard/ExchangeText.h"
 #include "keyboard/KeyboardLog.h"
 #include "keyboard/MacroExchange.h"
 #include "storage/config_db.h"
@@ -40,22 +41,18 @@ void AddItem(XmlDocument& doc, const KeyDataRow& row) {
   doc.SetAttributeAt(item, kMacroDesc, row.macrodesc);
 }
 
-int NumberAttribute(const XmlDocument& doc, std::wstring_view name) {
-  std::wstring text;
-  doc.GetAttribute(text, name);
-  return WToI(text);
-}
+using exchange_text::NumberAttr;
 
 KeyDataRow ReadItem(const XmlDocument& doc) {
   KeyDataRow row;
-  row.keyvalue = NumberAttribute(doc, kKeyValue);
-  row.fnlayer = NumberAttribute(doc, kFnLayer);
-  row.layoutkeyvalue = NumberAttribute(doc, kLayoutKeyValue);
+  row.keyvalue = NumberAttr(doc, kKeyValue);
+  row.fnlayer = NumberAttr(doc, kFnLayer);
+  row.layoutkeyvalue = NumberAttr(doc, kLayoutKeyValue);
   doc.GetAttribute(row.layoutkeydesc, kLayoutKeyDesc);
-  row.macrotype = NumberAttribute(doc, kMacroType);
-  row.macrovalue = NumberAttribute(doc, kMacroValue);
-  row.macro2value = NumberAttribute(doc, kMacro2Value);
-  row.macro3value = NumberAttribute(doc, kMacro3Value);
+  row.macrotype = NumberAttr(doc, kMacroType);
+  row.macrovalue = NumberAttr(doc, kMacroValue);
+  row.macro2value = NumberAttr(doc, kMacro2Value);
+  row.macro3value = NumberAttr(doc, kMacro3Value);
   doc.GetAttribute(row.macrodesc, kMacroDesc);
   return row;
 }

@@ -6,6 +6,7 @@
 #include "common/strings.h"
 #include "common/xml_detail.h"
 #include "common/xml_document.h"
+#include "keyboard/ExchangeText.h"
 
 namespace scheme_file {
 
@@ -16,22 +17,8 @@ constexpr size_t kMaxNameBytes = 200;
 const wchar_t* RootName(Kind kind) { return kind == Kind::kEffects ? L"customlight" : L"customlightmode"; }
 const wchar_t* ValueName(Kind kind) { return kind == Kind::kEffects ? L"speed" : L"brightness"; }
 
-std::u16string Attr(std::u16string_view name, const std::wstring& value) {
-  std::u16string out = u" ";
-  out += name;
-  out += u"=\"";
-  out += XmlDocument::EscapeText(XmlDocument::kEscapeAttribute, xml_detail::ToUtf16(value));
-  out += u"\"";
-  return out;
-}
-
-std::u16string Attr(std::u16string_view name, int value) { return Attr(name, std::to_wstring(value)); }
-
-int NumberAttr(const XmlDocument& doc, std::wstring_view name) {
-  std::wstring text;
-  doc.GetAttribute(text, name);
-  return WToI(text);
-}
+using exchange_text::Attr;
+using exchange_text::NumberAttr;
 
 size_t Utf8Bytes(wchar_t c) {
   const auto v = static_cast<std::uint32_t>(c);
