@@ -130,6 +130,28 @@ std::vector<uint8_t> BuildLiveColorBlock(std::span<const LightKeyItem> items, co
   return block;
 }
 
+std::vector<uint8_t> BuildMusicColorBlock(std::span<const MusicKeyColor> keys, const LedIndexMap& layout,
+                                          bool rgb) {
+  std::vector<uint8_t> block(rgb ? kRgbLiveBlockSize : kSingleLiveBlockSize, 0);
+  size_t records = 0;
+  for (const MusicKeyColor& key : keys) {
+    if (rgb && records == kRgbLiveEntries) break;
+    const std::optional<LedLookup> led = FindLedIndex(key.keyCode, layout, rgb);
+    if (!led) continue;
+    const uint8_t index = static_cast<uint8_t>(led->index);
+    if (rgb) {
+      uint8_t* entry = &block[kRgbEntrySize * records++];
+      entry[0] = index;
+      entry[1] = static_cast<uint8_t>(key.color & 0xFF);
+      entry[2] = static_cast<uint8_t>((key.color >> 8) & 0xFF);
+      entry[3] = static_cast<uint8_t>((key.color >> 16) & 0xFF);
+    } else if (key.color != 0) {
+      block[index] = kSingleLitFromLayout;
+    }
+  }
+  return block;
+}
+
 std::vector<std::optional<uint32_t>> DecodeLedColors(std::span<const uint8_t, kColorReplyBytes> replies,
                                                      std::span<const int> keyCodes, const LedIndexMap& layout,
                                                      bool rgb) {
@@ -191,14 +213,27 @@ std::optional<std::vector<std::optional<uint32_t>>> ReadDeviceLedColors(const De
   return colors;
 }
 
-bool SendLiveColorFrame(const DeviceLink& link, std::span<const LightKeyItem> items,
-                        const LedIndexMap& layout, bool rgb) {
+namespace {
+
+// CMD_LIVE_COLORS, the block streamed, and CMD_END only when the block went through.
+bool SendLiveBlock(const DeviceLink& link, const std::vector<uint8_t>& block, bool rgb) {
   TransferGuard guard = link.manager.LockTransfer(link.deviceIndex);
   const DevicePacket command =
       MakeCommandPacket(CMD_LIVE_COLORS, 0, rgb ? kRgbLivePackets : kSingleColorPackets);
   if (!SendPacket(link, command, kLivePacingMs, true)) return false;
-  const std::vector<uint8_t> block = BuildLiveColorBlock(items, layout, rgb);
   if (!link.manager.SendFast(block, link.deviceIndex)) return false;
   SendPacket(link, MakeCommandPacket(CMD_END), kLivePacingMs, true);
   return true;
+}
+
+}  // namespace
+
+bool SendLiveColorFrame(const DeviceLink& link, std::span<const LightKeyItem> items,
+                        const LedIndexMap& layout, bool rgb) {
+  return SendLiveBlock(link, BuildLiveColorBlock(items, layout, rgb), rgb);
+}
+
+bool SendMusicColorFrame(const DeviceLink& link, std::span<const MusicKeyColor> keys,
+                         const LedIndexMap& layout, bool rgb) {
+  return SendLiveBlock(link, BuildMusicColorBlock(keys, layout, rgb), rgb);
 }

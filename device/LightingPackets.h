@@ -12,6 +12,8 @@
 //                          lit; AA 55 at 190.
 //   live colour block      positional by key item: RGB 128 entries of LED, red, green, blue;
 //                          single colour 192 bytes of LED index or level. No trailer.
+//   music colour block     RGB: 512 bytes of up to 128 appended records LED, red, green, blue;
+//                          single colour: 192 bytes, 253 at the LED of every lit key. No trailer.
 //   colour replies         576 bytes; RGB: LED i at 4i+1..4i+3; single colour: level at byte i.
 #pragma once
 
@@ -81,6 +83,17 @@ std::vector<uint8_t> BuildCustomColorBlock(std::span<const CustomRgbRow> rows, c
 // entries are not sent, and an item without a usable LED keeps its entry all zero.
 std::vector<uint8_t> BuildLiveColorBlock(std::span<const LightKeyItem> items, const LedIndexMap& layout,
                                          bool rgb);
+// A key of the music page's keyboard picture and the colour it shows, 0x00BBGGRR.
+struct MusicKeyColor {
+  int keyCode = 0;
+  uint32_t color = 0;
+};
+
+// One frame of the music lighting, from the keys in their order. RGB: one record per key with a
+// usable LED, appended, 128 at most; single colour: 253 at the LED of every key whose colour is not
+// 0. Keys without a usable LED take nothing.
+std::vector<uint8_t> BuildMusicColorBlock(std::span<const MusicKeyColor> keys, const LedIndexMap& layout,
+                                          bool rgb);
 // Colours (0x00BBGGRR) read back for `keyCodes` from the 576-byte reply area, one per key code:
 // nullopt for keys the layout gives no usable LED (they keep their colour) and for every key when
 // the layout is empty. Single colour: grey = level x 255 / 256.
@@ -111,3 +124,6 @@ std::optional<std::vector<std::optional<uint32_t>>> ReadDeviceLedColors(const De
 // A refused command or a frame over its time budget ends the frame without CMD_END; false then.
 bool SendLiveColorFrame(const DeviceLink& link, std::span<const LightKeyItem> items,
                         const LedIndexMap& layout, bool rgb);
+// One music lighting frame, sent as the live preview's frames are.
+bool SendMusicColorFrame(const DeviceLink& link, std::span<const MusicKeyColor> keys,
+                         const LedIndexMap& layout, bool rgb);

@@ -48,6 +48,7 @@ KeyboardDlg::KeyboardDlg(const std::wstring& deviceName, int deviceIndex, const 
 KeyboardDlg::~KeyboardDlg() {
   // A window that was never ended through its slot is ended here, while every member still exists.
   StopWorkerAndListener();
+  m_visualizer->Stop();
   UnregisterRawInput(GetSafeHwnd());
   if (GetSafeHwnd()) MWindow::DestroyWindow();
   if (m_configDB.opened) m_configDB.db.Close();
@@ -212,6 +213,7 @@ void KeyboardDlg::StopWorkerAndListener() {
 
 bool KeyboardDlg::DestroyWindow() {
   StopWorkerAndListener();
+  m_visualizer->Stop();  // after the worker, which reads its pictures
   UnregisterRawInput(GetSafeHwnd());
   return MDialog::DestroyWindow();
 }

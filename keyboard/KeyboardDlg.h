@@ -8,6 +8,7 @@
 // guarded by its own lock, or a control of the window (controls accept calls from any thread).
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -26,7 +27,8 @@
 #include "device/MacroImage.h"
 #include "device/SystemPackets.h"
 #include "keyboard/KeyboardTasks.h"
-#include "keyboard/Visualizer.h"
+#include "lighting/Visualizer.h"
+#include "platform/audio/audio_capture.h"
 #include "platform/clock/clock.h"
 #include "shell/keyboard_window.h"
 #include "storage/config_db.h"
@@ -135,6 +137,8 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
     LocalTimeSource localTime;
     CustomKeyDialogFactory makeCustomKeyDialog;
     std::function<bool(const std::wstring& name)> killProcess;
+    // The sound the music page listens to; empty: the desktop's sound server.
+    std::function<std::unique_ptr<platform::audio::AudioBackend>()> makeAudio;
   };
 
   // kThread: OnInitDialog starts the worker thread. kManual: no thread; the caller drives the
@@ -508,6 +512,16 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   virtual int OnExportLcdGif();
   virtual int OnLcdDrawTool(int command);
 
+  // ---- music page (MusicPage.cpp) ----
+  // Task 2: starts the analyser and fills the page.
+  void InitMusicPage();
+  // Fills the mode list of m_profile and shows its selected mode (also from SyncPages).
+  void LoadMusicModeList();
+  // Shows the mode `layerId` and hands it to the analyser; renders again only on the music tab.
+  void ShowMusicMode(int layerId);
+  // The worker's idle job on the music tab: the analyser's picture onto the keys and the keyboard.
+  void UpdateMusicKeyLevels();
+
   // ---- members, in declaration order ----
   KeyboardTaskList m_taskList;
   std::atomic<int> m_deviceIndex;
@@ -613,7 +627,6 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   void FillProfileLists();
   void LoadMacroList();
   void LoadLcdSlots();
-  void InitMusicPage();
   // Task 4: both Fn layers of the key profile m_keyProfileId holds when the task starts, layer 0
   // first, with one read of the stored macros for both (KeyMapUpload.cpp).
   void SendKeyMapLayers();
@@ -624,11 +637,13 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   void SaveLcdGif();
   void ImportLcdGif();
   void UpdateCustomLightEffect();
-  void UpdateMusicKeyLevels();
   void LoadCustomLightModeList(int profile);
   void LoadLightMode(int profile);
   void LoadCustomLightList(int profile);
-  void LoadMusicModeList();
+  // ---- music page (MusicPage.cpp) ----
+  void InitMusicBandTables();
+  // Stops the analyser's rendering for a frame's time, runs `change` on it, and renders again.
+  void HandOverToVisualizer(const std::function<void()>& change);
 
   Services m_services;
   WorkerMode m_workerMode = WorkerMode::kThread;
@@ -650,6 +665,10 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   int SelectedScreenSlot() const;
 
   LcdProgressHolder m_lcdProgress;
+
+  // The analyser picture's rows and columns under the keys of the music view (worker).
+  std::array<int, 6> m_musicKeyRows{};
+  std::array<int, 23> m_musicKeyCols{};
 
   std::mutex m_waitDlgLock;
   std::shared_ptr<MDialog> m_waitDlg;

@@ -40,6 +40,8 @@ QRectF MapRect(const RECT& r, double scale, double x, double y) {
 constexpr int kPlainLight = 1;
 constexpr int kScaledLight = 7;
 constexpr int kFirstMarkMode = 101;
+// Display only: every key filled with its colour, clicks do nothing.
+constexpr int kDisplayMode = 102;
 
 void SetPlainLight(KeyItem& item, std::uint32_t color) {
   item.color = color & 0xFFFFFF;
@@ -327,6 +329,7 @@ void KeyboardCtrl::OnInput(const MouseInput& input) {
   int code = -1;
   {
     std::lock_guard guard(lock_);
+    if (mode_ == kDisplayMode) return;
     const int index = key_layout::ItemAt(items_, MappingFor(r.Width(), r.Height()), input.point.x - r.left,
                                          input.point.y - r.top);
     if (index >= 0) {
@@ -379,7 +382,8 @@ void KeyboardCtrl::Paint(QPainter& painter, const QRect& area) {
   const QColor currentLine(0xFF, 0xC0, 0x30);
   const QColor barred(0xE0, 0x40, 0x40);
   // Mode 0: every light is off, the keys show dark; above 100 the keys carry only their marks.
-  const bool lightMode = mode > 0 && mode < kFirstMarkMode;
+  const bool displayMode = mode == kDisplayMode;
+  const bool lightMode = displayMode || (mode > 0 && mode < kFirstMarkMode);
   for (const KeyItem& item : items) {
     if (m.scale <= 0) break;
     const QRectF key = MapRect(item.rect, m.scale, origin.x(), origin.y()).adjusted(1, 1, -1, -1);
@@ -391,7 +395,11 @@ void KeyboardCtrl::Paint(QPainter& painter, const QRect& area) {
       painter.drawRoundedRect(key, radius, radius);
     }
     std::optional<QColor> light = lightMode ? LightColor(item) : std::nullopt;
-    if (light) {
+    if (displayMode) {
+      painter.setPen(Qt::NoPen);
+      painter.setBrush(light.value_or(QColor(0, 0, 0)));
+      painter.drawRoundedRect(key, radius, radius);
+    } else if (light) {
       painter.setPen(Qt::NoPen);
       painter.setBrush(*light);
       painter.drawRoundedRect(key.adjusted(1, 1, -1, -1), radius, radius);

@@ -15,7 +15,8 @@
 // toggles its check first.
 //
 // Modes (SetKeyboardCtrlMode): 0 draws every key dark; 1..100 are light modes, in which each key
-// shows its light (colour, state, level); above 100 the keys show only their marks.
+// shows its light (colour, state, level); above 100 the keys show only their marks, except 102,
+// which shows every key filled with its light (black when off) and ignores clicks.
 //
 // Every operation may be called from any thread; the state is kept under the control's lock and
 // drawn on the UI thread. Operations by key code change every item with that code; an unknown

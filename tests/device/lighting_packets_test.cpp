@@ -218,6 +218,46 @@ TEST_P(LightingTest, PreviewStopsWhenRefusedOrOverBudget) {
   EXPECT_EQ(Keyboard().received().liveFrames, 0);
 }
 
+TEST_P(LightingTest, MusicRecordsAreAppendedForUsableLedsOnly) {
+  const LedIndexMap layout = {{kUsageA, 10}, {kUsageB, 200}, {kUsageC, 12}, {7, 0}};
+  std::vector<MusicKeyColor> keys = {
+      {kUsageA, 0x00332211},
+      {kUnknownUsage, 0x00FFFFFF},  // missing from the layout
+      {kUsageB, 0x00FFFFFF},        // beyond the last LED of both blocks
+      {7, 0x00FFFFFF},              // LED 0 is no LED
+      {kUsageC, 0},                 // black: a record, but not lit on a single-colour keyboard
+  };
+  ASSERT_TRUE(SendMusicColorFrame(Link(), keys, layout, rgb()));
+  const auto got = Keyboard().received();
+  ASSERT_EQ(got.liveColors.size(), rgb() ? 512u : 192u);
+  Bytes expected(got.liveColors.size(), 0);
+  if (rgb()) {
+    const Bytes head = {10, 0x11, 0x22, 0x33, 12, 0, 0, 0};
+    std::copy(head.begin(), head.end(), expected.begin());
+  } else {
+    expected[10] = 0xFD;
+  }
+  EXPECT_EQ(got.liveColors, expected);
+  EXPECT_EQ(Commands(), (Bytes{CMD_LIVE_COLORS, CMD_END}));
+  EXPECT_EQ(Sent().front(), CommandPacket(CMD_LIVE_COLORS, 0, rgb() ? 8 : 3));
+
+  // Without a layout the key table gives the LEDs; an RGB block holds 128 records at most.
+  keys.assign(200, MusicKeyColor{kUsageA, 0x000000FF});
+  keys.push_back({kUsageB, 0x000000FF});
+  const Bytes block = BuildMusicColorBlock(keys, {}, rgb());
+  if (rgb()) {
+    for (size_t k = 0; k < 128; ++k) ASSERT_EQ(block[4 * k], HidUsageToKeyIndexFull(kUsageA)) << k;
+  } else {
+    EXPECT_EQ(block[HidUsageToKeyIndexFull(kUsageA)], 0xFD);
+    EXPECT_EQ(block[HidUsageToKeyIndexFull(kUsageB)], 0xFD);
+  }
+
+  sim_.clearLog();
+  Keyboard().queueStatus(0);
+  EXPECT_FALSE(SendMusicColorFrame(Link(), keys, {}, rgb()));
+  EXPECT_EQ(Sent().size(), 1u);  // a refused command: no block, no end
+}
+
 INSTANTIATE_TEST_SUITE_P(Variants, LightingTest, ::testing::Values(true, false),
                          [](const auto& info) { return info.param ? "Rgb" : "SingleColour"; });
 

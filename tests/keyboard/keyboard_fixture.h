@@ -23,6 +23,7 @@
 #include "device/HidDeviceManager.h"
 #include "keyboard/KeyboardDlg.h"
 #include "keyboard/KeyboardLog.h"
+#include "platform/audio/fake/fake_audio_backend.h"
 #include "platform/clock/clock.h"
 #include "platform/folders.h"
 #include "platform/hid/sim/sim_hid.h"
@@ -145,6 +146,11 @@ class KeyboardTest : public ::testing::Test {
       return std::make_unique<HidReportListener>(sim_, listenerClock_, std::move(post));
     };
     services.localTime = [this] { return now_; };
+    services.makeAudio = [this] {
+      auto audio = std::make_unique<platform::audio::FakeAudioBackend>();
+      audio_ = audio.get();
+      return audio;
+    };
     return services;
   }
 
@@ -250,6 +256,7 @@ class KeyboardTest : public ::testing::Test {
   MainStandIn main_;
   std::unique_ptr<KeyboardDlg> dlg_;
   int listenersMade_ = 0;
+  platform::audio::FakeAudioBackend* audio_ = nullptr;  // the window's, once its music page started
   std::optional<LocalTime> now_ = LocalTime{2026, 3, 5, 7, 8, 9};
   std::mutex logLock_;
   std::vector<std::string> log_;

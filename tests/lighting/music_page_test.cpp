@@ -1,0 +1,296 @@
+// The music page: its controls on both keyboard variants, the modes of the list and what each
+// control hands to the analyser and stores, and the analyser's picture copied onto the keys on
+// screen and onto the simulated keyboard.
+#include <algorithm>
+
+#include "device/KeyCodes.h"
+#include "keyboard/KeyboardText.h"
+#include "keyboard_fixture.h"
+#include "lighting/MusicKeys.h"
+#include "zuvi/combo.h"
+#include "zuvi/list_box.h"
+#include "zuvi/range_controls.h"
+
+namespace kb_test {
+namespace {
+
+constexpr int kList = 294, kDevice = 299, kFore = 301, kAmplitude = 305, kBack = 307, kBrightness = 309;
+
+class MusicPageTest : public KeyboardTest {
+ protected:
+  KeyboardDlg& Page(bool rgb = true) {
+    return OpenIdleWindow([rgb](KeyboardDlg& d) { d.m_isRgb = rgb ? 1 : 0; });
+  }
+  static QelListBox* List(KeyboardDlg& dlg) { return dlg.GetControlAs<QelListBox>(kList); }
+  static MComboBox* Combo(KeyboardDlg& dlg, int id) { return dlg.GetControlAs<MComboBox>(id); }
+  static MSlider* Slider(KeyboardDlg& dlg, int id) { return dlg.GetControlAs<MSlider>(id); }
+  static std::vector<int> ComboData(KeyboardDlg& dlg, int id) {
+    std::vector<int> out;
+    for (int i = 0; i < Combo(dlg, id)->GetCount(); ++i) out.push_back(static_cast<int>(Combo(dlg, id)->GetItemData(i)));
+    return out;
+  }
+  std::string Column(int layerId, const char* column) {
+    return QueryText(StorePath(), std::string("SELECT ") + column + " FROM t_musiclayer_data WHERE layer_id=" +
+                                      std::to_string(layerId));
+  }
+  std::string Selected() {
+    return QueryText(StorePath(), "SELECT group_concat(layer_id) FROM t_musiclayer_data WHERE profile=1 AND sel=1");
+  }
+  void StoreMode(KeyboardDlg& dlg, int id, int device, int fore, int amplitude, int back, int brightness) {
+    MusicLayerRow row;
+    ASSERT_TRUE(dlg.m_configDB.GetMusicLayer(id, &row));
+    row.deviceindex = device;
+    row.foremode = fore;
+    row.fore_amplitude = amplitude;
+    row.backmode = back;
+    row.backb_right = brightness;
+    ASSERT_TRUE(dlg.m_configDB.UpdateMusicLayer(id, &row));
+  }
+  int HandOvers() {
+    int n = 0;
+    for (const auto& sleep : clock_.sleeps()) n += sleep.ms == 150;
+    return n;
+  }
+  int FirstId(KeyboardDlg& dlg) { return static_cast<int>(List(dlg)->GetItemData(0)); }
+};
+
+TEST_F(MusicPageTest, ControlsOfBothVariants) {
+  for (bool rgb : {true, false}) {
+    SCOPED_TRACE(rgb ? "rgb" : "single colour");
+    KeyboardDlg& dlg = Page(rgb);
+    EXPECT_EQ(ComboData(dlg, kFore), rgb ? (std::vector<int>{9, 13, 14, 17, 19, 1, 2, 3, 4, 7, 5}) : (std::vector<int>{1}));
+    EXPECT_EQ(Combo(dlg, kFore)->GetItemText(0), KbText(rgb ? 679 : 671));
+    EXPECT_EQ(ComboData(dlg, kBack), (std::vector<int>{0, 1, 2, 3, 4, 7, 5, 9, 13, 14, 17, 19}));
+    EXPECT_EQ(Combo(dlg, kBack)->GetItemText(8), KbText(685));
+    EXPECT_EQ(Slider(dlg, kAmplitude)->GetMax(), 600);
+    EXPECT_EQ(Slider(dlg, kBrightness)->GetMax(), 100);
+    // The endpoint cannot be chosen on screen; the background settings only on RGB keyboards.
+    EXPECT_TRUE(dlg.GetControl(kDevice)->GetRect().Width() <= 0);
+    EXPECT_TRUE(dlg.GetControl(298)->GetRect().Width() <= 0);
+    for (int id = 306; id <= 309; ++id) EXPECT_EQ(dlg.GetControl(id)->GetRect().Width() <= 0, !rgb) << id;
+    EXPECT_FALSE(dlg.GetControl(kFore)->GetRect().Width() <= 0);
+    KeyboardCtrl* view = dlg.GetKeyView(kb_ids::kMusicView);
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->GetKeyboardCtrlMode(), 102);
+    EXPECT_FALSE(view->GetKeyItems().empty());
+    // The analyser started with the one loopback entry, which the hidden combo lists.
+    ASSERT_EQ(Combo(dlg, kDevice)->GetCount(), 1);
+    EXPECT_EQ(Combo(dlg, kDevice)->GetItemText(0), L"Default Loopback Device");
+    EXPECT_EQ(dlg.m_visualizer->m_active.load(), 0);
+    // A click on the display-only view picks no key.
+    const auto point = view->KeyPoint(view->GetKeyItems().front().code);
+    ASSERT_TRUE(point);
+    zuvi_testing::Driver::ClickAt(dlg, kb_ids::kMusicView, *point);
+    EXPECT_EQ(view->GetCurrentKey(), -1);
+  }
+}
+
+TEST_F(MusicPageTest, TheSelectedModeIsShownAndHandedToTheAnalyser) {
+  KeyboardDlg& dlg = Page();
+  ASSERT_EQ(List(dlg)->GetCount(), 1);
+  const int first = FirstId(dlg);
+  StoreMode(dlg, first, 0, 17, 305, 9, 40);
+  clock_.clearSleeps();
+  dlg.LoadMusicModeList();
+  EXPECT_EQ(List(dlg)->GetCurSel(), 0);
+  EXPECT_EQ(Combo(dlg, kFore)->GetCurData(), 17);
+  EXPECT_EQ(Slider(dlg, kAmplitude)->GetPos(), 30);
+  EXPECT_EQ(Combo(dlg, kBack)->GetCurData(), 9);
+  EXPECT_EQ(Slider(dlg, kBrightness)->GetPos(), 40);
+  Visualizer& analyser = *dlg.m_visualizer;
+  EXPECT_EQ(analyser.m_foreScheme.load(), 17);
+  EXPECT_EQ(analyser.m_gain.load(), 305);
+  EXPECT_EQ(analyser.m_backScheme.load(), 9);
+  EXPECT_EQ(analyser.m_backBrightness.load(), 40);
+  EXPECT_EQ(HandOvers(), 1);
+  EXPECT_EQ(analyser.m_active.load(), 0);  // not on show
+  EXPECT_EQ(audio_->counts().opens, 2);    // once by the start, once for the mode
+
+  dlg.m_curTab = TabMusic;
+  dlg.LoadMusicModeList();
+  EXPECT_EQ(analyser.m_active.load(), 1);
+
+  // No mode marked: nothing selected, neutral values, the analyser keeps its settings.
+  ASSERT_TRUE(Exec(StorePath(), "UPDATE t_musiclayer_data SET sel=0"));
+  dlg.LoadMusicModeList();
+  EXPECT_EQ(List(dlg)->GetCurSel(), -1);
+  EXPECT_EQ(Combo(dlg, kFore)->GetCurSel(), 0);
+  EXPECT_EQ(Slider(dlg, kAmplitude)->GetPos(), 60);
+  EXPECT_EQ(Slider(dlg, kBrightness)->GetPos(), 100);
+  EXPECT_EQ(analyser.m_foreScheme.load(), 17);
+}
+
+TEST_F(MusicPageTest, EachControlHandsItsValueOverThenStoresItsColumn) {
+  KeyboardDlg& dlg = Page();
+  const int id = FirstId(dlg);
+  Visualizer& analyser = *dlg.m_visualizer;
+  struct Case {
+    int control;
+    std::function<void()> set;
+    std::function<int()> member;
+    const char* column;
+    int expected;
+  };
+  const Case cases[] = {
+      {kFore, [&] { Combo(dlg, kFore)->SetCurSel(3); }, [&] { return analyser.m_foreScheme.load(); }, "foremode", 17},
+      {kAmplitude, [&] { Slider(dlg, kAmplitude)->SetPos(30); }, [&] { return analyser.m_gain.load(); },
+       "fore_amplitude", 300},
+      {kBack, [&] { Combo(dlg, kBack)->SetCurSel(1); }, [&] { return analyser.m_backScheme.load(); }, "backmode", 1},
+      {kBrightness, [&] { Slider(dlg, kBrightness)->SetPos(35); }, [&] { return analyser.m_backBrightness.load(); },
+       "backb_right", 35},
+      {kDevice, [&] { Combo(dlg, kDevice)->SetCurSel(0); }, [&] { return analyser.m_deviceIndex.load(); },
+       "deviceindex", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.column);
+    clock_.clearSleeps();
+    analyser.m_active = 0;
+    c.set();
+    EXPECT_EQ(dlg.OnMessage(c.control, NOTIFY_CLICK, 0, 0), 1);
+    EXPECT_EQ(c.member(), c.expected);
+    EXPECT_EQ(Column(id, c.column), std::to_string(c.expected));
+    EXPECT_EQ(HandOvers(), 1);
+    EXPECT_EQ(analyser.m_active.load(), 1);
+  }
+  const int opens = audio_->counts().opens;
+  dlg.OnMessage(kDevice, NOTIFY_CLICK, 0, 0);
+  EXPECT_EQ(audio_->counts().opens, opens + 1);  // a device change reopens capture
+
+  // Without a selected mode the analyser still takes the value; the store does not.
+  List(dlg)->SetCurSel(-1);
+  Slider(dlg, kAmplitude)->SetPos(12);
+  EXPECT_EQ(dlg.OnMessage(kAmplitude, NOTIFY_CLICK, 0, 0), 0);
+  EXPECT_EQ(analyser.m_gain.load(), 120);
+  EXPECT_EQ(Column(id, "fore_amplitude"), "300");
+}
+
+TEST_F(MusicPageTest, ModesAreAddedDeletedAndRenamed) {
+  KeyboardDlg& dlg = Page();
+  const int first = FirstId(dlg);
+  EXPECT_EQ(dlg.OnMessage(289, NOTIFY_CLICK, 0, 0), 0);  // the last mode stays
+  EXPECT_EQ(List(dlg)->GetCount(), 1);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(dlg.OnMessage(288, NOTIFY_CLICK, 0, 0), 1);
+  ASSERT_EQ(List(dlg)->GetCount(), 4);
+  EXPECT_EQ(List(dlg)->GetItemText(3), KbText(150) + L" 4");
+  const int fourth = static_cast<int>(List(dlg)->GetItemData(3));
+  EXPECT_EQ(List(dlg)->GetCurSel(), 3);
+  EXPECT_EQ(Selected(), std::to_string(fourth));
+  EXPECT_EQ(Column(fourth, "foremode"), "19");
+  EXPECT_EQ(dlg.m_visualizer->m_foreScheme.load(), 19);
+
+  // Picking a mode shows it without marking it.
+  List(dlg)->SetCurSel(1);
+  EXPECT_EQ(dlg.OnMessage(kList, NOTIFY_SELCHANGE, 0, 0), 1);
+  EXPECT_EQ(Selected(), std::to_string(fourth));
+
+  // Deleting the first selects and marks the new first entry.
+  List(dlg)->SetCurSel(0);
+  EXPECT_EQ(dlg.OnMessage(289, NOTIFY_CLICK, 0, 0), 1);
+  ASSERT_EQ(List(dlg)->GetCount(), 3);
+  EXPECT_EQ(Column(first, "COUNT(*)"), "0");
+  EXPECT_EQ(List(dlg)->GetCurSel(), 0);
+  EXPECT_EQ(Selected(), std::to_string(FirstId(dlg)));
+  // Deleting another selects the entry before it.
+  List(dlg)->SetCurSel(2);
+  dlg.OnMessage(289, NOTIFY_CLICK, 0, 0);
+  EXPECT_EQ(List(dlg)->GetCurSel(), 1);
+
+  // Renames: stored; an empty name, or one the store refuses, shows the stored name again.
+  const int id = FirstId(dlg);
+  List(dlg)->SetCurSel(0);
+  List(dlg)->ModifyItemString(0, L"Bass");
+  EXPECT_EQ(dlg.OnMessage(kList, NOTIFY_EDIT_END, 0, 0), 1);
+  EXPECT_EQ(Column(id, "name"), "Bass");
+  List(dlg)->ModifyItemString(0, L"");
+  dlg.OnMessage(kList, NOTIFY_EDIT_END, 0, 0);
+  EXPECT_EQ(List(dlg)->GetItemText(0), L"Bass");
+  ASSERT_TRUE(Exec(StorePath(), "CREATE TRIGGER no_rename BEFORE UPDATE OF name ON t_musiclayer_data "
+                                "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+  List(dlg)->ModifyItemString(0, L"Treble");
+  dlg.OnMessage(kList, NOTIFY_EDIT_END, 0, 0);
+  EXPECT_EQ(List(dlg)->GetItemText(0), L"Bass");
+}
+
+TEST_F(MusicPageTest, SingleColourKeyboardsShowAndPaintWhiteBars) {
+  KeyboardDlg& dlg = Page(false);
+  const int id = FirstId(dlg);
+  StoreMode(dlg, id, 0, 7, 300, 0, 100);
+  dlg.LoadMusicModeList();
+  EXPECT_EQ(Combo(dlg, kFore)->GetCurData(), 1);
+  EXPECT_EQ(dlg.m_visualizer->m_foreScheme.load(), 1);
+  EXPECT_EQ(Column(id, "foremode"), "7");
+}
+
+// The keys and colours the music view's picture gives, through the analyser's own painters.
+class MusicLiveColoursTest : public MusicPageTest {
+ protected:
+  // A picture of one solid background scheme and no bars.
+  static void Paint(KeyboardDlg& dlg, int backScheme) {
+    Visualizer& analyser = *dlg.m_visualizer;
+    analyser.m_backScheme = backScheme;
+    analyser.m_backBrightness = 100;
+    analyser.m_active = 1;
+    analyser.RenderOnce();
+    analyser.m_active = 0;
+  }
+  static std::uint32_t ColourOf(KeyboardDlg& dlg, int code) {
+    for (const KeyItem& item : dlg.GetKeyView(kb_ids::kMusicView)->GetKeyItems())
+      if (item.code == code) return item.color;
+    return 0xDEAD;
+  }
+};
+
+TEST_F(MusicLiveColoursTest, TheSampledKeysShowThePictureAndTheKeyboardGetsIt) {
+  for (bool rgb : {true, false}) {
+    SCOPED_TRACE(rgb ? "rgb" : "single colour");
+    KeyboardDlg& dlg = Page(rgb);
+    Paint(dlg, 2);  // red, scaled: 254
+    dlg.UpdateMusicKeyLevels();
+    EXPECT_EQ(ColourOf(dlg, 0x04), 0x0000FEu);  // A
+    EXPECT_EQ(ColourOf(dlg, 0x29), 0x0000FEu);  // Escape, on the top sampled row
+    const auto got = sim_.keyboard(0).received();
+    ASSERT_EQ(got.liveFrames, 1);
+    ASSERT_EQ(got.liveColors.size(), rgb ? 512u : 192u);
+    const int ledA = HidUsageToKeyIndexFull(0x04);
+    if (rgb) {
+      bool found = false;
+      for (size_t k = 0; k + 3 < got.liveColors.size(); k += 4)
+        if (got.liveColors[k] == ledA) found = got.liveColors[k + 1] == 0xFE && got.liveColors[k + 2] == 0;
+      EXPECT_TRUE(found);
+    } else {
+      EXPECT_EQ(got.liveColors[ledA], 0xFD);
+    }
+
+    // A black picture is shown but not sent; nor is anything with the output switched off.
+    sim_.clearLog();
+    Paint(dlg, 0);
+    dlg.UpdateMusicKeyLevels();
+    EXPECT_EQ(ColourOf(dlg, 0x04), 0u);
+    Paint(dlg, 2);
+    dlg.m_musicOutputEnabled = 0;
+    dlg.UpdateMusicKeyLevels();
+    EXPECT_EQ(ColourOf(dlg, 0x04), 0x0000FEu);
+    EXPECT_TRUE(Sent().empty());
+  }
+}
+
+TEST(MusicKeysTest, BandTablesAndSamplingSkipPointsWithoutKeys) {
+  const music_keys::BandTables tables = music_keys::MakeBandTables();
+  EXPECT_EQ(tables.rows, (std::array<int, 6>{7, 17, 27, 37, 47, 57}));
+  EXPECT_EQ(tables.columns[22], 242);
+  std::vector<std::uint32_t> picture(64 * 256, 1);
+  picture[7 * 256 + 11] = 2;  // Escape's point
+  const music_keys::Sample sample = music_keys::SamplePicture(picture, tables);
+  EXPECT_TRUE(sample.lit);
+  size_t keys = 0;
+  for (const auto& row : music_keys::kKeyPositions)
+    keys += static_cast<size_t>(std::count_if(row.begin(), row.end(), [](int u) { return u != 0xFF; }));
+  EXPECT_EQ(sample.keys.size(), keys);
+  EXPECT_EQ(sample.keys.front().keyCode, 0x29);
+  EXPECT_EQ(sample.keys.front().color, 2u);
+  picture[7 * 256 + 11] = 1;
+  EXPECT_FALSE(music_keys::SamplePicture(picture, tables).lit);  // 1 is not "2 or more"
+}
+
+}  // namespace
+}  // namespace kb_test
