@@ -69,6 +69,78 @@ void ExpectTone(const std::vector<PacketStats>& tone) {
   }
 }
 
+// Samples counting up from `first`.
+std::vector<float> Ramp(float first, size_t count) {
+  std::vector<float> samples(count);
+  for (size_t i = 0; i < count; ++i) samples[i] = first + static_cast<float>(i);
+  return samples;
+}
+
+TEST(CaptureQueueTest, CutsWholePacketsKeepsTheNewestAndEndsWithOneLostPacket) {
+  constexpr size_t kFloats = 960;
+  CaptureQueue queue;
+  // Chunks that split samples and packets anywhere still give whole, ordered packets.
+  const std::vector<float> ramp = Ramp(0, 2 * kFloats);
+  const auto* bytes = reinterpret_cast<const uint8_t*>(ramp.data());
+  queue.Append(bytes, 3);
+  EXPECT_EQ(queue.Next().frames, 0);
+  queue.Append(bytes + 3, 5000);
+  queue.Append(bytes + 5003, ramp.size() * sizeof(float) - 5003);
+  for (float first : {0.0f, 960.0f}) {
+    const Packet p = queue.Next();
+    ASSERT_EQ(p.frames, 480);
+    EXPECT_EQ(p.channels, 2);
+    EXPECT_EQ(queue.Next().data, p.data);  // the same until released
+    EXPECT_EQ(p.data[0], first);
+    EXPECT_EQ(p.data[kFloats - 1], first + 959);
+    queue.Release();
+  }
+  EXPECT_EQ(queue.Next().frames, 0);
+
+  // A hole is silence of its length, and capture goes on after it.
+  const std::vector<float> half(kFloats / 2, 0.5f);
+  queue.Append(half.data(), half.size() * sizeof(float));
+  queue.Append(nullptr, kFloats * sizeof(float));
+  Packet p = queue.Next();
+  ASSERT_NE(p.data, nullptr);
+  EXPECT_EQ(p.data[kFloats / 2 - 1], 0.5f);
+  EXPECT_EQ(p.data[kFloats / 2], 0.0f);
+  queue.Release();
+  queue.Append(half.data(), half.size() * sizeof(float));
+  p = queue.Next();
+  ASSERT_NE(p.data, nullptr);
+  EXPECT_EQ(p.data[0], 0.0f);
+  EXPECT_EQ(p.data[kFloats - 1], 0.5f);
+  queue.Release();
+
+  // Unread, only the newest 200 ms wait.
+  for (int i = 0; i < 25; ++i) {
+    const std::vector<float> packet(kFloats, static_cast<float>(i));
+    queue.Append(packet.data(), packet.size() * sizeof(float));
+  }
+  // Loss comes after what waits, once; later data is not taken.
+  queue.MarkLost();
+  queue.Append(ramp.data(), kFloats * sizeof(float));
+  std::vector<float> firsts;
+  for (p = queue.Next(); p.data; p = queue.Next()) {
+    firsts.push_back(p.data[0]);
+    queue.Release();
+  }
+  ASSERT_EQ(firsts.size(), CaptureQueue::kMaxWaiting);
+  EXPECT_EQ(firsts.front(), 5.0f);
+  EXPECT_EQ(firsts.back(), 24.0f);
+  EXPECT_EQ(p.frames, 480);
+  queue.Release();
+  EXPECT_EQ(queue.Next().frames, 0);
+
+  // A stopped queue gives nothing, not even a loss.
+  CaptureQueue stopped;
+  stopped.Append(ramp.data(), kFloats * sizeof(float));
+  stopped.Stop();
+  stopped.MarkLost();
+  EXPECT_EQ(stopped.Next().frames, 0);
+}
+
 class PulseBackendTest : public ::testing::Test {
  protected:
   void SetUp() override {
