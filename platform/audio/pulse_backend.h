@@ -75,12 +75,12 @@ class PulseAudioBackend final : public AudioBackend {
   std::unique_ptr<CaptureStream> OpenLoopback(const Endpoint& endpoint) override;
   void SetDefaultChangedListener(DefaultChangedListener listener) override;
 
+ private:
+  friend class PulseCaptureStream;
   // Shared between a capture stream, its main-loop callbacks and this back end.
   struct StreamState;
   // Lets a stream that outlives the back end find out that it is gone.
   struct Link;
-
- private:
   struct ServerInfo {
     std::string defaultSink;
     std::string defaultSource;
@@ -99,8 +99,6 @@ class PulseAudioBackend final : public AudioBackend {
 
   void Notify(Flow flow, Role role);
   void NotifierLoop();
-
-  friend class PulseCaptureStream;
 
   std::mutex callMutex_;  // one public call at a time talks to the server
   pa_threaded_mainloop* loop_ = nullptr;

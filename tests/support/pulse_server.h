@@ -2,7 +2,7 @@
 // temporary folder, one anonymous unix socket there and two null sinks at 48 kHz. The user's
 // server is never touched: clients reach this one through Address() (set PULSE_SERVER to it).
 // Every wait is bounded; the server exits on its own 20 s after its last client should a test
-// die before the destructor stops it.
+// die before the destructor stops it. Users link libpulse and libpulse-simple.
 #pragma once
 
 #include <fcntl.h>
