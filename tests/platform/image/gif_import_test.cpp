@@ -150,7 +150,8 @@ std::string ThreeFrames() {
   gif_maker::Gif gif{20, 20, kMap, {}};
   for (int i = 0; i < 3; ++i) {
     gif_maker::Image image = Filled(0, 0, 20, 20, 0);
-    for (size_t p = 0; p < image.indexes.size(); ++p) image.indexes[p] = static_cast<uint8_t>((p * 7 + p / 3) % 4);
+    for (size_t p = 0; p < image.indexes.size(); ++p)
+      image.indexes[p] = static_cast<uint8_t>((p * 7 + p / 3) % 4);
     image.delay = 10 * (i + 1);
     gif.images.push_back(image);
   }
