@@ -179,6 +179,7 @@ class GifDecoder {
           delaysMs.push_back(control_.delayMs);
           Dispose();
           control_ = {};
+          ForgetImages();
           break;
         case EXTENSION_RECORD_TYPE:
           if (!ReadExtension()) return false;
@@ -195,6 +196,13 @@ class GifDecoder {
   bool unusable() const { return unusable_; }
 
  private:
+  // giflib keeps a record (with a copy of its colour map) of every image it read; dropping them as
+  // we go keeps a file of many thousands of frames from growing that list without end.
+  void ForgetImages() {
+    GifFreeSavedImages(gif_);
+    gif_->ImageCount = 0;
+  }
+
   bool ReadExtension() {
     int code = 0;
     GifByteType* block = nullptr;
