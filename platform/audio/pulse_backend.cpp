@@ -393,11 +393,7 @@ std::optional<PulseAudioBackend::ServerInfo> PulseAudioBackend::QueryServerLocke
         pa_threaded_mainloop_signal(r->backend->loop_, 0);
       },
       &reply);
-  if (!op) return std::nullopt;
-  WaitLocked([&] { return reply.done || !connected_; }, kQueryTimeoutUs);
-  if (!reply.done) pa_operation_cancel(op);
-  pa_operation_unref(op);
-  if (!reply.done) return std::nullopt;
+  if (!FinishQueryLocked(op, reply.done)) return std::nullopt;
   return reply.info;
 }
 
@@ -420,11 +416,15 @@ std::optional<std::string> PulseAudioBackend::MonitorOfLocked(const std::string&
         }
       },
       &reply);
-  if (!op) return std::nullopt;
-  WaitLocked([&] { return reply.done || !connected_; }, kQueryTimeoutUs);
-  if (!reply.done) pa_operation_cancel(op);
+  return FinishQueryLocked(op, reply.done) ? reply.monitor : std::nullopt;
+}
+
+bool PulseAudioBackend::FinishQueryLocked(pa_operation* op, const bool& done) {
+  if (!op) return false;
+  WaitLocked([&] { return done || !connected_; }, kQueryTimeoutUs);
+  if (!done) pa_operation_cancel(op);
   pa_operation_unref(op);
-  return reply.done ? reply.monitor : std::nullopt;
+  return done;
 }
 
 void PulseAudioBackend::MarkStreamsLostLocked() {

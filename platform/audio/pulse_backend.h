@@ -24,6 +24,7 @@
 struct pa_threaded_mainloop;
 struct pa_context;
 struct pa_stream;
+struct pa_operation;
 
 namespace platform::audio {
 
@@ -93,6 +94,9 @@ class PulseAudioBackend final : public AudioBackend {
   bool WaitLocked(const std::function<bool()>& done, uint64_t timeoutUs);
   std::optional<ServerInfo> QueryServerLocked();
   std::optional<std::string> MonitorOfLocked(const std::string& sink);
+  // Waits within the query bound for `done`, which the callback of `op` sets; cancels `op` when it
+  // did not finish. False for no operation or one that did not finish.
+  bool FinishQueryLocked(pa_operation* op, const bool& done);
   void MarkStreamsLostLocked();
   void ReleaseStreamLocked(StreamState& state);
   void OnDefaultsLocked(const char* sink, const char* source);

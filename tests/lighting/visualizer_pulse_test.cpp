@@ -64,6 +64,16 @@ class VisualizerPulseTest : public ::testing::Test {
     player.join();
     return found;
   }
+  // True once the front picture is all background, within 3 s.
+  bool ReachesBackground() {
+    Visualizer::Frame now;
+    for (const auto end = Clock::now() + std::chrono::seconds(3); Clock::now() < end;) {
+      analyser_.CopyFrontFrame(now);
+      if (AllBackground(now)) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+  }
   static bool ToneAtBand32(const Visualizer::Frame& frame) {
     const std::array<int, kBands> h = BarHeights(frame);
     const int highest = static_cast<int>(std::max_element(h.begin(), h.end()) - h.begin());
@@ -84,13 +94,7 @@ TEST_F(VisualizerPulseTest, AToneLightsItsOwnBandsAndSilenceReturnsToTheBackgrou
   for (int band = 57; band < kBands; ++band) EXPECT_EQ(h[band], 0) << band;
 
   // The sink goes idle: the bars fade to the background.
-  Visualizer::Frame now;
-  for (const auto end = Clock::now() + std::chrono::seconds(3); Clock::now() < end;) {
-    analyser_.CopyFrontFrame(now);
-    if (AllBackground(now)) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  EXPECT_TRUE(AllBackground(now));
+  EXPECT_TRUE(ReachesBackground());
 }
 
 TEST_F(VisualizerPulseTest, ANewDefaultSinkIsFollowedAndALostServerLeavesTheBackground) {
@@ -98,13 +102,7 @@ TEST_F(VisualizerPulseTest, ANewDefaultSinkIsFollowedAndALostServerLeavesTheBack
   EXPECT_TRUE(WhilePlaying(3000, ToneAtBand32)) << "the tone on the new default sink was not seen";
 
   ASSERT_TRUE(server_.Kill());
-  Visualizer::Frame now;
-  for (const auto end = Clock::now() + std::chrono::seconds(3); Clock::now() < end;) {
-    analyser_.CopyFrontFrame(now);
-    if (AllBackground(now)) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  EXPECT_TRUE(AllBackground(now));
+  EXPECT_TRUE(ReachesBackground());
   EXPECT_FALSE(analyser_.Capturing());
   const auto start = Clock::now();
   analyser_.Stop();
