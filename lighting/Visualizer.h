@@ -31,7 +31,7 @@ class Visualizer {
   static constexpr int kRows = visualizer::kFrameRows;  // VIS_FRAME_ROWS
   static constexpr int kCols = visualizer::kFrameCols;  // VIS_FRAME_COLS
   using Frame = visualizer::Frame;                       // pixel = red | green << 8 | blue << 16
-  using Levels = std::array<float, 256>;
+  using Levels = visualizer::LevelArray;
   using History = std::array<float, visualizer::kFftValues>;
 
   Visualizer();
@@ -92,8 +92,6 @@ class Visualizer {
   void Analyze(int gain);
   // Reads the waiting packets into the sample history; the analyser mutex is held.
   void DrainLocked(int gain);
-  void SmoothLevels();
-  void Compose();
   // The parts of OpenCapture and the list rebuild that run with m_deviceMutex held.
   void OpenCaptureLocked();
   void RegisterListener();

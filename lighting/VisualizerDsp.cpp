@@ -153,6 +153,19 @@ const AngleTable* AngleTableFor(int cy) {
 
 }  // namespace
 
+WindowTable MakeWindow(int type) {
+  WindowTable table;
+  for (int n = 0; n < kWindowSize; ++n) {
+    const double x = 2.0 * kPi * n / kWindowSize;
+    double factor = 1.0;
+    if (type == 1) factor = (1.0 - std::cos(x)) * 0.5;
+    if (type == 2) factor = 0.54 - 0.46 * std::cos(x);
+    if (type == 3) factor = 0.42 - 0.5 * std::cos(x) + 0.08 * std::cos(2.0 * x);
+    table[n] = static_cast<float>(factor);
+  }
+  return table;
+}
+
 void ApplyWindow(float* values, const WindowTable& table) {
   for (int i = 0; i < kWindowSize; ++i) values[i] *= table[i];
 }
@@ -214,6 +227,57 @@ void RealFFT(float* values) {
   }
   values[kComplexSize] = re[kComplexSize / 2] * kScale;
   values[kComplexSize + 1] = im[kComplexSize / 2] * kScale;
+}
+
+void SmoothLevels(LevelArray& levels, int mode, int width) {
+  const int w = width;
+  if (w < 1 || w > 127) return;
+  float* level = levels.data();
+  if (mode == 0) {
+    auto average = [&](int first) {
+      float sum = 0.0f;
+      for (int j = 0; j < w; ++j) sum += level[first + j];
+      const float mean = sum / static_cast<float>(w);
+      for (int j = 0; j < w; ++j) level[first + j] = mean;
+    };
+    average(0);
+    average(kLevelCount - w);
+    for (int i = 0; i < kLevelCount - w; i += w) average(i);
+  } else if (mode == 1) {
+    for (int i = 0; i < w; ++i) {
+      float sum = 0.0f;
+      for (int j = 0; j <= w + i; ++j) sum += level[j];
+      level[i] = sum / static_cast<float>(w + i + 1);
+      sum = 0.0f;
+      for (int j = 0; j <= w + i; ++j) sum += level[kLevelCount - 1 - j];
+      level[kLevelCount - 1 - i] = sum / static_cast<float>(w + i + 1);
+    }
+    for (int i = w; i < kLevelCount - w; ++i) {
+      float sum = level[i];
+      for (int j = 1; j <= w; ++j) sum += level[i - j] + level[i + j];
+      level[i] = sum / static_cast<float>(2 * w + 1);
+    }
+  }
+}
+
+void ComposeFrame(const LevelArray& levels, const Frame& fore, const Frame& back, Frame& out) {
+  const float middle = levels[5] - 0.05f;
+  for (int x = 0; x < kFrameCols; ++x) {
+    const float threshold =
+        x < 128 ? static_cast<float>(127 - x) / 128.0f : static_cast<float>(x - 128) / 128.0f;
+    out[x] = middle > threshold ? fore[x] : back[x];
+  }
+  // The thresholds fall with the row, so the lit rows of a column run from some row down to 63.
+  std::array<int, kFrameCols> litFrom;
+  for (int x = 0; x < kFrameCols; ++x) {
+    int y = 1;
+    while (y < kFrameRows && !(levels[x] > static_cast<float>(64 - y) / 64.0f)) ++y;
+    litFrom[x] = y;
+  }
+  for (int y = 1; y < kFrameRows; ++y) {
+    const int offset = y * kFrameCols;
+    for (int x = 0; x < kFrameCols; ++x) out[offset + x] = y >= litFrom[x] ? fore[offset + x] : back[offset + x];
+  }
 }
 
 uint32_t HsvToRgb(int hue, int saturation, int value) {
