@@ -108,7 +108,8 @@ platform::audio::FakeAudioBackend::ScriptedPacket TonePacket(int start) {
   packet.channels = 2;
   packet.samples.resize(960);
   for (int i = 0; i < 480; ++i) {
-    const float value = static_cast<float>(0.1 * std::sin(6.283185307179586 * 1000.0 * (start + i) / 48000.0));
+    const float value =
+        static_cast<float>(0.1 * std::sin(6.283185307179586 * 1000.0 * (start + i) / 48000.0));
     packet.samples[2 * i] = packet.samples[2 * i + 1] = value;
   }
   return packet;

@@ -32,7 +32,9 @@ void Visualizer::SetBackend(std::unique_ptr<platform::audio::AudioBackend> backe
   m_backend = std::move(backend);
 }
 
-void Visualizer::SetClock(platform::Clock* clock) { m_clock.store(clock != nullptr ? clock : &m_steadyClock); }
+void Visualizer::SetClock(platform::Clock* clock) {
+  m_clock.store(clock != nullptr ? clock : &m_steadyClock);
+}
 
 std::chrono::nanoseconds Visualizer::Now() { return m_clock.load()->now(); }
 
@@ -106,7 +108,8 @@ void Visualizer::RegisterListener() {
     backend = m_backend;
   }
   // Outside the device mutex: registering waits for a running notification, which takes it.
-  if (backend) backend->SetDefaultChangedListener([this](Flow flow, Role role) { OnDefaultDeviceChanged(flow, role); });
+  if (backend)
+    backend->SetDefaultChangedListener([this](Flow flow, Role role) { OnDefaultDeviceChanged(flow, role); });
 }
 
 void Visualizer::EnumerateDevices() {
@@ -253,7 +256,8 @@ void Visualizer::DrainLocked(int gain) {
       // Each sample moves the history two places towards the start and fills positions 510, 511.
       const int kept = visualizer::kFftValues - 2 * count;
       std::memmove(m_sampleHistory.data(), m_sampleHistory.data() + 2 * count, sizeof(float) * kept);
-      for (int g = 0; g < count; ++g) m_sampleHistory[kept + 2 * g] = m_sampleHistory[kept + 2 * g + 1] = fresh[g];
+      for (int g = 0; g < count; ++g)
+        m_sampleHistory[kept + 2 * g] = m_sampleHistory[kept + 2 * g + 1] = fresh[g];
       first += count;
     }
     m_capture->Release();

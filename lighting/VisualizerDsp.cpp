@@ -127,8 +127,8 @@ uint32_t SineColour(int h, int k) {
 
 // The angle rainbow's hue of every pixel before the phase is added: trunc(angle + 180) modulo 360.
 int AngleBaseHue(int row, int column, int cy) {
-  const double angle = std::atan2(static_cast<double>(row - cy), static_cast<double>(column - 128)) *
-                       57.295827908797776;
+  const double angle =
+      std::atan2(static_cast<double>(row - cy), static_cast<double>(column - 128)) * 57.295827908797776;
   return static_cast<int>(angle + 180.0) % 360;
 }
 
@@ -276,7 +276,8 @@ void ComposeFrame(const LevelArray& levels, const Frame& fore, const Frame& back
   }
   for (int y = 1; y < kFrameRows; ++y) {
     const int offset = y * kFrameCols;
-    for (int x = 0; x < kFrameCols; ++x) out[offset + x] = y >= litFrom[x] ? fore[offset + x] : back[offset + x];
+    for (int x = 0; x < kFrameCols; ++x)
+      out[offset + x] = y >= litFrom[x] ? fore[offset + x] : back[offset + x];
   }
 }
 
@@ -367,12 +368,12 @@ void FillAngleRainbow(int brightness, int cy, float phase, Frame& frame) {
     }
     return;
   }
-  // With a phase of 0 or more every hue is base + trunc(phase) >= 0, so a table of the 360 colours
-  // of this frame gives the same pixels as one HsvToRgb per pixel.
-  std::array<uint32_t, 360> colours;
-  for (int h = 0; h < 360; ++h) colours[h] = HsvToRgb(h, 255, k);
-  const int whole = static_cast<int>(shift);
-  for (int i = 0; i < kFrameRows * kFrameCols; ++i) frame[i] = colours[(table->hue[i] + whole) % 360];
+  // With a phase of 0 or more every hue is base + trunc(phase) >= 0, so the 360 colours of this
+  // frame, twice over so that base + whole needs no remainder, give the pixels of one HsvToRgb each.
+  std::array<uint32_t, 720> colours;
+  for (int h = 0; h < 360; ++h) colours[h] = colours[h + 360] = HsvToRgb(h, 255, k);
+  const int whole = static_cast<int>(shift) % 360;
+  for (int i = 0; i < kFrameRows * kFrameCols; ++i) frame[i] = colours[table->hue[i] + whole];
 }
 
 void FillHueCycle(int brightness, float phase, Frame& frame) {
@@ -398,7 +399,9 @@ constexpr uint32_t kViolet = Pixel(64, 0, 255);
 constexpr uint32_t kMagenta = Pixel(255, 0, 255);
 
 constexpr Scheme Solid(uint32_t colour) { return {Painter::kSolid, {colour}, 1, 0}; }
-constexpr Scheme Gradient3(uint32_t a, uint32_t b, uint32_t c) { return {Painter::kGradient, {a, b, c}, 3, 0}; }
+constexpr Scheme Gradient3(uint32_t a, uint32_t b, uint32_t c) {
+  return {Painter::kGradient, {a, b, c}, 3, 0};
+}
 constexpr Scheme Moving(Painter painter, int centreRow = 0) { return {painter, {}, 0, centreRow}; }
 
 }  // namespace
@@ -435,8 +438,8 @@ bool FillScheme(int id, int brightness, float phase, Frame& frame) {
       FillSolid(brightness, scheme.colours[0], frame);
       break;
     case Painter::kGradient:
-      FillPaletteGradient(brightness, std::span(scheme.colours.data(), static_cast<size_t>(scheme.colourCount)),
-                          frame);
+      FillPaletteGradient(brightness,
+                          std::span(scheme.colours.data(), static_cast<size_t>(scheme.colourCount)), frame);
       break;
     case Painter::kSineRainbow:
       FillSineRainbow(brightness, phase, frame);
