@@ -309,8 +309,6 @@ uint32_t HsvToRgb(int hue, int saturation, int value) {
 
 int BrightnessFactor(int brightness) { return std::clamp(brightness, 0, 100) * 255 / 100; }
 
-uint32_t ScalePixel(uint32_t pixel, int k) { return Scale(pixel, std::clamp(k, 0, 255)); }
-
 void FillSolid(int brightness, uint32_t colour, Frame& frame) {
   frame.fill(Scale(colour, BrightnessFactor(brightness)));
 }

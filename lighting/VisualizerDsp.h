@@ -68,8 +68,6 @@ uint32_t HsvToRgb(int hue, int saturation, int value);
 
 // The factor k of a brightness percent: brightness clamped to 0..100, then x 255 / 100.
 int BrightnessFactor(int brightness);
-// Each channel c of the pixel becomes c x k / 256.
-uint32_t ScalePixel(uint32_t pixel, int k);
 
 void FillSolid(int brightness, uint32_t colour, Frame& frame);
 // Rows 1..63 run from palette entry 0 (row 63) to entry N-1 (row 1); row 0 has entry 0 in the middle
