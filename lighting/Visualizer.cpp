@@ -12,7 +12,6 @@ namespace {
 using platform::audio::Flow;
 using platform::audio::Role;
 
-constexpr double kTwoPi = 6.28318530717958647692;
 constexpr int kMaxPacketsPerFrame = 256;  // a back end that never runs dry cannot hold the frame
 constexpr wchar_t kDefaultLoopbackName[] = L"Default Loopback Device";
 
@@ -33,7 +32,9 @@ void Visualizer::SetBackend(std::unique_ptr<platform::audio::AudioBackend> backe
   m_backend = std::move(backend);
 }
 
-void Visualizer::SetClock(platform::Clock* clock) { m_clock.store(clock != nullptr ? clock : &m_steadyClock); }
+void Visualizer::SetClock(platform::Clock* clock) {
+  m_clock.store(clock != nullptr ? clock : &m_steadyClock);
+}
 
 std::chrono::nanoseconds Visualizer::Now() { return m_clock.load()->now(); }
 
@@ -47,12 +48,9 @@ void Visualizer::Init() {
   m_phase = 0.0f;
   {
     std::lock_guard guard(m_mutex);
-    for (int n = 0; n < visualizer::kWindowSize; ++n) {
-      const double x = kTwoPi * n / visualizer::kWindowSize;
-      m_hann[n] = static_cast<float>((1.0 - std::cos(x)) * 0.5);
-      m_hamming[n] = static_cast<float>(0.54 - 0.46 * std::cos(x));
-      m_blackman[n] = static_cast<float>(0.42 - 0.5 * std::cos(x) + 0.08 * std::cos(2.0 * x));
-    }
+    m_hann = visualizer::MakeWindow(1);
+    m_hamming = visualizer::MakeWindow(2);
+    m_blackman = visualizer::MakeWindow(3);
     for (int i = 0; i < 256; ++i) m_gainTable[i] = 0.04f + 0.5f * static_cast<float>(i) / 256.0f;
     m_levels.fill(0.0f);
   }
@@ -110,7 +108,8 @@ void Visualizer::RegisterListener() {
     backend = m_backend;
   }
   // Outside the device mutex: registering waits for a running notification, which takes it.
-  if (backend) backend->SetDefaultChangedListener([this](Flow flow, Role role) { OnDefaultDeviceChanged(flow, role); });
+  if (backend)
+    backend->SetDefaultChangedListener([this](Flow flow, Role role) { OnDefaultDeviceChanged(flow, role); });
 }
 
 void Visualizer::EnumerateDevices() {
@@ -214,7 +213,7 @@ void Visualizer::RenderFrame() {
   if (phase < 0.0f) phase = 360.0f;
   visualizer::FillScheme(backScheme, backBrightness, phase, *m_backSchemeFrame);
   visualizer::FillScheme(foreScheme, 100, phase, *m_foreSchemeFrame);
-  Compose();
+  visualizer::ComposeFrame(m_displayLevels, *m_foreSchemeFrame, *m_backSchemeFrame, *m_backFrame);
   {
     std::lock_guard guard(m_frameMutex);
     std::swap(m_frontFrame, m_backFrame);
@@ -257,7 +256,8 @@ void Visualizer::DrainLocked(int gain) {
       // Each sample moves the history two places towards the start and fills positions 510, 511.
       const int kept = visualizer::kFftValues - 2 * count;
       std::memmove(m_sampleHistory.data(), m_sampleHistory.data() + 2 * count, sizeof(float) * kept);
-      for (int g = 0; g < count; ++g) m_sampleHistory[kept + 2 * g] = m_sampleHistory[kept + 2 * g + 1] = fresh[g];
+      for (int g = 0; g < count; ++g)
+        m_sampleHistory[kept + 2 * g] = m_sampleHistory[kept + 2 * g + 1] = fresh[g];
       first += count;
     }
     m_capture->Release();
@@ -298,67 +298,9 @@ void Visualizer::Analyze(int gain) {
     m_levels[4 * band + 1] = m_levels[4 * band + 2] = m_levels[4 * band + 3] = level;
   }
 
-  SmoothLevels();
+  visualizer::SmoothLevels(m_levels, kSmoothMode, kSmoothWidth);
 
   for (int i = 0; i < 256; ++i) m_displayLevels[i] += (m_levels[i] - m_displayLevels[i]) * kLevelBlend;
-}
-
-void Visualizer::SmoothLevels() {
-  const int w = kSmoothWidth;
-  if (w < 1 || w > 127) return;
-  float* level = m_levels.data();
-  if (kSmoothMode == 0) {
-    auto average = [&](int first) {
-      float sum = 0.0f;
-      for (int j = 0; j < w; ++j) sum += level[first + j];
-      const float mean = sum / static_cast<float>(w);
-      for (int j = 0; j < w; ++j) level[first + j] = mean;
-    };
-    average(0);
-    average(256 - w);
-    for (int i = 0; i < 256 - w; i += w) average(i);
-  } else if (kSmoothMode == 1) {
-    for (int i = 0; i < w; ++i) {
-      float sum = 0.0f;
-      for (int j = 0; j <= w + i; ++j) sum += level[j];
-      level[i] = sum / static_cast<float>(w + i + 1);
-      sum = 0.0f;
-      for (int j = 0; j <= w + i; ++j) sum += level[255 - j];
-      level[255 - i] = sum / static_cast<float>(w + i + 1);
-    }
-    // In place and ascending: each step sees the levels to its left already replaced.
-    for (int i = w; i < 256 - w; ++i) {
-      float sum = level[i];
-      for (int j = 1; j <= w; ++j) sum += level[i - j] + level[i + j];
-      level[i] = sum / static_cast<float>(2 * w + 1);
-    }
-  }
-}
-
-void Visualizer::Compose() {
-  const Frame& fore = *m_foreSchemeFrame;
-  const Frame& back = *m_backSchemeFrame;
-  Frame& out = *m_backFrame;
-  const float* levels = m_displayLevels.data();
-
-  // Row 0: a bar from the middle outwards, driven by the second band.
-  const float middle = levels[5] - 0.05f;
-  for (int x = 0; x < kCols; ++x) {
-    const float threshold = x < 128 ? static_cast<float>(127 - x) / 128.0f : static_cast<float>(x - 128) / 128.0f;
-    out[x] = middle > threshold ? fore[x] : back[x];
-  }
-  // Rows 1..63: the bar of column x lights row y where its level is above (64 - y) / 64, so the
-  // lit rows of a column are the ones from some row down to 63.
-  std::array<int, kCols> litFrom;
-  for (int x = 0; x < kCols; ++x) {
-    int y = 1;
-    while (y < kRows && !(levels[x] > static_cast<float>(64 - y) / 64.0f)) ++y;
-    litFrom[x] = y;
-  }
-  for (int y = 1; y < kRows; ++y) {
-    const int offset = y * kCols;
-    for (int x = 0; x < kCols; ++x) out[offset + x] = y >= litFrom[x] ? fore[offset + x] : back[offset + x];
-  }
 }
 
 std::vector<std::wstring> Visualizer::DeviceNames() const {

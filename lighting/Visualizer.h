@@ -10,6 +10,8 @@
 // the published frame has a short lock of its own.
 #pragma once
 
+#include <pthread.h>
+
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -17,7 +19,6 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <pthread.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,8 +31,8 @@ class Visualizer {
  public:
   static constexpr int kRows = visualizer::kFrameRows;  // VIS_FRAME_ROWS
   static constexpr int kCols = visualizer::kFrameCols;  // VIS_FRAME_COLS
-  using Frame = visualizer::Frame;                       // pixel = red | green << 8 | blue << 16
-  using Levels = std::array<float, 256>;
+  using Frame = visualizer::Frame;                      // pixel = red | green << 8 | blue << 16
+  using Levels = visualizer::LevelArray;
   using History = std::array<float, visualizer::kFftValues>;
 
   Visualizer();
@@ -60,8 +61,8 @@ class Visualizer {
   void AnalyzeOnce();  // one Analyze (tests)
   void RenderOnce();   // one loop body without its sleep: nothing when inactive (tests, benchmark)
 
-  std::vector<std::wstring> DeviceNames() const;  // a copy
-  void CopyFrontFrame(Frame& out) const;          // whole front frame under the short lock
+  std::vector<std::wstring> DeviceNames() const;   // a copy
+  void CopyFrontFrame(Frame& out) const;           // whole front frame under the short lock
   uint32_t FrontPixel(int row, int column) const;  // 0 outside the frame
 
   // Settings written from outside, read once per frame.
@@ -92,8 +93,6 @@ class Visualizer {
   void Analyze(int gain);
   // Reads the waiting packets into the sample history; the analyser mutex is held.
   void DrainLocked(int gain);
-  void SmoothLevels();
-  void Compose();
   // The parts of OpenCapture and the list rebuild that run with m_deviceMutex held.
   void OpenCaptureLocked();
   void RegisterListener();
@@ -128,7 +127,7 @@ class Visualizer {
   std::unique_ptr<Frame> m_frontFrame;
   std::atomic<uint64_t> m_framesRendered{0};
 
-  std::mutex m_stopMutex;    // one Stop at a time
+  std::mutex m_stopMutex;            // one Stop at a time
   mutable std::mutex m_threadMutex;  // the thread's start and stop, and its waits
   std::condition_variable m_wake;
   bool m_running = false;

@@ -127,8 +127,8 @@ uint32_t SineColour(int h, int k) {
 
 // The angle rainbow's hue of every pixel before the phase is added: trunc(angle + 180) modulo 360.
 int AngleBaseHue(int row, int column, int cy) {
-  const double angle = std::atan2(static_cast<double>(row - cy), static_cast<double>(column - 128)) *
-                       57.295827908797776;
+  const double angle =
+      std::atan2(static_cast<double>(row - cy), static_cast<double>(column - 128)) * 57.295827908797776;
   return static_cast<int>(angle + 180.0) % 360;
 }
 
@@ -152,6 +152,19 @@ const AngleTable* AngleTableFor(int cy) {
 }
 
 }  // namespace
+
+WindowTable MakeWindow(int type) {
+  WindowTable table;
+  for (int n = 0; n < kWindowSize; ++n) {
+    const double x = 2.0 * kPi * n / kWindowSize;
+    double factor = 1.0;
+    if (type == 1) factor = (1.0 - std::cos(x)) * 0.5;
+    if (type == 2) factor = 0.54 - 0.46 * std::cos(x);
+    if (type == 3) factor = 0.42 - 0.5 * std::cos(x) + 0.08 * std::cos(2.0 * x);
+    table[n] = static_cast<float>(factor);
+  }
+  return table;
+}
 
 void ApplyWindow(float* values, const WindowTable& table) {
   for (int i = 0; i < kWindowSize; ++i) values[i] *= table[i];
@@ -216,6 +229,58 @@ void RealFFT(float* values) {
   values[kComplexSize + 1] = im[kComplexSize / 2] * kScale;
 }
 
+void SmoothLevels(LevelArray& levels, int mode, int width) {
+  const int w = width;
+  if (w < 1 || w > 127) return;
+  float* level = levels.data();
+  if (mode == 0) {
+    auto average = [&](int first) {
+      float sum = 0.0f;
+      for (int j = 0; j < w; ++j) sum += level[first + j];
+      const float mean = sum / static_cast<float>(w);
+      for (int j = 0; j < w; ++j) level[first + j] = mean;
+    };
+    average(0);
+    average(kLevelCount - w);
+    for (int i = 0; i < kLevelCount - w; i += w) average(i);
+  } else if (mode == 1) {
+    for (int i = 0; i < w; ++i) {
+      float sum = 0.0f;
+      for (int j = 0; j <= w + i; ++j) sum += level[j];
+      level[i] = sum / static_cast<float>(w + i + 1);
+      sum = 0.0f;
+      for (int j = 0; j <= w + i; ++j) sum += level[kLevelCount - 1 - j];
+      level[kLevelCount - 1 - i] = sum / static_cast<float>(w + i + 1);
+    }
+    for (int i = w; i < kLevelCount - w; ++i) {
+      float sum = level[i];
+      for (int j = 1; j <= w; ++j) sum += level[i - j] + level[i + j];
+      level[i] = sum / static_cast<float>(2 * w + 1);
+    }
+  }
+}
+
+void ComposeFrame(const LevelArray& levels, const Frame& fore, const Frame& back, Frame& out) {
+  const float middle = levels[5] - 0.05f;
+  for (int x = 0; x < kFrameCols; ++x) {
+    const float threshold =
+        x < 128 ? static_cast<float>(127 - x) / 128.0f : static_cast<float>(x - 128) / 128.0f;
+    out[x] = middle > threshold ? fore[x] : back[x];
+  }
+  // The thresholds fall with the row, so the lit rows of a column run from some row down to 63.
+  std::array<int, kFrameCols> litFrom;
+  for (int x = 0; x < kFrameCols; ++x) {
+    int y = 1;
+    while (y < kFrameRows && !(levels[x] > static_cast<float>(64 - y) / 64.0f)) ++y;
+    litFrom[x] = y;
+  }
+  for (int y = 1; y < kFrameRows; ++y) {
+    const int offset = y * kFrameCols;
+    for (int x = 0; x < kFrameCols; ++x)
+      out[offset + x] = y >= litFrom[x] ? fore[offset + x] : back[offset + x];
+  }
+}
+
 uint32_t HsvToRgb(int hue, int saturation, int value) {
   const int h = static_cast<int>(static_cast<unsigned>(hue) % 360u);
   const int s = std::clamp(saturation, 0, 255);
@@ -243,8 +308,6 @@ uint32_t HsvToRgb(int hue, int saturation, int value) {
 }
 
 int BrightnessFactor(int brightness) { return std::clamp(brightness, 0, 100) * 255 / 100; }
-
-uint32_t ScalePixel(uint32_t pixel, int k) { return Scale(pixel, std::clamp(k, 0, 255)); }
 
 void FillSolid(int brightness, uint32_t colour, Frame& frame) {
   frame.fill(Scale(colour, BrightnessFactor(brightness)));
@@ -303,12 +366,12 @@ void FillAngleRainbow(int brightness, int cy, float phase, Frame& frame) {
     }
     return;
   }
-  // With a phase of 0 or more every hue is base + trunc(phase) >= 0, so a table of the 360 colours
-  // of this frame gives the same pixels as one HsvToRgb per pixel.
-  std::array<uint32_t, 360> colours;
-  for (int h = 0; h < 360; ++h) colours[h] = HsvToRgb(h, 255, k);
-  const int whole = static_cast<int>(shift);
-  for (int i = 0; i < kFrameRows * kFrameCols; ++i) frame[i] = colours[(table->hue[i] + whole) % 360];
+  // With a phase of 0 or more every hue is base + trunc(phase) >= 0, so the 360 colours of this
+  // frame, twice over so that base + whole needs no remainder, give the pixels of one HsvToRgb each.
+  std::array<uint32_t, 720> colours;
+  for (int h = 0; h < 360; ++h) colours[h] = colours[h + 360] = HsvToRgb(h, 255, k);
+  const int whole = static_cast<int>(shift) % 360;
+  for (int i = 0; i < kFrameRows * kFrameCols; ++i) frame[i] = colours[table->hue[i] + whole];
 }
 
 void FillHueCycle(int brightness, float phase, Frame& frame) {
@@ -334,7 +397,9 @@ constexpr uint32_t kViolet = Pixel(64, 0, 255);
 constexpr uint32_t kMagenta = Pixel(255, 0, 255);
 
 constexpr Scheme Solid(uint32_t colour) { return {Painter::kSolid, {colour}, 1, 0}; }
-constexpr Scheme Gradient3(uint32_t a, uint32_t b, uint32_t c) { return {Painter::kGradient, {a, b, c}, 3, 0}; }
+constexpr Scheme Gradient3(uint32_t a, uint32_t b, uint32_t c) {
+  return {Painter::kGradient, {a, b, c}, 3, 0};
+}
 constexpr Scheme Moving(Painter painter, int centreRow = 0) { return {painter, {}, 0, centreRow}; }
 
 }  // namespace
@@ -371,8 +436,8 @@ bool FillScheme(int id, int brightness, float phase, Frame& frame) {
       FillSolid(brightness, scheme.colours[0], frame);
       break;
     case Painter::kGradient:
-      FillPaletteGradient(brightness, std::span(scheme.colours.data(), static_cast<size_t>(scheme.colourCount)),
-                          frame);
+      FillPaletteGradient(brightness,
+                          std::span(scheme.colours.data(), static_cast<size_t>(scheme.colourCount)), frame);
       break;
     case Painter::kSineRainbow:
       FillSineRainbow(brightness, phase, frame);

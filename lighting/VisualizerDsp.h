@@ -24,6 +24,10 @@ constexpr uint32_t Pixel(int red, int green, int blue) {
 
 // ---- transform ----
 
+// The analysis windows over 256 values, x = 2 pi n / 256: 1 Hann (1 - cos x) x 0.5, 2 Hamming
+// 0.54 - 0.46 cos x, 3 Blackman 0.42 - 0.5 cos x + 0.08 cos 2x; any other type is all ones.
+WindowTable MakeWindow(int type);
+
 // Multiplies values 0..255 of `values` by the table, element by element; later values are untouched.
 // `values` must hold at least 256 floats.
 void ApplyWindow(float* values, const WindowTable& table);
@@ -42,6 +46,21 @@ bool ComplexFFT(float* re, float* im, int n);
 // value 1 the Nyquist term (both real).
 void RealFFT(float* values);
 
+// ---- levels ----
+
+constexpr int kLevelCount = 256;
+using LevelArray = std::array<float, kLevelCount>;
+
+// Smooths the levels in place with width w: mode 0 block averages, mode 1 the moving average (the
+// edges over w + i + 1 values, then ascending, each step seeing the levels already replaced), any
+// other mode (or a width outside 1..127) none.
+void SmoothLevels(LevelArray& levels, int mode, int width);
+
+// The composed picture: rows 1..63 of column x show the foreground where levels[x] > (64 - y) / 64;
+// row 0 is the middle bar, lit where levels[5] - 0.05 is above the column's distance from the middle;
+// everything else shows the background.
+void ComposeFrame(const LevelArray& levels, const Frame& fore, const Frame& back, Frame& out);
+
 // ---- colours ----
 
 // Integer HSV: hue taken modulo 360 as an unsigned number, saturation and value 0..255 (clamped).
@@ -49,8 +68,6 @@ uint32_t HsvToRgb(int hue, int saturation, int value);
 
 // The factor k of a brightness percent: brightness clamped to 0..100, then x 255 / 100.
 int BrightnessFactor(int brightness);
-// Each channel c of the pixel becomes c x k / 256.
-uint32_t ScalePixel(uint32_t pixel, int k);
 
 void FillSolid(int brightness, uint32_t colour, Frame& frame);
 // Rows 1..63 run from palette entry 0 (row 63) to entry N-1 (row 1); row 0 has entry 0 in the middle
