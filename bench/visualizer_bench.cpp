@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -11,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "device/LightingPackets.h"
+#include "lighting/MusicKeys.h"
 #include "lighting/Visualizer.h"
 #include "lighting/VisualizerDsp.h"
 #include "platform/audio/fake/fake_audio_backend.h"
@@ -186,3 +189,20 @@ void BM_RenderLoop(benchmark::State& state) {
 BENCHMARK(BM_RenderLoop)->Arg(1)->Arg(0)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
+
+// The music page's idle job without the window: the 138 key points sampled from a picture, and the
+// RGB and single-colour blocks built from 108 keys.
+void BM_MusicKeyBlock(benchmark::State& state) {
+  std::vector<uint32_t> picture(Visualizer::kRows * Visualizer::kCols);
+  for (size_t i = 0; i < picture.size(); ++i) picture[i] = static_cast<uint32_t>(i * 2654435761u) & 0xFFFFFF;
+  const music_keys::BandTables tables = music_keys::MakeBandTables();
+  for (auto _ : state) {
+    const music_keys::Sample sample = music_keys::SamplePicture(picture, tables);
+    const std::span<const MusicKeyColor> keys(sample.keys.data(), std::min<size_t>(108, sample.keys.size()));
+    std::vector<uint8_t> rgb = BuildMusicColorBlock(keys, {}, true);
+    std::vector<uint8_t> single = BuildMusicColorBlock(keys, {}, false);
+    benchmark::DoNotOptimize(rgb.data());
+    benchmark::DoNotOptimize(single.data());
+  }
+}
+BENCHMARK(BM_MusicKeyBlock)->Unit(benchmark::kMicrosecond);
