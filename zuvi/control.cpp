@@ -25,17 +25,41 @@ void ControlWidget::paintEvent(QPaintEvent*) {
   control_->Paint(painter, rect());
 }
 
+namespace {
+
+POINT ClientPoint(const MControl& control, const QMouseEvent& event) {
+  RECT r = control.GetRect();
+  QPoint p = event.position().toPoint();
+  return POINT{r.left + p.x(), r.top + p.y()};
+}
+
+}  // namespace
+
 void ControlWidget::mousePressEvent(QMouseEvent* event) {
   if (!control_) return;
   control_->pressed_ = true;
   update();
   event->accept();
+  if (event->button() == Qt::LeftButton && control_->TakesDrag())
+    control_->DragBegin(ClientPoint(*control_, *event));
+}
+
+void ControlWidget::mouseMoveEvent(QMouseEvent* event) {
+  if (!control_) return;
+  event->accept();
+  if ((event->buttons() & Qt::LeftButton) && control_->TakesDrag())
+    control_->DragMove(ClientPoint(*control_, *event));
 }
 
 void ControlWidget::mouseReleaseEvent(QMouseEvent* event) {
   if (!control_) return;
   control_->pressed_ = false;
   update();
+  if (event->button() == Qt::LeftButton && control_->TakesDrag()) {
+    // The drag ends wherever the button is let go.
+    control_->DragEnd(ClientPoint(*control_, *event));
+    return;
+  }
   if (!rect().contains(event->position().toPoint())) return;
   RECT r = control_->GetRect();
   QPoint p = event->position().toPoint();
@@ -145,6 +169,26 @@ bool MControl::DoubleClick(const MouseInput& input) {
   if (!IsEffectivelyVisible() || !IsEffectivelyEnabled()) return false;
   if (owner_ && !owner_->IsWindowEnabled()) return false;
   OnDoubleClick(input);
+  return true;
+}
+
+bool MControl::DragBegin(POINT point) {
+  if (!IsEffectivelyVisible() || !IsEffectivelyEnabled()) return false;
+  if (owner_ && !owner_->IsWindowEnabled()) return false;
+  dragging_ = true;
+  OnDragBegin(point);
+  return true;
+}
+
+bool MControl::DragMove(POINT point) {
+  if (!dragging_) return false;
+  OnDragMove(point);
+  return true;
+}
+
+bool MControl::DragEnd(POINT point) {
+  if (!dragging_.exchange(false)) return false;
+  OnDragEnd(point);
   return true;
 }
 

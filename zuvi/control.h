@@ -63,6 +63,12 @@ class MControl {
   // True when the control took the input (it is visible and enabled).
   bool Press(const MouseInput& input);
   bool DoubleClick(const MouseInput& input);
+  // A drag with the left button: the press, each move while it is held and the release, at window
+  // client points. Controls that take drags (TakesDrag) get these instead of a click. DragBegin is
+  // false when the control takes no input; DragMove and DragEnd are false without a drag begun.
+  bool DragBegin(POINT point);
+  bool DragMove(POINT point);
+  bool DragEnd(POINT point);
 
   // ---- library side ----
   void Attach(MDialog* owner, int id, bool notifies, MControl* container, const std::wstring& className);
@@ -82,6 +88,8 @@ class MControl {
   virtual void Paint(QPainter& painter, const QRect& area);
   // Areas and pictures let clicks fall through to the window.
   virtual bool TakesMouse() const { return true; }
+  // Controls that follow the mouse while its left button is held.
+  virtual bool TakesDrag() const { return false; }
 
  protected:
   // A double click that reached the control (after the click of its first press); nothing by
@@ -90,6 +98,10 @@ class MControl {
   // A click or a right click that reached the control; subclasses change their state here
   // (under no lock held by the caller) and then notify.
   virtual void OnInput(const MouseInput& input);
+  // The steps of a drag that reached the control (window client points).
+  virtual void OnDragBegin(POINT) {}
+  virtual void OnDragMove(POINT) {}
+  virtual void OnDragEnd(POINT) {}
   // Reports to the window's OnMessage on the UI thread (queued when called elsewhere).
   void Notify(int code, LPARAM param = 0);
   // The rectangle has changed (any thread).
@@ -139,6 +151,7 @@ class MControl {
   std::atomic<bool> syncPending_{false};
   std::atomic<bool> hovered_{false};
   std::atomic<bool> pressed_{false};
+  std::atomic<bool> dragging_{false};
   friend class ControlWidget;
 };
 

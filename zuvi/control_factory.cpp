@@ -5,11 +5,13 @@
 
 #include "zuvi/buttons.h"
 #include "zuvi/combo.h"
+#include "zuvi/custom_light_mode.h"
 #include "zuvi/edit.h"
 #include "zuvi/image_view.h"
+#include "zuvi/image_view_list.h"
 #include "zuvi/key_func_control.h"
-#include "zuvi/custom_light_mode.h"
 #include "zuvi/keyboard_ctrl.h"
+#include "zuvi/lcd_palettes.h"
 #include "zuvi/lcd_view_list.h"
 #include "zuvi/list_box.h"
 #include "zuvi/range_controls.h"
@@ -58,6 +60,9 @@ const std::pair<const wchar_t*, Maker> kClasses[] = {
     {L"KeyFuncControl", Make<KeyFuncControl>},
     {L"LCDViewList", Make<LCDViewList>},
     {L"ImageView", Make<ImageView>},
+    {L"ImageViewList", Make<ImageViewList>},
+    {L"LCDPalette2", Make<LCDPalette2>},
+    {L"LCDPalette3", Make<LCDPalette3>},
 };
 
 }  // namespace

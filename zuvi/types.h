@@ -78,10 +78,12 @@ inline constexpr WPARAM HTCAPTION = 2;
 inline constexpr int NOTIFY_SELCHANGE = 1;
 inline constexpr int NOTIFY_CLICK = 2;
 inline constexpr int NOTIFY_RCLICK = 5;
+inline constexpr int NOTIFY_DBLCLICK = 9;
 inline constexpr int NOTIFY_EDIT_CHANGED = 26;
 inline constexpr int NOTIFY_PALETTE_COLOR = 27;
 inline constexpr int NOTIFY_EDIT_END = 29;
 inline constexpr int NOTIFY_FOCUS = 30;
+inline constexpr int NOTIFY_IMAGE_CHANGED = 32;
 
 // Modal end codes.
 inline constexpr int IDOK = 1;

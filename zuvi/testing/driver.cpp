@@ -9,6 +9,7 @@
 
 #include "zuvi/combo.h"
 #include "zuvi/edit.h"
+#include "zuvi/image_view_list.h"
 #include "zuvi/internal.h"
 #include "zuvi/key_func_control.h"
 #include "zuvi/list_box.h"
@@ -136,6 +137,7 @@ bool Driver::Select(MDialog& window, int id, int index) {
   MControl* control = window.GetControl(id);
   if (auto* combo = dynamic_cast<MComboBox*>(control)) return combo->UserSelect(index);
   if (auto* list = dynamic_cast<QelListBox*>(control)) return list->UserClickRow(index);
+  if (auto* frames = dynamic_cast<ImageViewList*>(control)) return frames->UserClickItem(index);
   if (auto* tab = dynamic_cast<MTabCtrl*>(control)) return tab->UserSelect(index);
   if (auto* slider = dynamic_cast<MSlider*>(control)) return slider->UserMove(index);
   if (auto* chooser = dynamic_cast<KeyFuncControl*>(control)) return chooser->UserPick(index);
@@ -143,8 +145,17 @@ bool Driver::Select(MDialog& window, int id, int index) {
 }
 
 bool Driver::DoubleClickRow(MDialog& window, int id, int row) {
-  auto* list = dynamic_cast<QelListBox*>(window.GetControl(id));
+  MControl* control = window.GetControl(id);
+  if (auto* frames = dynamic_cast<ImageViewList*>(control)) return frames->UserDoubleClickItem(row);
+  auto* list = dynamic_cast<QelListBox*>(control);
   return list && list->UserDoubleClickRow(row);
+}
+
+bool Driver::Drag(MDialog& window, int id, const std::vector<POINT>& points) {
+  MControl* control = window.GetControl(id);
+  if (!control || points.empty() || !control->DragBegin(points.front())) return false;
+  for (size_t i = 1; i + 1 < points.size(); ++i) control->DragMove(points[i]);
+  return control->DragEnd(points.back());
 }
 
 bool Driver::Type(MDialog& window, int id, const std::wstring& text) {

@@ -32,10 +32,15 @@ class Driver {
   // or the point lies outside it.
   static bool ClickAt(MDialog& window, int id, POINT clientPoint);
   static bool RightClickAt(MDialog& window, int id, POINT clientPoint);
-  // Picks item `index` of a combo box, a list box (row), a tab control or a key-function chooser.
+  // Picks item `index` of a combo box, a list box (row), a frame list, a tab control or a key-function
+  // chooser.
   static bool Select(MDialog& window, int id, int index);
-  // A double click on row `row` of a list box.
+  // A double click on row `row` of a list box or on item `row` of a frame list.
   static bool DoubleClickRow(MDialog& window, int id, int row);
+  // A drag with the left button on control `id` through window-client `points`: pressed at the
+  // first, moved through the others, released at the last. False when there is no such control,
+  // no point, or the control took no drag.
+  static bool Drag(MDialog& window, int id, const std::vector<POINT>& points);
   // Types `text` into an edit as its new content (filtered as the user's typing is).
   static bool Type(MDialog& window, int id, const std::wstring& text);
   // Leaves an edit (focus lost) or closes a list's in-place editor with `text`.
