@@ -99,6 +99,16 @@ int SelectionAfterDelete(int removed, int countBefore) {
   return removed >= 0 && removed < left ? removed : 0;
 }
 
+std::vector<LedFrameRow> NumberedFrameRows(int ledId, int count, const std::vector<int>& delays) {
+  std::vector<LedFrameRow> rows;
+  for (int i = 0; i < count; ++i) {
+    const std::wstring name = FormatW(L"%d.png", i);
+    const int delay = i < static_cast<int>(delays.size()) ? delays[static_cast<size_t>(i)] : 100;
+    rows.push_back(LedFrameRow{0, ledId, name, delay, i, name});
+  }
+  return rows;
+}
+
 bool IsPlainName(const std::wstring& name) {
   if (name.empty() || name == L"." || name == L"..") return false;
   return name.find_first_of(std::wstring(L"/\\\0", 3)) == std::wstring::npos;

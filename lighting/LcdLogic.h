@@ -7,8 +7,10 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "device/SystemPackets.h"
+#include "storage/config_rows.h"
 
 namespace lcd_logic {
 
@@ -59,6 +61,10 @@ int InsertPosition(int selected, int count);
 // The selection after the item at `removed` of `countBefore` items was deleted: the item that took
 // its place, the first when it was the last, -1 when the list is empty now.
 int SelectionAfterDelete(int removed, int countBefore);
+
+// The frame rows of a decoded GIF: position i named "%d.png" of i (name and file name), with
+// delay i (100 ms where `delays` has none).
+std::vector<LedFrameRow> NumberedFrameRows(int ledId, int count, const std::vector<int>& delays);
 
 // A slot folder or frame file name that stays inside its parent: not empty, not "." or "..",
 // without '/' or '\\' (nor a NUL).
