@@ -57,13 +57,13 @@ constexpr page_controls::ControlSpec kControls[] = {
     {.id = 328, .className = L"CArea", .area = true},
     {.id = 334, .className = L"CArea", .area = true},
     {.id = 321, .className = L"MText", .area = true, .text = 801},
-    {.id = 322, .className = L"CHelpButton", .image = L"btn_help.png", .imageStates = 4, .tooltip = 802},
+    {.id = 322, .className = L"CHelpButton", .image = L"btn_help.png", .imageStates = 4, .text = 802},
     {.id = 323, .className = L"LCDViewList", .image = L"lcdlist_item_normal.png", .text = 866},
     {.id = 324, .className = L"CTextButton", .text = 803},
     {.id = 325, .className = L"CTextButton", .text = 804},
     {.id = 326, .className = L"CTextButton", .text = 805},
     {.id = 329, .className = L"MText", .area = true, .text = 806},
-    {.id = 330, .className = L"CHelpButton", .image = L"btn_help.png", .imageStates = 4, .tooltip = 850},
+    {.id = 330, .className = L"CHelpButton", .image = L"btn_help.png", .imageStates = 4},
     {.id = 331, .className = L"CCheckButton", .image = L"btn_checkbox.png", .imageStates = 8, .text = 862},
     {.id = 332, .className = L"ImageView"},
     {.id = 333, .className = L"CTextButton", .image = L"img_button_check.png", .imageStates = 4, .text = 808,
@@ -154,6 +154,9 @@ void KeyboardDlg::CreateLcdPage() {
     const std::wstring work = GetUserDataFolder();
     if (!work.empty()) editor->SetEditFolder(work + L"edit/");
   }
+  // The editor's help: its three texts on lines of their own.
+  if (auto* help = GetControlAs<MControlFont>(330))
+    help->SetTitle(KbText(850) + L"\n" + KbText(851) + L"\n" + KbText(852));
   SetTabColor(*this, kPreviewTab, kSelectedTabColor);
   SetTabColor(*this, kEditTab, kTabColor);
   EnableLcdEditControls(false);  // until a slot other than the first is chosen

@@ -289,7 +289,7 @@ TEST_F(DispatchTest, APageNotBuiltYetAnswersZeroAndChangesNothing) {
   KeyboardDlg& dlg = OpenIdleWindow();
   const std::string before =
       QueryText(StorePath(), "SELECT group_concat(key || '=' || value) FROM t_configdata");
-  for (int id : {294, 324, 368})
+  for (int id : {294, 299, 309})
     for (int code : {1, 2, 27}) EXPECT_EQ(dlg.OnMessage(id, code, 0, 0), 0) << id;
   EXPECT_TRUE(dlg.QueuedTasks().empty());
   EXPECT_TRUE(Sent().empty());
