@@ -1,10 +1,104 @@
 #include "zuvi/image_view.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <atomic>
+#include <deque>
+#include <optional>
 
+#include "common/strings.h"
+#include "platform/image/frame_image.h"
 #include "zuvi/internal.h"
 
-struct ImageView::Canvas {};
+using namespace zuvi_internal;
+
+namespace {
+
+constexpr int kWidth = 240;
+constexpr int kHeight = 135;
+constexpr int kGridStep = 10;
+
+QImage EmptyOverlay() {
+  QImage overlay(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+  overlay.fill(Qt::transparent);
+  return overlay;
+}
+
+// A frame picture as 240 x 135 opaque pixels; null when it cannot be read.
+QImage LoadFrame(const std::wstring& path) {
+  if (path.empty()) return {};
+  auto pixels = platform::image::ReadFramePixels(WideToUtf8(path), kWidth, kHeight);
+  if (!pixels) return {};
+  QImage frame(kWidth, kHeight, QImage::Format_RGB32);
+  for (int y = 0; y < kHeight; ++y) {
+    auto* line = reinterpret_cast<uint32_t*>(frame.scanLine(y));
+    for (int x = 0; x < kWidth; ++x) line[x] = (*pixels)[static_cast<size_t>(y) * kWidth + x] | 0xFF000000u;
+  }
+  return frame;
+}
+
+QColor PenColour(std::uint32_t colour) {
+  return QColor(static_cast<int>(colour & 0xFF), static_cast<int>(colour >> 8 & 0xFF),
+                static_cast<int>(colour >> 16 & 0xFF));
+}
+
+// Where the 240 x 135 frame lies in a control of `size`: at its own size or fitted, centred.
+QRectF FrameBox(QSizeF size, bool scale100) {
+  double scale = scale100 ? 1.0 : std::min(size.width() / kWidth, size.height() / kHeight);
+  if (scale <= 0) scale = 1.0;
+  QSizeF box(kWidth * scale, kHeight * scale);
+  return QRectF(QPointF((size.width() - box.width()) / 2, (size.height() - box.height()) / 2), box);
+}
+
+}  // namespace
+
+struct ImageView::Canvas {
+  struct Text {
+    QString text;
+    QColor colour;
+    int size = 1;
+    QPointF centre;
+  };
+  struct Step {
+    QImage overlay;
+    std::optional<Text> text;
+  };
+
+  QImage base;                   // the frame shown (single mode)
+  std::vector<QImage> bases;     // every frame (all-frames mode), by item
+  std::vector<bool> itemEdited;  // the item's edit file is one of ours
+  bool edited = false;           // editFile_ is one of ours
+  QImage overlay = EmptyOverlay();
+  std::optional<Text> text;  // the last text, movable until the next edit
+  std::deque<Step> undo;
+  QPointF last;  // the drag's previous frame point
+  bool stroking = false, moving = false;
+  std::mutex writing;  // keeps the files' writes in the order of the changes; taken before lock_
+
+  static void DrawText(QPainter& painter, const Text& text) {
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(std::max(text.size, 1));
+    painter.setFont(font);
+    painter.setPen(text.colour);
+    QRectF room(text.centre.x() - 4000, text.centre.y() - 2000, 8000, 4000);
+    painter.drawText(room, Qt::AlignCenter, text.text);
+  }
+
+  QImage Flatten(const QImage& frame) const {
+    QImage flat = frame.isNull() ? QImage(kWidth, kHeight, QImage::Format_RGB32) : frame.copy();
+    if (frame.isNull()) flat.fill(Qt::black);
+    QPainter painter(&flat);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.drawImage(0, 0, overlay);
+    if (text) DrawText(painter, *text);
+    return flat;
+  }
+};
 
 ImageView::ImageView() : canvas_(std::make_unique<Canvas>()) {}
 
@@ -12,15 +106,89 @@ ImageView::~ImageView() = default;
 
 void ImageView::SetEditFolder(const std::wstring& folder) { SetState(editFolder_, folder); }
 
-void ImageView::SetImageFile(const std::wstring&, const std::wstring&) {}
+void ImageView::SetImageFile(const std::wstring& picture, const std::wstring& editFile) {
+  QImage frame = LoadFrame(editFile);
+  if (frame.isNull()) frame = LoadFrame(picture);
+  {
+    std::lock_guard guard(lock_);
+    picture_ = picture;
+    editFile_ = editFile.empty() ? picture : editFile;
+    Canvas& c = *canvas_;
+    c.base = frame;
+    c.edited = false;
+    c.overlay = EmptyOverlay();
+    c.text.reset();
+    c.undo.clear();
+    c.stroking = c.moving = false;
+  }
+  RequestSync();
+}
 
-void ImageView::SetItems(const std::vector<ImageViewItem>&) {}
+void ImageView::SetItems(const std::vector<ImageViewItem>& items, int shown) {
+  std::vector<QImage> bases;
+  for (const ImageViewItem& item : items) {
+    QImage frame = LoadFrame(item.editFile);
+    bases.push_back(frame.isNull() ? LoadFrame(item.pictureFile) : frame);
+  }
+  {
+    std::lock_guard guard(lock_);
+    items_ = items;
+    shown_ = shown >= 0 && shown < static_cast<int>(items.size()) ? shown : 0;
+    Canvas& c = *canvas_;
+    c.bases = std::move(bases);
+    c.itemEdited.assign(items.size(), false);
+    c.overlay = EmptyOverlay();
+    c.text.reset();
+    c.undo.clear();
+    c.stroking = c.moving = false;
+  }
+  RequestSync();
+}
 
 std::vector<ImageViewItem> ImageView::GetItems() const { return GetState(items_); }
 
-void ImageView::Clear() {}
+void ImageView::Clear() {
+  {
+    std::lock_guard guard(lock_);
+    picture_.clear();
+    editFile_.clear();
+    items_.clear();
+    shown_ = 0;
+    Canvas& c = *canvas_;
+    c.base = QImage();
+    c.bases.clear();
+    c.itemEdited.clear();
+    c.edited = false;
+    c.overlay = EmptyOverlay();
+    c.text.reset();
+    c.undo.clear();
+    c.stroking = c.moving = false;
+  }
+  RequestSync();
+}
 
-void ImageView::SetImagePreviewMode(bool preview) { SetState(preview_, preview); }
+void ImageView::SetImagePreviewMode(bool preview) {
+  {
+    std::lock_guard guard(lock_);
+    if (preview_ == preview) return;
+    bool leavingAllFrames = AllFrames();
+    preview_ = preview;
+    Canvas& c = *canvas_;
+    // What was edited is in the files already; the new mode starts with nothing to take back.
+    c.overlay = EmptyOverlay();
+    c.text.reset();
+    c.undo.clear();
+    c.stroking = c.moving = false;
+    if (preview && leavingAllFrames) {
+      const ImageViewItem& item = items_[shown_];
+      picture_ = item.pictureFile;
+      editFile_ = item.editFile;
+      c.base = c.bases[shown_];
+      c.edited = c.itemEdited[shown_];
+    }
+  }
+  RequestSync();
+}
 
 bool ImageView::GetImagePreviewMode() const { return GetState(preview_); }
 
@@ -28,36 +196,164 @@ void ImageView::SetDrawMode(int mode) { SetState(drawMode_, mode); }
 
 int ImageView::GetDrawMode() const { return GetState(drawMode_); }
 
-bool ImageView::SetPenSize(int) { return false; }
+bool ImageView::SetPenSize(int size) {
+  if (size != 16 && size != 30 && size != 50) return false;
+  SetState(penSize_, size);
+  return true;
+}
 
 int ImageView::GetPenSize() const { return GetState(penSize_); }
 
-int ImageView::GetPenWidth() const { return 2; }
+int ImageView::GetPenWidth() const {
+  int size = GetPenSize();
+  return size == 50 ? 8 : size == 30 ? 5 : 2;
+}
 
-void ImageView::SetColorValue(std::uint32_t colour) { SetState(colour_, colour); }
+void ImageView::SetColorValue(std::uint32_t colour) { SetState(colour_, colour & 0xFFFFFF); }
 
 std::uint32_t ImageView::GetColorValue() const { return GetState(colour_); }
 
-void ImageView::SetFontSize(int size) { SetState(fontSize_, size); }
+void ImageView::SetFontSize(int size) { SetState(fontSize_, std::max(size, 1)); }
 
 int ImageView::GetFontSize() const { return GetState(fontSize_); }
 
-bool ImageView::AddText(const std::wstring&) { return false; }
+void ImageView::PushUndo() {
+  Canvas& c = *canvas_;
+  c.undo.push_back(Canvas::Step{c.overlay.copy(), c.text});
+  while (static_cast<int>(c.undo.size()) > kUndoSteps) c.undo.pop_front();
+}
+
+void ImageView::CommitText() {
+  Canvas& c = *canvas_;
+  if (!c.text) return;
+  QPainter painter(&c.overlay);
+  painter.setRenderHint(QPainter::TextAntialiasing);
+  Canvas::DrawText(painter, *c.text);
+  c.text.reset();
+}
+
+bool ImageView::AddText(const std::wstring& text) {
+  if (text.empty()) return false;
+  {
+    std::lock_guard guard(lock_);
+    if (!HasFrame()) return false;
+    CommitText();
+    PushUndo();
+    canvas_->text =
+        Canvas::Text{ToQString(text), PenColour(colour_), fontSize_, QPointF(kWidth / 2.0, kHeight / 2.0)};
+  }
+  WriteEdits();
+  return true;
+}
 
 void ImageView::RecoverCurEdit() {
-  std::lock_guard guard(lock_);
-  ++recovers_;
+  {
+    std::lock_guard guard(lock_);
+    ++recovers_;
+    Canvas& c = *canvas_;
+    if (c.undo.empty() || !HasFrame()) return;
+    c.overlay = c.undo.back().overlay;
+    c.text = c.undo.back().text;
+    c.undo.pop_back();
+    c.stroking = c.moving = false;
+  }
+  WriteEdits();
 }
 
 int ImageView::RecoverCount() const { return GetState(recovers_); }
 
-void ImageView::ClearCurEdit() {}
+void ImageView::ClearCurEdit() {
+  {
+    std::lock_guard guard(lock_);
+    if (!HasFrame()) return;
+    PushUndo();
+    canvas_->overlay = EmptyOverlay();
+    canvas_->text.reset();
+    canvas_->stroking = canvas_->moving = false;
+  }
+  WriteEdits();
+}
 
-std::wstring ImageView::GetEditImageFile() const { return GetState(editFile_); }
+std::wstring ImageView::GetEditImageFile() const {
+  std::lock_guard guard(lock_);
+  if (AllFrames()) return items_[shown_].editFile;
+  return editFile_;
+}
 
-bool ImageView::SaveImageData() { return false; }
+std::wstring ImageView::NewEditFile() const {
+  static std::atomic<unsigned> counter{0};
+  QDir folder(ToQString(editFolder_));
+  if (editFolder_.empty() || !folder.mkpath(QStringLiteral("."))) return {};
+  QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmmsszzz"));
+  for (;;) {
+    QString name = QStringLiteral("edit%1_%2.png").arg(stamp).arg(counter++);
+    if (!QFile::exists(folder.filePath(name))) return FromQString(folder.filePath(name));
+  }
+}
 
-bool ImageView::SaveCurrentImage(const std::wstring&) { return false; }
+bool ImageView::WriteEdits(bool report) {
+  std::lock_guard order(canvas_->writing);
+  struct Job {
+    std::wstring path;
+    QImage picture;
+  };
+  std::vector<Job> jobs;
+  bool unwritten = false;
+  {
+    std::lock_guard guard(lock_);
+    Canvas& c = *canvas_;
+    if (!HasFrame()) return true;
+    if (AllFrames()) {
+      for (size_t i = 0; i < items_.size(); ++i) {
+        if (!c.itemEdited[i]) {
+          std::wstring file = NewEditFile();
+          if (file.empty()) {
+            unwritten = true;
+            continue;
+          }
+          items_[i].editFile = file;
+          c.itemEdited[i] = true;
+        }
+        jobs.push_back({items_[i].editFile, c.Flatten(c.bases[i])});
+      }
+    } else {
+      if (!c.edited) {
+        std::wstring file = NewEditFile();
+        if (!file.empty()) {
+          editFile_ = file;
+          c.edited = true;
+        }
+      }
+      if (c.edited) jobs.push_back({editFile_, c.Flatten(c.base)});
+    }
+  }
+  RequestSync();
+  bool written = !jobs.empty() && !unwritten;
+  for (const Job& job : jobs) {
+    const auto* pixels = reinterpret_cast<const uint32_t*>(job.picture.constBits());
+    written &= platform::image::WritePng(WideToUtf8(job.path), pixels, kWidth, kHeight);
+  }
+  if (report) Notify(NOTIFY_IMAGE_CHANGED);
+  return written;
+}
+
+bool ImageView::SaveImageData() {
+  bool edited;
+  {
+    std::lock_guard guard(lock_);
+    if (!HasFrame()) return true;
+    CommitText();
+    const Canvas& c = *canvas_;
+    edited = AllFrames() ? std::find(c.itemEdited.begin(), c.itemEdited.end(), true) != c.itemEdited.end()
+                         : c.edited || !c.undo.empty();
+  }
+  return !edited || WriteEdits(false);
+}
+
+bool ImageView::SaveCurrentImage(const std::wstring& path) {
+  std::string file = WideToUtf8(path);
+  return platform::image::ConvertPictureToFrame(file, file, kWidth, kHeight);
+}
 
 void ImageView::SetShowGridLine(bool show) { SetState(grid_, show); }
 
@@ -67,12 +363,119 @@ void ImageView::SetScale100(bool on) { SetState(scale100_, on); }
 
 bool ImageView::GetScale100() const { return GetState(scale100_); }
 
-void ImageView::Paint(QPainter& painter, const QRect& area) { painter.fillRect(area, Qt::black); }
+bool ImageView::FramePoint(POINT point, double* x, double* y) const {
+  RECT r = GetRect();
+  QRectF box = FrameBox(QSizeF(r.Width(), r.Height()), scale100_);
+  *x = (point.x - r.left - box.left()) * kWidth / box.width();
+  *y = (point.y - r.top - box.top()) * kHeight / box.height();
+  return true;
+}
 
-void ImageView::OnInput(const MouseInput&) {}
+void ImageView::OnInput(const MouseInput& input) {
+  if (input.button == MouseInput::Right) {
+    Notify(NOTIFY_RCLICK);
+    return;
+  }
+  // A click is a drag that does not move.
+  OnDragBegin(input.point);
+  OnDragEnd(input.point);
+}
 
-void ImageView::OnDragBegin(POINT) {}
+void ImageView::OnDragBegin(POINT point) {
+  {
+    std::lock_guard guard(lock_);
+    Canvas& c = *canvas_;
+    c.stroking = c.moving = false;
+    if (!HasFrame()) return;
+    double x, y;
+    FramePoint(point, &x, &y);
+    c.last = QPointF(x, y);
+    if (drawMode_ == kTextMode) {
+      if (!c.text) return;
+      PushUndo();
+      c.moving = true;
+      return;
+    }
+    if ((drawMode_ != kPenMode && drawMode_ != kEraserMode) || AllFrames()) return;
+    CommitText();
+    PushUndo();
+    c.stroking = true;
+  }
+  OnDragMove(point);
+}
 
-void ImageView::OnDragMove(POINT) {}
+void ImageView::OnDragMove(POINT point) {
+  {
+    std::lock_guard guard(lock_);
+    Canvas& c = *canvas_;
+    if (!c.stroking && !c.moving) return;
+    double x, y;
+    FramePoint(point, &x, &y);
+    QPointF at(x, y);
+    if (c.moving) {
+      c.text->centre += at - c.last;
+    } else {
+      QPainter painter(&c.overlay);
+      painter.setRenderHint(QPainter::Antialiasing);
+      int width = penSize_ == 50 ? 8 : penSize_ == 30 ? 5 : 2;
+      if (drawMode_ == kEraserMode) painter.setCompositionMode(QPainter::CompositionMode_Clear);
+      painter.setPen(QPen(PenColour(colour_), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+      if (at == c.last)
+        painter.drawPoint(at);
+      else
+        painter.drawLine(c.last, at);
+    }
+    c.last = at;
+  }
+  RequestSync();
+}
 
-void ImageView::OnDragEnd(POINT) {}
+void ImageView::OnDragEnd(POINT point) {
+  OnDragMove(point);
+  {
+    std::lock_guard guard(lock_);
+    Canvas& c = *canvas_;
+    if (!c.stroking && !c.moving) return;
+    c.stroking = c.moving = false;
+  }
+  WriteEdits();
+}
+
+void ImageView::Paint(QPainter& painter, const QRect& area) {
+  QImage shown, overlay;
+  std::optional<Canvas::Text> text;
+  bool grid, scale100, frame;
+  {
+    std::lock_guard guard(lock_);
+    const Canvas& c = *canvas_;
+    frame = HasFrame();
+    shown = AllFrames() ? c.bases[shown_] : c.base;
+    overlay = c.overlay;
+    text = c.text;
+    grid = grid_;
+    scale100 = scale100_;
+  }
+  painter.fillRect(area, Qt::black);
+  QRectF box = FrameBox(QSizeF(area.size()), scale100).translated(area.topLeft());
+  if (frame && shown.isNull()) {
+    PaintMissingPicture(painter, box.toRect());
+  } else if (frame) {
+    QImage flat(kWidth, kHeight, QImage::Format_RGB32);
+    {
+      QPainter layers(&flat);
+      layers.setRenderHint(QPainter::Antialiasing);
+      layers.drawImage(0, 0, shown);
+      layers.drawImage(0, 0, overlay);
+      if (text) Canvas::DrawText(layers, *text);
+    }
+    painter.drawImage(box, flat);
+  }
+  if (!grid) return;
+  painter.setPen(QColor(0x40, 0x40, 0x40));
+  double step = box.width() * kGridStep / kWidth;
+  for (double x = box.left(); x <= box.right(); x += step)
+    painter.drawLine(QPointF(x, box.top()), QPointF(x, box.bottom()));
+  step = box.height() * kGridStep / kHeight;
+  for (double y = box.top(); y <= box.bottom(); y += step)
+    painter.drawLine(QPointF(box.left(), y), QPointF(box.right(), y));
+}

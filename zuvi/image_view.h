@@ -9,8 +9,9 @@
 // file is the one the frame was set with.
 //
 // One frame (SetImageFile) is edited while the preview mode is on (the start). With the preview
-// mode off the editor holds every frame (SetItems): it shows the first, a text goes onto every
-// frame (each gets its own new edit file, read back with GetItems) and strokes are refused.
+// mode off the editor holds every frame (SetItems): it shows one of them, a text goes onto every
+// frame (each gets its own new edit file: GetItems gives them back for the frame list) and strokes
+// are refused. Turning the preview mode on again edits the frame that was shown, with its edits.
 //
 // The grid (every 10 frame pixels) and the scale (100 %, else fit) are display only. A right click
 // reports 5 (NOTIFY_RCLICK): the window opens its tool menu. Disabled, it takes no input. Every
@@ -40,8 +41,9 @@ class ImageView : public MControl {
   // Shows one frame: `editFile` (the picture itself when empty or unreadable) under an empty
   // overlay; the undo steps are dropped.
   void SetImageFile(const std::wstring& picture, const std::wstring& editFile);
-  // The frames edited together while the preview mode is off.
-  void SetItems(const std::vector<ImageViewItem>& items);
+  // The frames edited together while the preview mode is off; `shown` is the one shown (and the one
+  // GetEditImageFile names), the first when out of range. The overlay and undo steps are dropped.
+  void SetItems(const std::vector<ImageViewItem>& items, int shown = 0);
   // Those frames with the edit files their edits went to.
   std::vector<ImageViewItem> GetItems() const;
   // No frame, no items, no overlay.
@@ -71,7 +73,7 @@ class ImageView : public MControl {
   int RecoverCount() const;
   // Drops the overlay (a change that can be taken back).
   void ClearCurEdit();
-  // The current frame's edit file: the frame's own until the first change.
+  // The edit file of the frame shown: the frame's own until the first change.
   std::wstring GetEditImageFile() const;
   // Fixes the last text in place and makes sure every edit is in the edit files; false when one
   // could not be written (no edit folder, unwritable).
@@ -97,11 +99,25 @@ class ImageView : public MControl {
 
  private:
   struct Canvas;  // pictures, overlay and undo steps (Qt)
+  bool AllFrames() const { return !preview_ && !items_.empty(); }
+  bool HasFrame() const { return AllFrames() || !picture_.empty(); }
+  // Frame point under a window client point; under lock_.
+  bool FramePoint(POINT point, double* x, double* y) const;
+  // Keeps the state before a change for undo; under lock_.
+  void PushUndo();
+  // Fixes the movable text into the overlay; under lock_.
+  void CommitText();
+  // Writes the flattened frames of the current mode into their edit files, then reports 32. Takes
+  // the locks itself: call it without lock_.
+  bool WriteEdits(bool report = true);
+  std::wstring NewEditFile() const;
+
   std::unique_ptr<Canvas> canvas_;
   std::wstring editFolder_;
   std::wstring picture_;
   std::wstring editFile_;
   std::vector<ImageViewItem> items_;
+  int shown_ = 0;
   bool preview_ = true;
   bool grid_ = false;
   bool scale100_ = false;

@@ -2,46 +2,207 @@
 
 #include <QPainter>
 
-int ImageViewList::AddItem(const std::wstring&, int, int, const std::wstring&) { return -1; }
+#include "common/strings.h"
+#include "platform/image/gif_file.h"
+#include "zuvi/internal.h"
 
-bool ImageViewList::InsertItem(int, const std::wstring&, int, int, const std::wstring&) { return false; }
+using namespace zuvi_internal;
 
-bool ImageViewList::DeleteItem(int) { return false; }
+namespace {
 
-void ImageViewList::Clear() {}
+constexpr int kCaption = 20;  // height of the delay under each thumbnail
+constexpr int kGap = 8;
 
-int ImageViewList::GetCount() const { return 0; }
+}  // namespace
 
-int ImageViewList::GetCurSel() const { return -1; }
+int ImageViewList::AddItem(const std::wstring& picture, int delayMs, int frameId,
+                           const std::wstring& fileName) {
+  int pos;
+  {
+    std::lock_guard guard(lock_);
+    items_.push_back(Item{picture, picture, delayMs, frameId, fileName});
+    pos = static_cast<int>(items_.size()) - 1;
+  }
+  UpdateControl();
+  return pos;
+}
 
-bool ImageViewList::SetCurSel(int) { return false; }
+bool ImageViewList::InsertItem(int pos, const std::wstring& picture, int delayMs, int frameId,
+                               const std::wstring& fileName) {
+  {
+    std::lock_guard guard(lock_);
+    if (pos < 0 || pos > static_cast<int>(items_.size())) return false;
+    items_.insert(items_.begin() + pos, Item{picture, picture, delayMs, frameId, fileName});
+    if (current_ >= pos) ++current_;
+  }
+  UpdateControl();
+  return true;
+}
 
-ImageViewList::Item ImageViewList::GetItem(int) const { return {}; }
+bool ImageViewList::DeleteItem(int pos) {
+  {
+    std::lock_guard guard(lock_);
+    if (pos < 0 || pos >= static_cast<int>(items_.size())) return false;
+    items_.erase(items_.begin() + pos);
+    if (current_ == pos)
+      current_ = -1;
+    else if (current_ > pos)
+      --current_;
+  }
+  UpdateControl();
+  return true;
+}
 
-std::vector<ImageViewList::Item> ImageViewList::GetImageViewItems() const { return {}; }
+void ImageViewList::Clear() {
+  {
+    std::lock_guard guard(lock_);
+    items_.clear();
+    current_ = -1;
+  }
+  UpdateControl();
+}
 
-bool ImageViewList::UpdateItemImageFile(int, const std::wstring&) { return false; }
+int ImageViewList::GetCount() const {
+  std::lock_guard guard(lock_);
+  return static_cast<int>(items_.size());
+}
 
-std::wstring ImageViewList::GetItemEditImageFile(int) const { return {}; }
+int ImageViewList::GetCurSel() const { return GetState(current_); }
 
-bool ImageViewList::SetItemDelayTime(int, int) { return false; }
+bool ImageViewList::SetCurSel(int pos) {
+  {
+    std::lock_guard guard(lock_);
+    if (pos < -1 || pos >= static_cast<int>(items_.size())) return false;
+    current_ = pos;
+  }
+  UpdateControl();
+  return true;
+}
 
-void ImageViewList::SetDelayTime(int) {}
+ImageViewList::Item ImageViewList::GetItem(int pos) const {
+  std::lock_guard guard(lock_);
+  if (pos < 0 || pos >= static_cast<int>(items_.size())) return {};
+  return items_[pos];
+}
 
-bool ImageViewList::SaveGIFImageFile(const std::wstring&, int, int) const { return false; }
+std::vector<ImageViewList::Item> ImageViewList::GetImageViewItems() const { return GetState(items_); }
 
-bool ImageViewList::UserClickItem(int) { return false; }
+bool ImageViewList::UpdateItemImageFile(int pos, const std::wstring& file) {
+  {
+    std::lock_guard guard(lock_);
+    if (pos < 0 || pos >= static_cast<int>(items_.size())) return false;
+    items_[pos].editFile = file;
+  }
+  UpdateControl();
+  return true;
+}
 
-bool ImageViewList::UserDoubleClickItem(int) { return false; }
+std::wstring ImageViewList::GetItemEditImageFile(int pos) const { return GetItem(pos).editFile; }
 
-int ImageViewList::ItemAt(POINT) const { return -1; }
+bool ImageViewList::SetItemDelayTime(int pos, int delayMs) {
+  {
+    std::lock_guard guard(lock_);
+    if (pos < 0 || pos >= static_cast<int>(items_.size())) return false;
+    items_[pos].delayMs = delayMs;
+  }
+  UpdateControl();
+  return true;
+}
 
-void ImageViewList::Paint(QPainter&, const QRect&) {}
+void ImageViewList::SetDelayTime(int delayMs) {
+  {
+    std::lock_guard guard(lock_);
+    for (Item& item : items_) item.delayMs = delayMs;
+  }
+  UpdateControl();
+}
 
-void ImageViewList::OnInput(const MouseInput&) {}
+bool ImageViewList::SaveGIFImageFile(const std::wstring& path, int width, int height) const {
+  std::vector<platform::image::GifFrame> frames;
+  for (const Item& item : GetImageViewItems())
+    frames.push_back({WideToUtf8(item.editFile.empty() ? item.pictureFile : item.editFile), item.delayMs});
+  return platform::image::WriteGif(WideToUtf8(path), frames, width, height).has_value();
+}
 
-void ImageViewList::OnDoubleClick(const MouseInput&) {}
+bool ImageViewList::UserClickItem(int pos) {
+  if (!IsEffectivelyVisible() || !IsEffectivelyEnabled()) return false;
+  if (pos < 0 || pos >= GetCount() || !SetCurSel(pos)) return false;
+  Notify(NOTIFY_CLICK, pos);
+  return true;
+}
 
-int ImageViewList::ItemWidth(int) const { return 0; }
+bool ImageViewList::UserDoubleClickItem(int pos) {
+  if (!UserClickItem(pos)) return false;
+  Notify(NOTIFY_DBLCLICK, pos);
+  return true;
+}
 
-int ImageViewList::FirstShown(int, int) const { return 0; }
+void ImageViewList::OnInput(const MouseInput& input) {
+  if (input.button == MouseInput::Left) UserClickItem(ItemAt(input.point));
+}
+
+void ImageViewList::OnDoubleClick(const MouseInput& input) {
+  // The first press of the double click has already selected the item.
+  int pos = ItemAt(input.point);
+  if (input.button == MouseInput::Left && pos >= 0 && SetCurSel(pos)) Notify(NOTIFY_DBLCLICK, pos);
+}
+
+int ImageViewList::ItemWidth(int height) const {
+  int thumb = std::max(height - kCaption - kGap, 1);
+  return thumb * 240 / 135 + kGap;
+}
+
+int ImageViewList::FirstShown(int width, int height) const {
+  // Keeps the selected frame in view.
+  int shown = std::max(width / ItemWidth(height), 1);
+  return current_ < shown ? 0 : current_ - shown + 1;
+}
+
+int ImageViewList::ItemAt(POINT point) const {
+  RECT r = GetRect();
+  if (point.x < r.left || point.x >= r.right || point.y < r.top || point.y >= r.bottom) return -1;
+  std::lock_guard guard(lock_);
+  int pos = FirstShown(r.Width(), r.Height()) + (point.x - r.left) / ItemWidth(r.Height());
+  return pos < static_cast<int>(items_.size()) ? pos : -1;
+}
+
+void ImageViewList::Paint(QPainter& painter, const QRect& area) {
+  std::vector<Item> items;
+  int current, first, itemWidth;
+  ARGB textColor;
+  {
+    std::lock_guard guard(lock_);
+    items = items_;
+    current = current_;
+    first = FirstShown(area.width(), area.height());
+    itemWidth = ItemWidth(area.height());
+    textColor = textColor_;
+  }
+  QFont font = painter.font();
+  font.setPixelSize(12);
+  painter.setFont(font);
+  for (int i = first; i < static_cast<int>(items.size()) && (i - first) * itemWidth < area.width(); ++i) {
+    QRect cell(area.left() + (i - first) * itemWidth, area.top(), itemWidth, area.height());
+    QRect thumb(cell.left() + kGap / 2, cell.top() + kGap / 2, itemWidth - kGap,
+                area.height() - kCaption - kGap);
+    const std::wstring& file = items[i].editFile.empty() ? items[i].pictureFile : items[i].editFile;
+    QImage picture = Thumbnail(file, thumb.size());
+    if (picture.isNull()) {
+      PaintMissingPicture(painter, thumb);
+    } else {
+      QRect placed(QPoint(), picture.size());
+      placed.moveCenter(thumb.center());
+      painter.drawImage(placed, picture);
+    }
+    if (i == current) {
+      painter.setBrush(Qt::NoBrush);
+      painter.setPen(QPen(QColor(0xCA, 0x51, 0x00), 2));
+      painter.drawRect(thumb.adjusted(-1, -1, 1, 1));
+    }
+    QColor text = ToQColor(textColor);
+    if (!IsEffectivelyEnabled()) text.setAlpha(text.alpha() / 2);
+    painter.setPen(text);
+    painter.drawText(QRect(cell.left(), thumb.bottom() + 2, itemWidth, kCaption), Qt::AlignCenter,
+                     QString::number(items[i].delayMs) + QStringLiteral(" ms"));
+  }
+}

@@ -34,6 +34,11 @@ QImage LoadSkinImage(const std::wstring& file);
 // Slice `index` of `states` equal slices side by side (a single state: the whole image).
 QImage SkinSlice(const QImage& image, int states, int index);
 std::wstring NormaliseSkinPath(const std::wstring& file);
+// A picture file (a frame) scaled to fit `size`, for thumbnails; null when it cannot be read. Cached
+// by path, size and modification time; UI thread.
+QImage Thumbnail(const std::wstring& path, QSize size);
+// The stand-in for a picture that cannot be read: a dark box with a cross.
+void PaintMissingPicture(QPainter& painter, const QRect& box);
 
 // Root widget of a window: paints the background, forwards key presses and clicks on free areas.
 class WindowWidget : public QWidget {

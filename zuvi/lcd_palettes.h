@@ -2,9 +2,10 @@
 // saturation (left to right) and brightness (bottom to top) of one hue.
 //
 // Colours are 0x00BBGGRR: red + 256 x green + 65536 x blue. After SetSelectColor(c),
-// GetSelectColor() returns exactly c (the marker shows where c lies). A pick by the user (a click, or
-// the press and the release of a drag; the moves between only move the marker) stores the colour
-// under the pointer and reports 27 with the colour as parameter; SetSelectColor reports nothing.
+// GetSelectColor() returns exactly c (the marker shows where c lies). The user picks by a click or a
+// drag: the colour under the pointer is taken at once (a drag past the edge takes the edge's), and
+// the pick is reported once, with 27 and the colour as parameter, on the click or at the drag's
+// release. SetSelectColor reports nothing.
 #pragma once
 
 #include <cstdint>
@@ -17,9 +18,6 @@ class LCDPaletteBase : public MControl {
   std::uint32_t GetSelectColor() const;
   // The colour the control shows at a window client point; false outside the control.
   virtual bool ColorAt(POINT point, std::uint32_t* colour) const = 0;
-  // The user picks the colour at a window client point (the test driver uses this); false when the
-  // control takes no input or the point lies outside it.
-  bool UserPick(POINT point);
 
  protected:
   bool TakesDrag() const override { return true; }
@@ -27,8 +25,8 @@ class LCDPaletteBase : public MControl {
   void OnDragBegin(POINT point) override;
   void OnDragMove(POINT point) override;
   void OnDragEnd(POINT point) override;
-  // Stores the colour under `point`; with `report`, says so with 27. False outside the control.
-  bool PickAt(POINT point, bool report);
+  // Stores the colour under `point` (moved into the control); with `report`, says so with 27.
+  void PickAt(POINT point, bool report);
   // Called under lock_ when the colour was set (by code or by a pick).
   virtual void OnColorSet(std::uint32_t) {}
 
