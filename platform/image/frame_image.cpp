@@ -98,7 +98,8 @@ std::optional<std::vector<uint32_t>> ReadFramePixels(const std::string& path, in
   if (width <= 0 || height <= 0) return std::nullopt;
   std::optional<Pixels> picture = ReadPicture(path);
   if (!picture) return std::nullopt;
-  std::vector<uint32_t> pixels = ScalePixels(picture->data.data(), picture->width, picture->height, width, height);
+  std::vector<uint32_t> pixels =
+      ScalePixels(picture->data.data(), picture->width, picture->height, width, height);
   if (pixels.empty()) return std::nullopt;
   return pixels;
 }

@@ -1,10 +1,11 @@
 // Animated GIFs written from frame pictures: a full-screen image per frame with its own colour map.
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <gif_lib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -25,10 +26,11 @@ struct IndexedFrame {
   std::vector<GifPixelType> indexes;
 };
 
-// One colour of the frame and how many pixels have it.
+// One colour of the frame, how many pixels have it, and its place in the frame's list of colours.
 struct Colour {
   uint32_t rgb;
   uint32_t count;
+  uint32_t slot;
 };
 
 int ChannelOf(uint32_t rgb, int channel) { return static_cast<int>(rgb >> (16 - 8 * channel) & 0xFFu); }
@@ -36,48 +38,51 @@ int ChannelOf(uint32_t rgb, int channel) { return static_cast<int>(rgb >> (16 - 
 // Median cut over the frame's distinct colours: the box with the widest channel is split where half
 // its pixels lie on either side, until there are 256 boxes; each entry is the pixel-weighted mean of
 // the real colours in its box, so a colour that fills a box alone (white, black) stays exact.
-std::vector<GifColorType> MedianCut(std::vector<Colour>& colours, std::vector<uint16_t>& boxOfColour) {
+// `entryOfSlot` gets each colour's entry, by slot; the cut reorders `colours`.
+std::vector<GifColorType> MedianCut(std::vector<Colour>& colours, std::vector<uint16_t>& entryOfSlot) {
   struct Box {
     size_t begin, end;
-    int channel = 0, range = 0;
+    int channel = 0, low = 0, high = 0;  // the widest channel and its extent
   };
   auto measure = [&colours](Box& box) {
-    int widest = -1;
-    for (int channel = 0; channel < 3; ++channel) {
-      int low = 255, high = 0;
-      for (size_t i = box.begin; i < box.end; ++i) {
+    int low[3] = {255, 255, 255}, high[3] = {0, 0, 0};
+    for (size_t i = box.begin; i < box.end; ++i)
+      for (int channel = 0; channel < 3; ++channel) {
         const int value = ChannelOf(colours[i].rgb, channel);
-        low = std::min(low, value);
-        high = std::max(high, value);
+        low[channel] = std::min(low[channel], value);
+        high[channel] = std::max(high[channel], value);
       }
-      if (high - low > widest) {
-        widest = high - low;
-        box.channel = channel;
-      }
-    }
-    box.range = widest;
+    box.channel = 0;
+    for (int channel = 1; channel < 3; ++channel)
+      if (high[channel] - low[channel] > high[box.channel] - low[box.channel]) box.channel = channel;
+    box.low = low[box.channel];
+    box.high = high[box.channel];
   };
   std::vector<Box> boxes{{0, colours.size()}};
   measure(boxes[0]);
   while (boxes.size() < kMaxColours) {
-    auto chosen = std::max_element(boxes.begin(), boxes.end(),
-                                   [](const Box& a, const Box& b) { return a.range < b.range; });
-    if (chosen->range <= 0) break;  // every box holds one colour
-    Box box = *chosen;
-    const int channel = box.channel;
-    const auto first = colours.begin() + static_cast<std::ptrdiff_t>(box.begin);
-    const auto last = colours.begin() + static_cast<std::ptrdiff_t>(box.end);
-    std::sort(first, last, [channel](const Colour& a, const Colour& b) {
-      return ChannelOf(a.rgb, channel) < ChannelOf(b.rgb, channel);
+    auto chosen = std::max_element(boxes.begin(), boxes.end(), [](const Box& a, const Box& b) {
+      return a.high - a.low < b.high - b.low;
     });
+    if (chosen->high <= chosen->low) break;  // every box holds one colour
+    const int channel = chosen->channel;
+    // The pixel-weighted median of the channel, kept inside the box so both halves hold colours.
+    std::array<uint64_t, 256> histogram{};
     uint64_t total = 0;
-    for (auto it = first; it != last; ++it) total += it->count;
-    uint64_t below = 0;
-    size_t split = box.begin;
-    while (split + 1 < box.end && (below += colours[split].count) * 2 < total) ++split;
-    split = std::min(split + 1, box.end - 1);  // both halves keep at least one colour
-    Box upper{split, box.end};
-    chosen->end = split;
+    for (size_t i = chosen->begin; i < chosen->end; ++i) {
+      histogram[static_cast<size_t>(ChannelOf(colours[i].rgb, channel))] += colours[i].count;
+      total += colours[i].count;
+    }
+    int median = chosen->low;
+    for (uint64_t below = histogram[static_cast<size_t>(median)];
+         below * 2 < total && median + 1 < chosen->high;)
+      below += histogram[static_cast<size_t>(++median)];
+    const auto first = colours.begin() + static_cast<std::ptrdiff_t>(chosen->begin);
+    const auto last = colours.begin() + static_cast<std::ptrdiff_t>(chosen->end);
+    const auto middle = std::partition(
+        first, last, [channel, median](const Colour& c) { return ChannelOf(c.rgb, channel) <= median; });
+    Box upper{static_cast<size_t>(middle - colours.begin()), chosen->end};
+    chosen->end = upper.begin;
     measure(*chosen);
     measure(upper);
     boxes.push_back(upper);
@@ -90,7 +95,7 @@ std::vector<GifColorType> MedianCut(std::vector<Colour>& colours, std::vector<ui
       for (int channel = 0; channel < 3; ++channel)
         sums[channel] += static_cast<uint64_t>(ChannelOf(colours[i].rgb, channel)) * colours[i].count;
       count += colours[i].count;
-      boxOfColour[i] = static_cast<uint16_t>(entries.size());
+      entryOfSlot[colours[i].slot] = static_cast<uint16_t>(entries.size());
     }
     auto mean = [&](int channel) { return static_cast<GifByteType>((sums[channel] + count / 2) / count); };
     entries.push_back({mean(0), mean(1), mean(2)});
@@ -100,45 +105,45 @@ std::vector<GifColorType> MedianCut(std::vector<Colour>& colours, std::vector<ui
 
 // Maps a frame onto at most 256 colours: exactly its own when it has no more, else median cut.
 IndexedFrame IndexFrame(const std::vector<uint32_t>& pixels) {
-  // Pixels sorted by colour, with their positions, give the distinct colours and where each is used.
-  std::vector<uint64_t> keyed(pixels.size());
-  for (size_t i = 0; i < pixels.size(); ++i) keyed[i] = static_cast<uint64_t>(pixels[i]) << 32 | i;
-  std::sort(keyed.begin(), keyed.end());
+  // Pixel positions sorted by colour (a radix sort, a byte at a time) give the distinct colours and
+  // where each is used.
+  std::vector<uint32_t> order(pixels.size()), spare(pixels.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<uint32_t>(i);
+  for (int shift = 0; shift < 24; shift += 8) {
+    std::array<size_t, 257> start{};
+    for (uint32_t p : order) ++start[(pixels[p] >> shift & 0xFFu) + 1];
+    for (size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
+    for (uint32_t p : order) spare[start[pixels[p] >> shift & 0xFFu]++] = p;
+    order.swap(spare);
+  }
   std::vector<Colour> colours;
-  std::vector<size_t> firstPixel;  // of each distinct colour, in `keyed`
-  for (size_t i = 0; i < keyed.size(); ++i) {
-    const uint32_t rgb = static_cast<uint32_t>(keyed[i] >> 32);
+  std::vector<size_t> firstPixel;  // of each distinct colour, in `order`
+  for (size_t i = 0; i < order.size(); ++i) {
+    const uint32_t rgb = pixels[order[i]] & 0xFFFFFFu;
     if (colours.empty() || colours.back().rgb != rgb) {
-      colours.push_back({rgb, 0});
+      colours.push_back({rgb, 0, static_cast<uint32_t>(colours.size())});
       firstPixel.push_back(i);
     }
     ++colours.back().count;
   }
-  firstPixel.push_back(keyed.size());
+  firstPixel.push_back(order.size());
 
   IndexedFrame frame;
   frame.indexes.resize(pixels.size());
   std::vector<uint16_t> entryOf(colours.size());
   if (colours.size() <= kMaxColours) {
-    for (size_t c = 0; c < colours.size(); ++c) {
-      frame.colours.push_back({static_cast<GifByteType>(colours[c].rgb >> 16),
-                               static_cast<GifByteType>(colours[c].rgb >> 8), static_cast<GifByteType>(colours[c].rgb)});
-      entryOf[c] = static_cast<uint16_t>(c);
+    for (const Colour& c : colours) {
+      frame.colours.push_back({static_cast<GifByteType>(c.rgb >> 16), static_cast<GifByteType>(c.rgb >> 8),
+                               static_cast<GifByteType>(c.rgb)});
+      entryOf[c.slot] = static_cast<uint16_t>(c.slot);
     }
   } else {
-    // The cut reorders the colours; remember each one's place in the sorted list.
     std::vector<Colour> working = colours;
-    std::vector<uint16_t> boxOfWorking(working.size());
-    frame.colours = MedianCut(working, boxOfWorking);
-    for (size_t i = 0; i < working.size(); ++i) {
-      const auto at = std::lower_bound(colours.begin(), colours.end(), working[i].rgb,
-                                       [](const Colour& c, uint32_t rgb) { return c.rgb < rgb; });
-      entryOf[static_cast<size_t>(at - colours.begin())] = boxOfWorking[i];
-    }
+    frame.colours = MedianCut(working, entryOf);
   }
   for (size_t c = 0; c < colours.size(); ++c)
     for (size_t i = firstPixel[c]; i < firstPixel[c + 1]; ++i)
-      frame.indexes[static_cast<size_t>(keyed[i] & 0xFFFFFFFFu)] = static_cast<GifPixelType>(entryOf[c]);
+      frame.indexes[order[i]] = static_cast<GifPixelType>(entryOf[c]);
   return frame;
 }
 
@@ -170,7 +175,8 @@ bool PutFrame(GifFileType* gif, const GifFrame& frame, int width, int height) {
   control.TransparentColor = NO_TRANSPARENT_COLOR;
   GifByteType extension[4];
   const size_t length = EGifGCBToExtension(&control, extension);
-  if (EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(length), extension) != GIF_OK) return false;
+  if (EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(length), extension) != GIF_OK)
+    return false;
 
   // A colour map holds a power of two entries; the unused ones stay black.
   const int bits = GifBitSize(static_cast<int>(indexed.colours.size()));

@@ -23,14 +23,17 @@ constexpr int kMaxGifSide = 4096;
 constexpr int kDefaultDelayMs = 100;
 constexpr int kMaxWriterThreads = 4;
 
-std::string FramePath(const std::string& folder, int index) { return folder + std::to_string(index) + ".png"; }
+std::string FramePath(const std::string& folder, int index) {
+  return folder + std::to_string(index) + ".png";
+}
 
 // Writes frames as PNGs on a few threads. Frames are numbered in decoding order; the first one that
 // cannot be written ends the import, and any written after it are removed again, so the frames kept
 // are exactly 0 .. count-1.
 class PngWriters {
  public:
-  PngWriters(std::string folder, int width, int height) : folder_(std::move(folder)), width_(width), height_(height) {
+  PngWriters(std::string folder, int width, int height)
+      : folder_(std::move(folder)), width_(width), height_(height) {
     const unsigned cores = std::thread::hardware_concurrency();
     const int count = std::clamp(static_cast<int>(cores), 1, kMaxWriterThreads);
     try {
@@ -176,6 +179,7 @@ class GifDecoder {
           delaysMs.push_back(control_.delayMs);
           Dispose();
           control_ = {};
+          ForgetImages();
           break;
         case EXTENSION_RECORD_TYPE:
           if (!ReadExtension()) return false;
@@ -192,6 +196,13 @@ class GifDecoder {
   bool unusable() const { return unusable_; }
 
  private:
+  // giflib keeps a record (with a copy of its colour map) of every image it read; dropping them as
+  // we go keeps a file of many thousands of frames from growing that list without end.
+  void ForgetImages() {
+    GifFreeSavedImages(gif_);
+    gif_->ImageCount = 0;
+  }
+
   bool ReadExtension() {
     int code = 0;
     GifByteType* block = nullptr;
@@ -224,7 +235,8 @@ class GifDecoder {
     }
     if (image.Width > kMaxGifSide || image.Height > kMaxGifSide) return false;
     area_ = {std::min(image.Left, canvasWidth_), std::min(image.Top, canvasHeight_),
-             std::min(image.Left + image.Width, canvasWidth_), std::min(image.Top + image.Height, canvasHeight_)};
+             std::min(image.Left + image.Width, canvasWidth_),
+             std::min(image.Top + image.Height, canvasHeight_)};
     if (control_.disposal == DISPOSE_PREVIOUS) SaveArea();
     if (image.Width <= 0 || image.Height <= 0) return SkipRaster();
 
@@ -239,7 +251,8 @@ class GifDecoder {
         const int index = line[static_cast<size_t>(x - image.Left)];
         if (index == control_.transparent || index >= map->ColorCount) continue;
         const GifColorType& colour = map->Colors[index];
-        row[x] = static_cast<uint32_t>(colour.Red) << 16 | static_cast<uint32_t>(colour.Green) << 8 | colour.Blue;
+        row[x] =
+            static_cast<uint32_t>(colour.Red) << 16 | static_cast<uint32_t>(colour.Green) << 8 | colour.Blue;
       }
     }
     return true;
@@ -266,7 +279,8 @@ class GifDecoder {
     if (control_.disposal != DISPOSE_BACKGROUND && control_.disposal != DISPOSE_PREVIOUS) return;
     const size_t width = static_cast<size_t>(area_.width());
     for (int y = area_.top; y < area_.bottom; ++y) {
-      uint32_t* row = canvas_.data() + static_cast<size_t>(y) * static_cast<size_t>(canvasWidth_) + area_.left;
+      uint32_t* row =
+          canvas_.data() + static_cast<size_t>(y) * static_cast<size_t>(canvasWidth_) + area_.left;
       if (control_.disposal == DISPOSE_BACKGROUND)
         std::fill(row, row + width, 0u);
       else

@@ -40,7 +40,9 @@ QImage ManyColours() {
   QImage image(kWidth, kHeight, QImage::Format_RGB32);
   for (int y = 0; y < kHeight; ++y)
     for (int x = 0; x < kWidth; ++x)
-      image.setPixel(x, y, qRgb(x * 255 / (kWidth - 1), y * 255 / (kHeight - 1), (x + y) * 255 / (kWidth + kHeight - 2)));
+      image.setPixel(
+          x, y,
+          qRgb(x * 255 / (kWidth - 1), y * 255 / (kHeight - 1), (x + y) * 255 / (kWidth + kHeight - 2)));
   for (int y = 0; y < 30; ++y)
     for (int x = 0; x < 30; ++x) {
       image.setPixel(100 + x, 50 + y, qRgb(255, 255, 255));
@@ -88,7 +90,8 @@ TEST(GifExportTest, FewColoursSurviveExactlyWithDelaysAndLoop) {
   const QImage images[] = {FewColours(200), FewColours(2), FewColours(256), FewColours(1)};
   std::vector<GifFrame> frames;
   const int delays[] = {100, 35, 4, 0};
-  for (int i = 0; i < 4; ++i) frames.push_back({SavePng(dir, std::to_string(i) + ".png", images[i]), delays[i]});
+  for (int i = 0; i < 4; ++i)
+    frames.push_back({SavePng(dir, std::to_string(i) + ".png", images[i]), delays[i]});
   const auto written = WriteGif(dir.path() + "anim", frames, kWidth, kHeight);
   ASSERT_TRUE(written.has_value());
   EXPECT_EQ(*written, dir.path() + "anim.gif");
@@ -114,7 +117,8 @@ TEST(GifExportTest, FewColoursSurviveExactlyWithDelaysAndLoop) {
     EXPECT_EQ(control.TransparentColor, NO_TRANSPARENT_COLOR);
     int wrong = 0;
     for (int y = 0; y < kHeight; ++y)
-      for (int x = 0; x < kWidth; ++x) wrong += GifPixel(gif.get(), i, x, y) != (images[i].pixel(x, y) | 0xFF000000u);
+      for (int x = 0; x < kWidth; ++x)
+        wrong += GifPixel(gif.get(), i, x, y) != (images[i].pixel(x, y) | 0xFF000000u);
     EXPECT_EQ(wrong, 0);
   }
 
@@ -147,7 +151,8 @@ TEST(GifExportTest, ManyColoursStayCloseAndWhiteStaysWhite) {
     for (int x = 0; x < kWidth; ++x) {
       const QRgb got = GifPixel(gif.get(), 0, x, y), want = image.pixel(x, y);
       for (int shift : {0, 8, 16}) {
-        const int error = std::abs(static_cast<int>(got >> shift & 0xFF) - static_cast<int>(want >> shift & 0xFF));
+        const int error =
+            std::abs(static_cast<int>(got >> shift & 0xFF) - static_cast<int>(want >> shift & 0xFF));
         total += error;
         worst = std::max(worst, error);
       }

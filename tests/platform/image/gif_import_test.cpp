@@ -49,14 +49,15 @@ TEST(GifImportTest, DisposalTransparencyAndClippingFollowTheCanvas) {
   last.indexes[0] = 1;
   last.transparent = 1;
   gif.images.push_back(last);
+  gif.images.push_back(Filled(0, 7, 1, 1, 1));  // after an image of no disposal, which stays
   const std::string path = dir.Write("disposal.gif", gif_maker::Encode(gif));
   const std::string out = dir.path() + "out/";
   std::filesystem::create_directory(out);
 
   const GifImport result = ImportGif(path, out, 8, 8);
-  ASSERT_EQ(result.frames, 4);
+  ASSERT_EQ(result.frames, 5);
   EXPECT_FALSE(result.damaged);
-  EXPECT_EQ(CountFrames(out), 4);
+  EXPECT_EQ(CountFrames(out), 5);
   const QImage f0 = Frame(out, 0), f1 = Frame(out, 1), f2 = Frame(out, 2), f3 = Frame(out, 3);
   ASSERT_EQ(f3.size(), QSize(8, 8));
   EXPECT_FALSE(f3.hasAlphaChannel());
@@ -73,6 +74,9 @@ TEST(GifImportTest, DisposalTransparencyAndClippingFollowTheCanvas) {
   EXPECT_EQ(At(f3, 7, 6), kWhite);
   EXPECT_EQ(At(f3, 7, 7), kWhite);
   EXPECT_EQ(At(f3, 5, 5), kRed);
+  const QImage f4 = Frame(out, 4);
+  EXPECT_EQ(At(f4, 7, 7), kWhite);
+  EXPECT_EQ(At(f4, 0, 7), kBlue);
 }
 
 TEST(GifImportTest, InterlacedRowsDelaysAndScaling) {
@@ -150,7 +154,8 @@ std::string ThreeFrames() {
   gif_maker::Gif gif{20, 20, kMap, {}};
   for (int i = 0; i < 3; ++i) {
     gif_maker::Image image = Filled(0, 0, 20, 20, 0);
-    for (size_t p = 0; p < image.indexes.size(); ++p) image.indexes[p] = static_cast<uint8_t>((p * 7 + p / 3) % 4);
+    for (size_t p = 0; p < image.indexes.size(); ++p)
+      image.indexes[p] = static_cast<uint8_t>((p * 7 + p / 3) % 4);
     image.delay = 10 * (i + 1);
     gif.images.push_back(image);
   }

@@ -44,7 +44,8 @@ inline ColorMapObject* MakeMap(const std::vector<uint32_t>& colours) {
 }
 
 inline int Append(GifFileType* gif, const GifByteType* bytes, int length) {
-  static_cast<std::string*>(gif->UserData)->append(reinterpret_cast<const char*>(bytes), static_cast<size_t>(length));
+  static_cast<std::string*>(gif->UserData)
+      ->append(reinterpret_cast<const char*>(bytes), static_cast<size_t>(length));
   return length;
 }
 
@@ -59,17 +60,19 @@ inline std::string Encode(const Gif& spec) {
   bool ok = EGifPutScreenDesc(gif, spec.width, spec.height, 8, 0, global) == GIF_OK;
   for (const Image& image : spec.images) {
     if (!ok) break;
-    if (image.delay >= 0 || image.disposal != DISPOSAL_UNSPECIFIED || image.transparent != NO_TRANSPARENT_COLOR) {
+    if (image.delay >= 0 || image.disposal != DISPOSAL_UNSPECIFIED ||
+        image.transparent != NO_TRANSPARENT_COLOR) {
       GraphicsControlBlock control{image.disposal, false, std::max(image.delay, 0), image.transparent};
       GifByteType extension[4];
       EGifGCBToExtension(&control, extension);
       ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, extension) == GIF_OK;
     }
     ColorMapObject* local = MakeMap(image.localMap);
-    ok = ok && EGifPutImageDesc(gif, image.left, image.top, image.width, image.height, image.interlace, local) ==
-                   GIF_OK;
+    ok = ok && EGifPutImageDesc(gif, image.left, image.top, image.width, image.height, image.interlace,
+                                local) == GIF_OK;
     GifFreeMapObject(local);
-    // An interlaced image is sent in four passes: every 8th row from 0, from 4, every 4th from 2, every 2nd from 1.
+    // An interlaced image is sent in four passes: every 8th row from 0, from 4, every 4th from 2, every 2nd
+    // from 1.
     std::vector<int> rows;
     if (image.interlace) {
       for (auto [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}})
@@ -80,7 +83,8 @@ inline std::string Encode(const Gif& spec) {
     std::vector<GifPixelType> line(static_cast<size_t>(image.width));
     for (int y : rows) {
       if (!ok) break;
-      std::copy_n(image.indexes.begin() + static_cast<std::ptrdiff_t>(y) * image.width, image.width, line.begin());
+      std::copy_n(image.indexes.begin() + static_cast<std::ptrdiff_t>(y) * image.width, image.width,
+                  line.begin());
       ok = EGifPutLine(gif, line.data(), image.width) == GIF_OK;
     }
   }

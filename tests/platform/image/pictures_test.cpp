@@ -110,7 +110,8 @@ TEST(PicturesTest, ScalingIsBilinearWithCentresAligned) {
   EXPECT_EQ(half, (std::vector<uint32_t>{0x0F0F0F, 0x040404}));
   // Doubling one row: edges clamp, the inner pixels are a quarter and three quarters of the way.
   const std::vector<uint32_t> row = {0x000000, 0xFF0040};
-  EXPECT_EQ(ScalePixels(row.data(), 2, 1, 4, 1), (std::vector<uint32_t>{0x000000, 0x400010, 0xBF0030, 0xFF0040}));
+  EXPECT_EQ(ScalePixels(row.data(), 2, 1, 4, 1),
+            (std::vector<uint32_t>{0x000000, 0x400010, 0xBF0030, 0xFF0040}));
   EXPECT_EQ(ScalePixels(row.data(), 2, 1, 2, 1), row);
   EXPECT_TRUE(ScalePixels(row.data(), 2, 1, 0, 1).empty());
   EXPECT_TRUE(ScalePixels(nullptr, 2, 1, 4, 1).empty());
