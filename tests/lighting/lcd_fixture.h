@@ -61,6 +61,12 @@ class LcdFixture : public KeyboardTest {
     dlg.m_configDB.SetLedLayerFrameSize(id, frames);
     return id;
   }
+  // The screen tab is chosen (its controls take input).
+  static void ShowScreenTab(KeyboardDlg& dlg) {
+    constexpr int kScreenTabPosition = 3;
+    ASSERT_TRUE(zuvi_testing::Driver::Select(dlg, kb_ids::kTabs, kScreenTabPosition));
+    ASSERT_EQ(dlg.m_curTab.load(), TabScreen);
+  }
   // Task 1 lists the slots again.
   void Reload(KeyboardDlg& dlg) {
     dlg.PostTask(TaskReloadAll);
