@@ -46,7 +46,8 @@ void LCDDelayEditDlg::InitUI(const RECT& client) {
     close->SetTooltip(KbText(2));
   }
   auto radio = [this](int id, int text, bool checked) {
-    if (auto* button = dynamic_cast<CRadioButton*>(CreateControl(L"CRadioButton", id, RECT{}, nullptr, 1, 1))) {
+    if (auto* button =
+            dynamic_cast<CRadioButton*>(CreateControl(L"CRadioButton", id, RECT{}, nullptr, 1, 1))) {
       button->SetTitle(KbText(text));
       button->SetImage(L"btn_radiobox.png", 8);
       button->SetTextColor(kWhite);
@@ -55,7 +56,8 @@ void LCDDelayEditDlg::InitUI(const RECT& client) {
     }
   };
   auto edit = [this](int id, const std::wstring& text, bool enabled) {
-    if (auto* field = dynamic_cast<MEdit*>(CreateControl(L"MEdit", id, RECT{}, nullptr, 1, enabled ? 1 : 0))) {
+    if (auto* field =
+            dynamic_cast<MEdit*>(CreateControl(L"MEdit", id, RECT{}, nullptr, 1, enabled ? 1 : 0))) {
       field->SetImage(L"img_edit.png");
       field->SetTextColor(kWhite);
       field->SetInputMode(MEdit::DigitsOnly);
@@ -141,7 +143,8 @@ int LEDWaitDlg::OnInitDialog() {
 void LEDWaitDlg::InitUI(const RECT& client) {
   SetLayeredWindow(1);
   AddBackground(*this, IdBackground, client);
-  if (auto* picture = dynamic_cast<CGifPicture*>(CreateArea(L"CGifPicture", IdPicture, RECT{1, 1, 101, 101}))) {
+  if (auto* picture =
+          dynamic_cast<CGifPicture*>(CreateArea(L"CGifPicture", IdPicture, RECT{1, 1, 101, 101}))) {
     picture->SetImage(L"loading.gif");
     picture->SetRunState(true);
     picture->AddMTimer();

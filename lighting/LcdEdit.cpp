@@ -41,7 +41,9 @@ constexpr int kLastColorButton = 364;
 
 ImageViewList* FrameList(const KeyboardDlg& dlg) { return dlg.GetControlAs<ImageViewList>(kFrameList); }
 ImageView* Editor(const KeyboardDlg& dlg) { return dlg.GetControlAs<ImageView>(kEditor); }
-LCDViewList* SlotList(const KeyboardDlg& dlg) { return dlg.GetControlAs<LCDViewList>(kb_ids::kScreenSlotList); }
+LCDViewList* SlotList(const KeyboardDlg& dlg) {
+  return dlg.GetControlAs<LCDViewList>(kb_ids::kScreenSlotList);
+}
 
 std::filesystem::path FsPath(const std::wstring& path) { return std::filesystem::path(WideToUtf8(path)); }
 
@@ -124,7 +126,8 @@ int KeyboardDlg::OnLcdImageViewNotify(int code) {
     if (m_lcdEditMode.load()) {
       // The editor holds every frame: each took its own edit file.
       const std::vector<ImageViewItem> items = editor->GetItems();
-      for (size_t i = 0; i < items.size(); ++i) frames->UpdateItemImageFile(static_cast<int>(i), items[i].editFile);
+      for (size_t i = 0; i < items.size(); ++i)
+        frames->UpdateItemImageFile(static_cast<int>(i), items[i].editFile);
       m_lcdDirty = 1;
     } else if (const int pos = frames->GetCurSel(); pos >= 0) {
       frames->UpdateItemImageFile(pos, editor->GetEditImageFile());
@@ -134,8 +137,8 @@ int KeyboardDlg::OnLcdImageViewNotify(int code) {
   }
   if (code == NOTIFY_RCLICK) {
     MenuWnd menu(GetSafeHwnd(), WM_LCD_MENU_COMMAND);
-    for (const auto& [command, text] : {std::pair{105, 880}, {106, 881}, {107, 882}, {110, 884}, {112, 885},
-                                        {113, 886}, {114, 887}})
+    for (const auto& [command, text] :
+         {std::pair{105, 880}, {106, 881}, {107, 882}, {110, 884}, {112, 885}, {113, 886}, {114, 887}})
       menu.AddMenu(command, KbText(text));
     menu.TrackPopup();
   }
@@ -235,8 +238,9 @@ int KeyboardDlg::OnLcdBlueEdit(int code) {
 }
 
 void KeyboardDlg::ApplyLcdColorEdit() {
-  const std::uint32_t color = lcd_logic::PackColor(WToI(EditText(*this, kRedEdit)), WToI(EditText(*this, kRedEdit + 1)),
-                                                   WToI(EditText(*this, kRedEdit + 2)));
+  const std::uint32_t color =
+      lcd_logic::PackColor(WToI(EditText(*this, kRedEdit)), WToI(EditText(*this, kRedEdit + 1)),
+                           WToI(EditText(*this, kRedEdit + 2)));
   if (auto* field = GetControlAs<LCDPalette3>(kPalette3)) field->SetSelectColor(color);
   SaveLcdDefaultColors(color);
 }
@@ -275,7 +279,8 @@ void KeyboardDlg::SaveLcdDefaultColors(std::uint32_t color) {
   if (auto* button = GetControlAs<CColorButton>(m_lcdColorButton))
     button->SetColor(light_color::ToPaletteArgb(color));
   if (m_lcdColorButton >= kFirstColorButton && m_lcdColorButton <= kLastColorButton &&
-      !m_configDB.SetConfigValue(m_profile, FormatW(L"default_color%d", m_lcdColorButton - kFirstColorButton + 1),
+      !m_configDB.SetConfigValue(m_profile,
+                                 FormatW(L"default_color%d", m_lcdColorButton - kFirstColorButton + 1),
                                  lcd_logic::ColorText(color)))
     KeyboardLog("screen: palette colour %d cannot be stored", m_lcdColorButton - kFirstColorButton + 1);
   if (ImageView* editor = Editor(*this)) editor->SetColorValue(color);
@@ -384,7 +389,8 @@ int KeyboardDlg::SaveLcdFrames() {
   std::vector<LedFrameRow> rows;
   for (size_t i = 0; i < items.size(); ++i) {
     const ImageViewItem& item = items[i];
-    if (!item.editFile.empty() && item.editFile != item.pictureFile && !ReplaceFileWith(item.editFile, item.pictureFile)) {
+    if (!item.editFile.empty() && item.editFile != item.pictureFile &&
+        !ReplaceFileWith(item.editFile, item.pictureFile)) {
       KeyboardLog("screen: frame %zu of slot %d cannot be written; nothing saved", i, ledId);
       return 1;
     }
@@ -402,7 +408,8 @@ int KeyboardDlg::SaveLcdFrames() {
     m_configDB.SetLedLayerFirstFile(ledId, first);
     m_configDB.SetLedLayerFrameSize(ledId, count);
     for (int index = 0; index < slots->GetCount(); ++index)
-      if (slots->GetItemLEDId(index) == ledId) slots->SetFrameData(index, first.empty() ? L"" : folder + first, count);
+      if (slots->GetItemLEDId(index) == ledId)
+        slots->SetFrameData(index, first.empty() ? L"" : folder + first, count);
     slots->UpdateControl();
   }
   return 1;
@@ -461,8 +468,9 @@ void KeyboardDlg::ImportLcdGif() {
   const int count = CreateDirectoryRecursive(folder.c_str()) ? slots->LoadGIFImageFile(gif, folder) : 0;
   bool stored = false;
   if (count > 0) {
-    stored = m_configDB.ReplaceLedFrames(id, lcd_logic::NumberedFrameRows(id, count, slots->GetDelayTimes())) &&
-             m_configDB.SetLedLayerFirstFile(id, L"0.png") && m_configDB.SetLedLayerFrameSize(id, count);
+    stored =
+        m_configDB.ReplaceLedFrames(id, lcd_logic::NumberedFrameRows(id, count, slots->GetDelayTimes())) &&
+        m_configDB.SetLedLayerFirstFile(id, L"0.png") && m_configDB.SetLedLayerFrameSize(id, count);
     if (!stored) KeyboardLog("screen: the imported frames cannot be stored");
   }
   if (!stored) {

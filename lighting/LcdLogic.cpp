@@ -84,7 +84,9 @@ int BlueOf(std::uint32_t color) { return static_cast<int>(color >> 16 & 0xFF); }
 
 std::wstring ColorText(std::uint32_t color) { return FormatW(L"%d", static_cast<int>(color & 0xFFFFFF)); }
 
-std::uint32_t ColorFromText(const std::wstring& text) { return static_cast<std::uint32_t>(WToI(text)) & 0xFFFFFF; }
+std::uint32_t ColorFromText(const std::wstring& text) {
+  return static_cast<std::uint32_t>(WToI(text)) & 0xFFFFFF;
+}
 
 int ClampChannel(const std::wstring& text) { return std::clamp(WToI(text), 0, 255); }
 

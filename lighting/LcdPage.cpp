@@ -165,7 +165,9 @@ void KeyboardDlg::CreateLcdPage() {
 void KeyboardDlg::LayoutLcdPage(const RECT& client) {
   const int w = client.right;
   const int h = client.bottom;
-  auto at = [&](int id, int left, int top, int right, int bottom) { Place(*this, id, Box(left, top, right, bottom)); };
+  auto at = [&](int id, int left, int top, int right, int bottom) {
+    Place(*this, id, Box(left, top, right, bottom));
+  };
   // The slots, left.
   at(312, 71, 60, 290, h - 1);
   at(321, 81, 64, 250, 90);
@@ -231,8 +233,8 @@ std::wstring KeyboardDlg::NewLcdName(const std::wstring& folder, const std::wstr
   const LocalTimeSource& source = m_services.localTime;
   std::optional<LocalTime> now = source ? source() : CurrentLocalTime();
   if (!now) now = LocalTime{};
-  std::optional<std::wstring> name =
-      lcd_logic::FreeTimeName(*now, [&](const std::wstring& name) { return PathExists(folder + name + suffix); });
+  std::optional<std::wstring> name = lcd_logic::FreeTimeName(
+      *now, [&](const std::wstring& name) { return PathExists(folder + name + suffix); });
   if (!name) {
     KeyboardLog("screen: no free time-stamp name in %s", WideToUtf8(folder).c_str());
     return {};
@@ -336,7 +338,8 @@ void KeyboardDlg::LoadLcdFrames(int led_id) {
   std::vector<LedFrameRow*> rows;
   m_configDB.GetLedFrames(led_id, rows);
   const std::wstring folder = rows.empty() ? std::wstring() : LcdSlotFolder(led_id);
-  if (!rows.empty() && folder.empty()) KeyboardLog("screen: slot %d has no usable folder; no frames shown", led_id);
+  if (!rows.empty() && folder.empty())
+    KeyboardLog("screen: slot %d has no usable folder; no frames shown", led_id);
   if (!folder.empty()) {
     for (const LedFrameRow* row : rows) {
       if (!lcd_logic::IsPlainName(row->file_name)) {
@@ -438,7 +441,8 @@ int KeyboardDlg::OnAddLcdSlot() {
 
 int KeyboardDlg::OnAddLcdGif() {
   ConfirmSaveLcdEdits();
-  const std::vector<std::wstring> files = platform::UserDialogs().OpenFiles(KbText(804), L"LED File (*.gif)", false);
+  const std::vector<std::wstring> files =
+      platform::UserDialogs().OpenFiles(KbText(804), L"LED File (*.gif)", false);
   if (files.empty()) return 1;
   SetLcdGifPath(files.front());
   if (!PathExists(files.front()) || !m_taskList.Snapshot().empty()) return 1;
@@ -457,7 +461,8 @@ int KeyboardDlg::OnAddLcdGif() {
   if (outcome.frames > LCD_MAX_FRAMES)
     ShowMessageBox(GetSafeHwnd(), FrameCountMessage(outcome.frames), KbText(834), CUIMessageBox::ButtonsOk);
   // The import made the new slot current; a failed one left the selection alone.
-  if (LCDViewList* slots = SlotList(*this); slots && outcome.ledId > 0 && m_lcdLedId.load() != outcome.ledId) {
+  if (LCDViewList* slots = SlotList(*this);
+      slots && outcome.ledId > 0 && m_lcdLedId.load() != outcome.ledId) {
     slots->SetItemLEDIdSelect(outcome.ledId);
     m_lcdLedId = outcome.ledId;
     LoadLcdFrames(outcome.ledId);
@@ -562,7 +567,8 @@ int KeyboardDlg::OnDownloadLcdAnimation() {
 }
 
 int KeyboardDlg::OnDeviceLcdSlotKey(int action, int value) {
-  if (!IsWindowVisible() || m_curTab.load() != TabScreen || !m_taskList.Snapshot().empty() || m_lcdBusy.load())
+  if (!IsWindowVisible() || m_curTab.load() != TabScreen || !m_taskList.Snapshot().empty() ||
+      m_lcdBusy.load())
     return 0;
   LCDViewList* slots = SlotList(*this);
   if (!slots) return 0;

@@ -22,7 +22,8 @@ class LcdDialogsTest : public ::testing::Test {
   int RunDelay(LCDDelayEditDlg& dialog, const std::wstring& preset, std::function<void(MDialog&)> answer) {
     dialog.m_title = L"Delay";
     dialog.m_frameDelay = preset;
-    EXPECT_TRUE(dialog.Create(nullptr, L"LCDDelayEditDlg", LCDDelayEditDlg::kStyle, 0, LCDDelayEditDlg::kRect));
+    EXPECT_TRUE(
+        dialog.Create(nullptr, L"LCDDelayEditDlg", LCDDelayEditDlg::kStyle, 0, LCDDelayEditDlg::kRect));
     driver_.AnswerNextModal(std::move(answer));
     dialog.CenterWindow();
     return dialog.ShowModal(SW_SHOW);

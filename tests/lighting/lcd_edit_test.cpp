@@ -49,7 +49,8 @@ TEST_F(LcdEditTest, DelaysAreClampedForOneOrAllFramesAndACancelledDialogChangesN
   auto answerDelay = [&](bool all, const std::wstring& text, int button) {
     driver_.AnswerNextModal([=](MDialog& window) {
       EXPECT_EQ(window.GetControlAs<MControlFont>(LCDDelayEditDlg::IdTitle)->GetTitle(), KbText(837));
-      EXPECT_EQ(window.GetControlAs<MEdit>(LCDDelayEditDlg::IdFrameDelay)->GetTitle(), L"100") << "the preset";
+      EXPECT_EQ(window.GetControlAs<MEdit>(LCDDelayEditDlg::IdFrameDelay)->GetTitle(), L"100")
+          << "the preset";
       if (all) Driver::Click(window, LCDDelayEditDlg::IdAllFrames);
       Driver::Type(window, all ? LCDDelayEditDlg::IdAllDelay : LCDDelayEditDlg::IdFrameDelay, text);
       Driver::Click(window, button);
@@ -84,7 +85,8 @@ TEST_F(LcdEditTest, ColourEditsPalettesAndButtonsShowStoreAndPenTheColour) {
   EXPECT_EQ(dlg.GetControlAs<LCDPalette3>(351)->GetSelectColor(), color);
   EXPECT_EQ(Editor(dlg)->GetColorValue(), color);
   EXPECT_EQ(dlg.GetControlAs<CColorButton>(359)->GetColor(), 0xFFFF1001u);
-  EXPECT_EQ(Db("SELECT value FROM t_configdata WHERE profile = 1 AND key = 'default_color1'"), std::to_string(color));
+  EXPECT_EQ(Db("SELECT value FROM t_configdata WHERE profile = 1 AND key = 'default_color1'"),
+            std::to_string(color));
 
   // Button 362 shows its colour in the edits and the field; the field's pick then goes to it.
   ASSERT_TRUE(Driver::Click(dlg, 362));
@@ -97,9 +99,11 @@ TEST_F(LcdEditTest, ColourEditsPalettesAndButtonsShowStoreAndPenTheColour) {
   const RECT r = field->GetRect();
   ASSERT_TRUE(Driver::ClickAt(dlg, 351, POINT{r.left + 2, r.bottom - 2}));
   const std::uint32_t picked = field->GetSelectColor();
-  EXPECT_EQ(Db("SELECT value FROM t_configdata WHERE profile = 1 AND key = 'default_color4'"), std::to_string(picked));
+  EXPECT_EQ(Db("SELECT value FROM t_configdata WHERE profile = 1 AND key = 'default_color4'"),
+            std::to_string(picked));
   EXPECT_EQ(dlg.GetControlAs<MEdit>(356)->GetTitle(), std::to_wstring(picked & 0xFF));
-  EXPECT_EQ(Db("SELECT value FROM t_configdata WHERE profile = 1 AND key = 'default_color1'"), std::to_string(color))
+  EXPECT_EQ(Db("SELECT value FROM t_configdata WHERE profile = 1 AND key = 'default_color1'"),
+            std::to_string(color))
       << "only the chosen button's value";
 }
 
@@ -132,7 +136,8 @@ TEST_F(LcdEditTest, AddedPicturesCopiesAndDeletionsKeepTheirPositions) {
     EXPECT_EQ(picture.size(), QSize(240, 135));
   }
   EXPECT_EQ(QImage(QString::fromStdString(WideToUtf8(frames->GetItem(1).pictureFile))).pixelColor(10, 10),
-            QColor(0, 0, 0)) << "transparency over black";
+            QColor(0, 0, 0))
+      << "transparency over black";
   EXPECT_LT(frames->GetItem(1).fileName, frames->GetItem(2).fileName) << "each name a later millisecond";
 
   // A copy goes behind its frame and is selected; deleting the last selects the first.
@@ -184,7 +189,9 @@ TEST_F(LcdEditTest, SaveRewritesTheRowsInListOrderAndAFailedStoreKeepsEverything
   frames->DeleteItem(2);
   dlg.m_lcdDirty = 1;
 
-  ASSERT_TRUE(Exec(StorePath(), "CREATE TRIGGER refuse BEFORE INSERT ON t_ledframe_data BEGIN SELECT RAISE(ABORT, 'x'); END"));
+  ASSERT_TRUE(
+      Exec(StorePath(),
+           "CREATE TRIGGER refuse BEFORE INSERT ON t_ledframe_data BEGIN SELECT RAISE(ABORT, 'x'); END"));
   dlg.SaveLcdFrames();
   EXPECT_EQ(FramesOf(ledId_), "0.png:100:0 1.png:100:1 2.png:100:2") << "the old rows stay";
   EXPECT_EQ(dlg.m_lcdDirty.load(), 1);
@@ -194,16 +201,20 @@ TEST_F(LcdEditTest, SaveRewritesTheRowsInListOrderAndAFailedStoreKeepsEverything
   dlg.SaveLcdFrames();
   EXPECT_EQ(FramesOf(ledId_), "2.png:70:0 0.png:100:1");
   EXPECT_EQ(dlg.m_lcdDirty.load(), 0);
-  EXPECT_EQ(QImage(QString::fromStdString(Anim("0.png"))).pixelColor(5, 5), QColor(0, 0, 255)) << "the edit is copied";
-  EXPECT_EQ(Db("SELECT first_file || ',' || frame_size FROM t_ledlayer_data WHERE led_id = " + std::to_string(ledId_)),
+  EXPECT_EQ(QImage(QString::fromStdString(Anim("0.png"))).pixelColor(5, 5), QColor(0, 0, 255))
+      << "the edit is copied";
+  EXPECT_EQ(Db("SELECT first_file || ',' || frame_size FROM t_ledlayer_data WHERE led_id = " +
+               std::to_string(ledId_)),
             "2.png,2");
   EXPECT_EQ(Slots(dlg)->GetItemFrameSize(1), 2);
   EXPECT_EQ(Slots(dlg)->GetItemPicture(1), Utf8ToWide(Anim("2.png")));
 
   frames->Clear();
   dlg.SaveLcdFrames();
-  EXPECT_EQ(Db("SELECT first_file || ',' || frame_size FROM t_ledlayer_data WHERE led_id = " + std::to_string(ledId_)),
-            ",0") << "an empty list";
+  EXPECT_EQ(Db("SELECT first_file || ',' || frame_size FROM t_ledlayer_data WHERE led_id = " +
+               std::to_string(ledId_)),
+            ",0")
+      << "an empty list";
 }
 
 TEST_F(LcdEditTest, UnsavedEditsAreOfferedOnEveryPathAndADiscardReloadsTheWholeSlot) {
@@ -325,7 +336,8 @@ TEST_F(LcdEditTest, ImportsThroughTheWorkerAddASlotPerUsableFileAndNothingForOth
     if (!c.delays.empty()) {
       EXPECT_EQ(FramesOf(id), c.delays);
     }
-    const int count = std::stoi(Db("SELECT frame_size FROM t_ledlayer_data WHERE led_id = " + std::to_string(id)));
+    const int count =
+        std::stoi(Db("SELECT frame_size FROM t_ledlayer_data WHERE led_id = " + std::to_string(id)));
     if (c.frames > 0) {
       EXPECT_EQ(count, c.frames);
     } else {
@@ -333,7 +345,8 @@ TEST_F(LcdEditTest, ImportsThroughTheWorkerAddASlotPerUsableFileAndNothingForOth
     }
     EXPECT_EQ(Frames(dlg)->GetCount(), count);
     const std::string folder = WideToUtf8(Slots(dlg)->GetItemFolder(listed - 1));
-    for (int i = 0; i < count; ++i) EXPECT_TRUE(std::filesystem::exists(folder + std::to_string(i) + ".png")) << i;
+    for (int i = 0; i < count; ++i)
+      EXPECT_TRUE(std::filesystem::exists(folder + std::to_string(i) + ".png")) << i;
   }
   // Every folder under led/ belongs to a listed slot: failed imports left none.
   int folders = 0;
@@ -354,7 +367,8 @@ TEST_F(LcdEditTest, ExportWritesTheFramesAsAnAnimationAndAFailedWriteIsTold) {
   EXPECT_EQ(reader.imageCount(), 3);
   EXPECT_EQ(reader.size(), QSize(240, 135));
   std::vector<int> delays;
-  for (QImage image = reader.read(); !image.isNull(); image = reader.read()) delays.push_back(reader.nextImageDelay());
+  for (QImage image = reader.read(); !image.isNull(); image = reader.read())
+    delays.push_back(reader.nextImageDelay());
   EXPECT_EQ(delays, (std::vector<int>{100, 250, 100}));
 
   driver_.AnswerNextFileDialog({Utf8ToWide(app_.path() + "missing/folder/x.GIF")});

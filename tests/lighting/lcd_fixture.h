@@ -88,7 +88,9 @@ class LcdFixture : public KeyboardTest {
       Drain(dlg);
     });
   }
-  static LCDViewList* Slots(KeyboardDlg& dlg) { return dlg.GetControlAs<LCDViewList>(kb_ids::kScreenSlotList); }
+  static LCDViewList* Slots(KeyboardDlg& dlg) {
+    return dlg.GetControlAs<LCDViewList>(kb_ids::kScreenSlotList);
+  }
   static ImageViewList* Frames(KeyboardDlg& dlg) { return dlg.GetControlAs<ImageViewList>(336); }
   static ImageView* Editor(KeyboardDlg& dlg) { return dlg.GetControlAs<ImageView>(kb_ids::kScreenEditor); }
   // The list's selection and m_lcdLedId name the same slot.
@@ -98,9 +100,10 @@ class LcdFixture : public KeyboardTest {
   }
   std::string Db(const std::string& sql) { return QueryText(StorePath(), sql); }
   std::string FramesOf(int ledId) {
-    return Db("SELECT group_concat(file_name || ':' || delay_time || ':' || frame_index, ' ') FROM "
-              "(SELECT * FROM t_ledframe_data WHERE led_id = " +
-              std::to_string(ledId) + " ORDER BY frame_index)");
+    return Db(
+        "SELECT group_concat(file_name || ':' || delay_time || ':' || frame_index, ' ') FROM "
+        "(SELECT * FROM t_ledframe_data WHERE led_id = " +
+        std::to_string(ledId) + " ORDER BY frame_index)");
   }
 
   std::vector<Prompt> prompts_;

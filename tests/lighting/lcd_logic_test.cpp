@@ -24,7 +24,9 @@ TEST(LcdLogicTest, NamesAreSeventeenDigitsAndStepPastTakenMilliseconds) {
   const auto isTaken = [&](const std::wstring& name) { return taken.count(name) > 0; };
   EXPECT_EQ(lcd_logic::FreeTimeName(LocalTime{2026, 3, 5, 7, 8, 9, 998}, isTaken), L"20260305070810000");
   EXPECT_EQ(lcd_logic::FreeTimeName(LocalTime{2026, 3, 5, 7, 8, 9, 997}, isTaken), L"20260305070809997");
-  EXPECT_EQ(lcd_logic::FreeTimeName(LocalTime{}, [](const std::wstring&) { return true; }, 5), std::nullopt)
+  EXPECT_EQ(lcd_logic::FreeTimeName(
+                LocalTime{}, [](const std::wstring&) { return true; }, 5),
+            std::nullopt)
       << "bounded when everything is taken";
 }
 
@@ -33,22 +35,24 @@ TEST(LcdLogicTest, SlotKeysWrapSelectAndIgnoreWhatLiesBeyondTheList) {
     int action, value, current, count;
     std::optional<SlotKeyStep> step;
   };
-  const auto to = [](int index, bool download) { return std::optional<SlotKeyStep>(SlotKeyStep{index, download}); };
+  const auto to = [](int index, bool download) {
+    return std::optional<SlotKeyStep>(SlotKeyStep{index, download});
+  };
   const Case cases[] = {
       {1, 0, 0, 3, to(1, true)},
-      {1, 0, 2, 3, to(0, true)},         // next on the last: the first
-      {255, 0, 0, 3, to(2, true)},       // previous on the first: the last
+      {1, 0, 2, 3, to(0, true)},    // next on the last: the first
+      {255, 0, 0, 3, to(2, true)},  // previous on the first: the last
       {255, 0, 2, 3, to(1, true)},
-      {255, 3, 0, 3, to(2, true)},       // slot 3 counted from 1
-      {0, 3, 0, 3, to(2, false)},        // selected only
-      {255, 4, 0, 3, std::nullopt},      // beyond the list
+      {255, 3, 0, 3, to(2, true)},   // slot 3 counted from 1
+      {0, 3, 0, 3, to(2, false)},    // selected only
+      {255, 4, 0, 3, std::nullopt},  // beyond the list
       {0, 4, 0, 3, std::nullopt},
       {0, 0, 0, 3, std::nullopt},
-      {1, 2, 0, 3, std::nullopt},        // next with a value
-      {7, 1, 0, 3, std::nullopt},        // unknown action
-      {1, 0, 0, 0, std::nullopt},        // no slot
+      {1, 2, 0, 3, std::nullopt},  // next with a value
+      {7, 1, 0, 3, std::nullopt},  // unknown action
+      {1, 0, 0, 0, std::nullopt},  // no slot
       {255, 0, 0, 0, std::nullopt},
-      {1, 0, 9, 3, to(0, true)},         // a position left beyond the list counts as the last
+      {1, 0, 9, 3, to(0, true)},  // a position left beyond the list counts as the last
       {255, 0, 9, 3, to(1, true)},
       {1, 0, 0, 1, to(0, true)},
   };

@@ -29,8 +29,9 @@ TEST_F(LcdPageTest, AFreshStoreShowsTheDefaultAnimationAsOneLockedSlot) {
   KeyboardDlg& dlg = Page();
   LCDViewList* list = Slots(dlg);
   ASSERT_EQ(list->GetCount(), 1);
-  EXPECT_EQ(Db("SELECT name || ',' || file_dir || ',' || first_file || ',' || frame_size FROM t_ledlayer_data"),
-            "20260305070809000,20260305070809000,0.png,3");
+  EXPECT_EQ(
+      Db("SELECT name || ',' || file_dir || ',' || first_file || ',' || frame_size FROM t_ledlayer_data"),
+      "20260305070809000,20260305070809000,0.png,3");
   const int id = list->GetItemLEDId(0);
   EXPECT_EQ(FramesOf(id), "0.png:100:0 1.png:100:1 2.png:250:2") << "0 hundredths reads as 100 ms";
   for (const char* file : {"0.png", "1.png", "2.png"})
@@ -42,7 +43,8 @@ TEST_F(LcdPageTest, AFreshStoreShowsTheDefaultAnimationAsOneLockedSlot) {
   EXPECT_EQ(dlg.m_lcdFrameIndex.load(), 0);
   for (int tool : {326, 343, 344, 366}) EXPECT_FALSE(Enabled(dlg, tool)) << tool;
   // The palette shows the stored colours once the settings rows exist (task 3 at the start).
-  EXPECT_EQ(dlg.GetControlAs<CColorButton>(359)->GetColor(), 0xFF551F7Fu) << "8331093: red 0x55, green 0x1F, blue 0x7F";
+  EXPECT_EQ(dlg.GetControlAs<CColorButton>(359)->GetColor(), 0xFF551F7Fu)
+      << "8331093: red 0x55, green 0x1F, blue 0x7F";
   EXPECT_EQ(dlg.GetControlAs<CColorButton>(363)->GetColor(), 0xFFFF0000u) << "255 is red";
 
   // Reopened, the stored slot is listed again and no second default is made.
@@ -102,7 +104,8 @@ TEST_F(LcdPageTest, AddedSlotsTakeFreeTimeNamesAndDeletionSparesTheFirstAndUnrea
 
   // A row naming the led folder itself, or one the store refuses to delete, removes nothing.
   const int second = list->GetItemLEDId(1);
-  ASSERT_TRUE(Exec(StorePath(), "UPDATE t_ledlayer_data SET file_dir = '..' WHERE led_id = " + std::to_string(second)));
+  ASSERT_TRUE(Exec(StorePath(),
+                   "UPDATE t_ledlayer_data SET file_dir = '..' WHERE led_id = " + std::to_string(second)));
   AnswerPrompt(CUIMessageBox::IdOkOrYes);
   dlg.OnDeleteLcdSlot();
   EXPECT_TRUE(std::filesystem::is_directory(LedFolder() + "20260305070809000"));
@@ -110,7 +113,9 @@ TEST_F(LcdPageTest, AddedSlotsTakeFreeTimeNamesAndDeletionSparesTheFirstAndUnrea
   EXPECT_EQ(list->GetCount(), 2);
   ASSERT_TRUE(Exec(StorePath(), "UPDATE t_ledlayer_data SET file_dir = '20260305070809001' WHERE led_id = " +
                                     std::to_string(second)));
-  ASSERT_TRUE(Exec(StorePath(), "CREATE TRIGGER keep BEFORE DELETE ON t_ledlayer_data BEGIN SELECT RAISE(ABORT, 'no'); END"));
+  ASSERT_TRUE(
+      Exec(StorePath(),
+           "CREATE TRIGGER keep BEFORE DELETE ON t_ledlayer_data BEGIN SELECT RAISE(ABORT, 'no'); END"));
   AnswerPrompt(CUIMessageBox::IdOkOrYes);
   dlg.OnDeleteLcdSlot();
   EXPECT_TRUE(std::filesystem::is_directory(LedFolder() + "20260305070809001")) << "the rows go first";
@@ -250,13 +255,44 @@ TEST_F(LcdPageTest, SlotKeysPageSelectAndDownloadWithinTheirGuards) {
 TEST_F(LcdPageTest, WithTheRealWorkerADownloadThatEndsAtOnceNeverLeavesItsWindowUp) {
   KeyboardDlg& dlg = MakeWindow(KeyboardDlg::WorkerMode::kThread);
   ASSERT_TRUE(dlg.Open(main_.GetSafeHwnd()));
-  ASSERT_TRUE(Driver::RunUntil([&] { return dlg.QueuedTasks().empty() && Slots(dlg)->GetCount() == 1; }, 3000));
+  ASSERT_TRUE(
+      Driver::RunUntil([&] { return dlg.QueuedTasks().empty() && Slots(dlg)->GetCount() == 1; }, 3000));
   const int id = MakeSlot(dlg, L"quick", 1);
   ASSERT_TRUE(Slots(dlg)->SetCurSel(0));
   dlg.m_lcdLedId = id;
   for (int i = 0; i < 3; ++i) dlg.OnDownloadLcdAnimation();  // each returns once the worker ended it
   EXPECT_TRUE(Driver::RunUntil([&] { return dlg.QueuedTasks().empty(); }, 3000));
   EXPECT_EQ(sim_.keyboard(0).received().lcdSlot, 1);
+}
+
+// The page as the user sees it, with the current slot's first frame in the editor. The picture goes to
+// $KELVANE_RENDER_DIR when it is set.
+TEST_F(LcdPageTest, ThePageRendersTheCurrentFrameInTheEditor) {
+  const char* wanted = std::getenv("KELVANE_RENDER_DIR");
+  const std::string file =
+      (wanted && *wanted ? std::string(wanted) + "/" : app_.path()) + "keyboard-screen.png";
+  WriteDefaultGif(4);
+  KeyboardDlg& dlg = Page();
+  MakeSlot(dlg, L"anim", 2);
+  Reload(dlg);
+  main_.ShowWindow(SW_SHOW);
+  ShowScreenTab(dlg);
+  ASSERT_TRUE(Slots(dlg)->SetCurSel(1));
+  dlg.OnLcdSlotListNotify(NOTIFY_CLICK);
+  Driver::RunFor(20);
+  ASSERT_TRUE(dlg.RenderToPng(file)) << file;
+  const QImage picture(QString::fromStdString(file));
+  const RECT editor = dlg.GetControl(kb_ids::kScreenEditor)->GetRect();
+  const QColor middle =
+      picture.pixelColor((editor.left + editor.right) / 2, (editor.top + editor.bottom) / 2);
+  EXPECT_EQ(middle, QColor(0, 0, 0)) << "frame 0 of the slot is black (10 x 0)";
+  dlg.OnLcdFrameListNotify(NOTIFY_CLICK);  // the selection stays
+  ASSERT_TRUE(Frames(dlg)->UserClickItem(1));
+  Driver::RunFor(20);
+  ASSERT_TRUE(dlg.RenderToPng(file));
+  const QImage second(QString::fromStdString(file));
+  EXPECT_EQ(second.pixelColor((editor.left + editor.right) / 2, (editor.top + editor.bottom) / 2),
+            QColor(10, 0, 0));
 }
 
 }  // namespace
