@@ -31,8 +31,8 @@
 #include "shell/keyboard_window.h"
 #include "storage/config_db.h"
 #include "storage/config_rows.h"
-#include "zuvi/custom_light_mode.h"
 #include "zuvi/dialog.h"
+#include "zuvi/custom_light_mode.h"
 #include "zuvi/image_list.h"
 #include "zuvi/keyboard_ctrl.h"
 
@@ -447,7 +447,7 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   // show its brightness and hide the direction radios.
   void StartLightModeLoad(int profile, int mode, const LightDataRow& row);
   int OnLightColorEdit(int id, int code);
-  int StoreLightSlider(int id, std::uint8_t LightDataRow::*field);
+  int StoreLightSlider(int id, std::uint8_t LightDataRow::* field);
 
   // ---- custom light editors (lighting/CustomLightPage.cpp, lighting/CustomLightModePage.cpp) ----
   // The keys of effect scheme `customlightId` (0: none) into view 144, with its speed.
@@ -533,7 +533,7 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   std::atomic<int> m_fnLayer{0};
   std::atomic<int> m_curLightMode{0};
   std::atomic<int> m_curTab{0};
-  std::atomic<int> m_curCustomLightMode{0};   // UI thread (editor) and worker (task 6)
+  std::atomic<int> m_curCustomLightMode{0};  // UI thread (editor) and worker (task 6)
   std::atomic<std::uint8_t> m_keyMapBusy{0};  // UI thread (macros) and worker (key map)
   std::uint8_t m_hasMacro = 1;
   std::uint8_t m_hasCustomLight = 1;
@@ -682,7 +682,7 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
 
   // What the last import and export left for the UI thread to tell.
   struct LcdTaskOutcome {
-    int ledId = 0;  // the imported slot; 0 when none was added
+    int ledId = 0;         // the imported slot; 0 when none was added
     int frames = 0;
     bool damaged = false;  // the file broke off after some frames
     bool unreadable = false;
