@@ -380,5 +380,66 @@ TEST_F(LcdEditTest, ExportWritesTheFramesAsAnAnimationAndAFailedWriteIsTold) {
   EXPECT_FALSE(std::filesystem::exists(app_.path() + "missing/folder/x.GIF"));
 }
 
+TEST_F(LcdEditTest, TextsTheMenuAndTheFontSizeChangeTheEditorAndMarkTheFramesEdited) {
+  KeyboardDlg& dlg = Editing(2);
+  ImageViewList* frames = Frames(dlg);
+  ImageView* editor = Editor(dlg);
+  // An empty text is refused with its prompt.
+  AnswerPrompt(CUIMessageBox::IdOkOrYes);
+  dlg.OnLcdAddText();
+  ASSERT_EQ(prompts_.size(), 1u);
+  EXPECT_EQ(prompts_[0].message, KbText(838));
+  EXPECT_EQ(dlg.m_lcdDirty.load(), 0);
+
+  ASSERT_TRUE(Driver::Type(dlg, 342, L"0"));
+  EXPECT_EQ(dlg.GetControlAs<MEdit>(342)->GetTitle(), L"1") << "at least 1";
+  EXPECT_EQ(editor->GetFontSize(), 1);
+  ASSERT_TRUE(Driver::Type(dlg, 342, L"30"));
+  EXPECT_EQ(editor->GetFontSize(), 30);
+
+  // A text on the frame on show: its item takes the edit file; the picture file stays.
+  ASSERT_TRUE(Driver::Type(dlg, kb_ids::kScreenTextEdit, L"Hi"));
+  dlg.OnLcdAddText();
+  Driver::RunFor(5);
+  EXPECT_EQ(dlg.m_lcdDirty.load(), 1);
+  const ImageViewItem first = frames->GetItem(0);
+  EXPECT_NE(first.editFile, first.pictureFile);
+  EXPECT_EQ(first.editFile, editor->GetEditImageFile());
+  EXPECT_EQ(frames->GetItem(1).editFile, frames->GetItem(1).pictureFile);
+
+  // The editor's menu: its seven commands; 106 sets the middle pen, 113 gives the frame back its
+  // picture without touching the unsaved-edit mark.
+  MenuLog menus;
+  menus.AnswerWith(106);
+  dlg.OnLcdImageViewNotify(NOTIFY_RCLICK);
+  Driver::RunFor(5);
+  ASSERT_EQ(menus.menus.size(), 1u);
+  EXPECT_EQ(menus.menus[0], (std::vector<int>{105, 106, 107, 110, 112, 113, 114}));
+  EXPECT_EQ(editor->GetPenSize(), 30);
+  menus.AnswerWith(113);
+  dlg.OnLcdImageViewNotify(NOTIFY_RCLICK);
+  Driver::RunFor(5);
+  EXPECT_EQ(frames->GetItem(0).editFile, frames->GetItem(0).pictureFile);
+  EXPECT_EQ(dlg.m_lcdDirty.load(), 1);
+
+  // In the edit mode a text goes onto every frame.
+  dlg.OnMessage(335, NOTIFY_CLICK, 0, 0);
+  dlg.OnLcdAddText();
+  Driver::RunFor(5);
+  for (int i = 0; i < 2; ++i) EXPECT_NE(frames->GetItem(i).editFile, frames->GetItem(i).pictureFile) << i;
+  dlg.OnMessage(333, NOTIFY_CLICK, 0, 0);
+  dlg.SaveLcdFrames();
+  auto marked = [](const std::string& file, QColor fill) {
+    const QImage picture(QString::fromStdString(file));
+    for (int y = 0; y < picture.height(); ++y)
+      for (int x = 0; x < picture.width(); ++x)
+        if (picture.pixelColor(x, y) != fill) return true;
+    return false;
+  };
+  EXPECT_TRUE(marked(Anim("0.png"), QColor(0, 0, 0))) << "the text is saved into both frames";
+  EXPECT_TRUE(marked(Anim("1.png"), QColor(10, 0, 0)));
+  EXPECT_EQ(dlg.m_lcdDirty.load(), 0);
+}
+
 }  // namespace
 }  // namespace kb_test
