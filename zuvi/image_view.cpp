@@ -172,9 +172,15 @@ void ImageView::SetImagePreviewMode(bool preview) {
     std::lock_guard guard(lock_);
     if (preview_ == preview) return;
     bool leavingAllFrames = AllFrames();
-    preview_ = preview;
     Canvas& c = *canvas_;
-    // What was edited is in the files already; the new mode starts with nothing to take back.
+    // What was edited is in the files already and becomes part of the pictures; the new mode starts
+    // with nothing to take back.
+    if (leavingAllFrames) {
+      for (QImage& frame : c.bases) frame = c.Flatten(frame);
+    } else if (HasFrame()) {
+      c.base = c.Flatten(c.base);
+    }
+    preview_ = preview;
     c.overlay = EmptyOverlay();
     c.text.reset();
     c.undo.clear();
@@ -363,12 +369,10 @@ void ImageView::SetScale100(bool on) { SetState(scale100_, on); }
 
 bool ImageView::GetScale100() const { return GetState(scale100_); }
 
-bool ImageView::FramePoint(POINT point, double* x, double* y) const {
-  RECT r = GetRect();
+void ImageView::FramePoint(const RECT& r, POINT point, double* x, double* y) const {
   QRectF box = FrameBox(QSizeF(r.Width(), r.Height()), scale100_);
   *x = (point.x - r.left - box.left()) * kWidth / box.width();
   *y = (point.y - r.top - box.top()) * kHeight / box.height();
-  return true;
 }
 
 void ImageView::OnInput(const MouseInput& input) {
@@ -382,13 +386,14 @@ void ImageView::OnInput(const MouseInput& input) {
 }
 
 void ImageView::OnDragBegin(POINT point) {
+  RECT rect = GetRect();
   {
     std::lock_guard guard(lock_);
     Canvas& c = *canvas_;
     c.stroking = c.moving = false;
     if (!HasFrame()) return;
     double x, y;
-    FramePoint(point, &x, &y);
+    FramePoint(rect, point, &x, &y);
     c.last = QPointF(x, y);
     if (drawMode_ == kTextMode) {
       if (!c.text) return;
@@ -405,12 +410,13 @@ void ImageView::OnDragBegin(POINT point) {
 }
 
 void ImageView::OnDragMove(POINT point) {
+  RECT rect = GetRect();
   {
     std::lock_guard guard(lock_);
     Canvas& c = *canvas_;
     if (!c.stroking && !c.moving) return;
     double x, y;
-    FramePoint(point, &x, &y);
+    FramePoint(rect, point, &x, &y);
     QPointF at(x, y);
     if (c.moving) {
       c.text->centre += at - c.last;

@@ -101,8 +101,8 @@ class ImageView : public MControl {
   struct Canvas;  // pictures, overlay and undo steps (Qt)
   bool AllFrames() const { return !preview_ && !items_.empty(); }
   bool HasFrame() const { return AllFrames() || !picture_.empty(); }
-  // Frame point under a window client point; under lock_.
-  bool FramePoint(POINT point, double* x, double* y) const;
+  // Frame point under a window client point of a control at `rect`; under lock_.
+  void FramePoint(const RECT& rect, POINT point, double* x, double* y) const;
   // Keeps the state before a change for undo; under lock_.
   void PushUndo();
   // Fixes the movable text into the overlay; under lock_.
