@@ -504,6 +504,7 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   virtual int OnLcdAddPicture();
   virtual int OnLcdCopyFrame();
   virtual int OnLcdDeleteFrame();
+  // 1 when the frames were stored; 0 (the unsaved-edit mark kept) when they could not be.
   virtual int SaveLcdFrames();
   virtual int OnExportLcdGif();
   virtual int OnLcdDrawTool(int command);

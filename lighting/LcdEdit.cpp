@@ -182,8 +182,7 @@ int KeyboardDlg::OnLcdDrawTool(int command) {
       }
       break;
     case 114:
-      SaveLcdFrames();
-      m_lcdDirty = 0;
+      SaveLcdFrames();  // clears the unsaved-edit mark only when the frames were stored
       break;
     default:  // 100 and unknown commands
       break;
@@ -377,13 +376,13 @@ int KeyboardDlg::OnLcdDeleteFrame() {
 int KeyboardDlg::SaveLcdFrames() {
   ImageViewList* frames = FrameList(*this);
   const int ledId = m_lcdLedId.load();
-  if (!frames || ledId <= 0) return 1;
+  if (!frames || ledId <= 0) return 0;
   if (ImageView* editor = Editor(*this); editor && !editor->SaveImageData())
     KeyboardLog("screen: the editor could not write every edit");
   const std::wstring folder = LcdSlotFolder(ledId);
   if (folder.empty()) {
     KeyboardLog("screen: slot %d has no usable folder; nothing saved", ledId);
-    return 1;
+    return 0;
   }
   const std::vector<ImageViewItem> items = frames->GetImageViewItems();
   std::vector<LedFrameRow> rows;
@@ -392,13 +391,13 @@ int KeyboardDlg::SaveLcdFrames() {
     if (!item.editFile.empty() && item.editFile != item.pictureFile &&
         !ReplaceFileWith(item.editFile, item.pictureFile)) {
       KeyboardLog("screen: frame %zu of slot %d cannot be written; nothing saved", i, ledId);
-      return 1;
+      return 0;
     }
     rows.push_back(LedFrameRow{0, ledId, item.fileName, item.delayMs, static_cast<int>(i), item.fileName});
   }
   if (!m_configDB.ReplaceLedFrames(ledId, rows)) {
     KeyboardLog("screen: the frames of slot %d cannot be stored; the stored ones are kept", ledId);
-    return 1;
+    return 0;
   }
   LoadLcdFrames(ledId);
   m_lcdDirty = 0;

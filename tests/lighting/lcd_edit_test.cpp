@@ -192,13 +192,17 @@ TEST_F(LcdEditTest, SaveRewritesTheRowsInListOrderAndAFailedStoreKeepsEverything
   ASSERT_TRUE(
       Exec(StorePath(),
            "CREATE TRIGGER refuse BEFORE INSERT ON t_ledframe_data BEGIN SELECT RAISE(ABORT, 'x'); END"));
-  dlg.SaveLcdFrames();
+  EXPECT_EQ(dlg.SaveLcdFrames(), 0);
+  MenuLog menus;
+  menus.AnswerWith(114);  // the editor's menu saves as well
+  dlg.OnLcdImageViewNotify(NOTIFY_RCLICK);
+  Driver::RunFor(5);
   EXPECT_EQ(FramesOf(ledId_), "0.png:100:0 1.png:100:1 2.png:100:2") << "the old rows stay";
   EXPECT_EQ(dlg.m_lcdDirty.load(), 1);
   EXPECT_EQ(frames->GetCount(), 2);
   ASSERT_TRUE(Exec(StorePath(), "DROP TRIGGER refuse"));
 
-  dlg.SaveLcdFrames();
+  EXPECT_EQ(dlg.SaveLcdFrames(), 1);
   EXPECT_EQ(FramesOf(ledId_), "2.png:70:0 0.png:100:1");
   EXPECT_EQ(dlg.m_lcdDirty.load(), 0);
   EXPECT_EQ(QImage(QString::fromStdString(Anim("0.png"))).pixelColor(5, 5), QColor(0, 0, 255))
