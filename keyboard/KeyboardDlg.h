@@ -687,6 +687,7 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
     int frames = 0;
     bool damaged = false;  // the file broke off after some frames
     bool unreadable = false;
+    bool unwritable = false;  // the slot's folder could not be made
     bool exportFailed = false;
   };
   mutable std::mutex m_lcdLock;  // m_lcdGifPath and m_lcdOutcome

@@ -464,7 +464,9 @@ void KeyboardDlg::ImportLcdGif() {
     return finish();
   }
   const std::wstring folder = lcd_logic::SlotFolder(work, name).value_or(std::wstring());
-  const int count = CreateDirectoryRecursive(folder.c_str()) ? slots->LoadGIFImageFile(gif, folder) : 0;
+  const bool madeFolder = CreateDirectoryRecursive(folder.c_str());
+  if (!madeFolder) KeyboardLog("screen: the folder of the imported slot cannot be made");
+  const int count = madeFolder ? slots->LoadGIFImageFile(gif, folder) : 0;
   bool stored = false;
   if (count > 0) {
     stored =
@@ -474,9 +476,10 @@ void KeyboardDlg::ImportLcdGif() {
   }
   if (!stored) {
     // Nothing of a failed import stays: no row, no folder, no item.
-    outcome.unreadable = count == 0;
+    outcome.unreadable = madeFolder && count == 0;
+    outcome.unwritable = !madeFolder;
     if (!m_configDB.DeleteLedLayer(id)) KeyboardLog("screen: the row of the failed import cannot be removed");
-    if (!folder.empty() && !DeleteDirectoryTree(folder.c_str()))
+    if (madeFolder && !DeleteDirectoryTree(folder.c_str()))
       KeyboardLog("screen: the folder of the failed import cannot be removed");
     return finish();
   }

@@ -457,6 +457,7 @@ int KeyboardDlg::OnAddLcdGif() {
     outcome = m_lcdOutcome;
   }
   if (outcome.unreadable) ShowMessageBox(GetSafeHwnd(), KbText(849), KbText(834), CUIMessageBox::ButtonsOk);
+  if (outcome.unwritable) ShowMessageBox(GetSafeHwnd(), KbText(854), KbText(834), CUIMessageBox::ButtonsOk);
   if (outcome.damaged) ShowMessageBox(GetSafeHwnd(), KbText(853), KbText(834), CUIMessageBox::ButtonsOk);
   if (outcome.frames > LCD_MAX_FRAMES)
     ShowMessageBox(GetSafeHwnd(), FrameCountMessage(outcome.frames), KbText(834), CUIMessageBox::ButtonsOk);

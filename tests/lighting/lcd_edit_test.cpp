@@ -356,6 +356,20 @@ TEST_F(LcdEditTest, ImportsThroughTheWorkerAddASlotPerUsableFileAndNothingForOth
   int folders = 0;
   for (const auto& entry : std::filesystem::directory_iterator(LedFolder())) folders += entry.is_directory();
   EXPECT_EQ(folders, listed);
+
+  // No folder can be made for the slot: told, and nothing added.
+  std::filesystem::rename(LedFolder(), UserFolder() + "led-away");
+  std::ofstream(UserFolder() + "led") << "in the way";
+  prompts_.clear();
+  driver_.AnswerNextFileDialog({Utf8ToWide(app_.path() + "three.gif")});
+  RunTasksInNextModal(dlg);
+  AnswerPrompt(CUIMessageBox::IdOkOrYes);
+  dlg.OnAddLcdGif();
+  ASSERT_EQ(prompts_.size(), 1u);
+  EXPECT_EQ(prompts_[0].message, KbText(854));
+  EXPECT_EQ(Slots(dlg)->GetCount(), listed);
+  EXPECT_EQ(Db("SELECT count(*) FROM t_ledlayer_data"), std::to_string(listed));
+  ExpectOneCurrentSlot(dlg);
 }
 
 TEST_F(LcdEditTest, ExportWritesTheFramesAsAnAnimationAndAFailedWriteIsTold) {
