@@ -77,7 +77,8 @@ struct ImageView::Canvas {
   std::deque<Step> undo;
   QPointF last;  // the drag's previous frame point
   bool stroking = false, moving = false;
-  std::mutex writing;  // keeps the files' writes in the order of the changes; taken before lock_
+  std::mutex writing;       // keeps the files' writes in the order of the changes; taken before lock_
+  unsigned generation = 0;  // counts the frames set, so a write never names a file for a later frame
 
   static void DrawText(QPainter& painter, const Text& text) {
     QFont font(QStringLiteral("DejaVu Sans"));
@@ -114,6 +115,7 @@ void ImageView::SetImageFile(const std::wstring& picture, const std::wstring& ed
     picture_ = picture;
     editFile_ = editFile.empty() ? picture : editFile;
     Canvas& c = *canvas_;
+    ++c.generation;
     c.base = frame;
     c.edited = false;
     c.overlay = EmptyOverlay();
@@ -135,6 +137,7 @@ void ImageView::SetItems(const std::vector<ImageViewItem>& items, int shown) {
     items_ = items;
     shown_ = shown >= 0 && shown < static_cast<int>(items.size()) ? shown : 0;
     Canvas& c = *canvas_;
+    ++c.generation;
     c.bases = std::move(bases);
     c.itemEdited.assign(items.size(), false);
     c.overlay = EmptyOverlay();
@@ -155,6 +158,7 @@ void ImageView::Clear() {
     items_.clear();
     shown_ = 0;
     Canvas& c = *canvas_;
+    ++c.generation;
     c.base = QImage();
     c.bases.clear();
     c.itemEdited.clear();
@@ -173,6 +177,7 @@ void ImageView::SetImagePreviewMode(bool preview) {
     if (preview_ == preview) return;
     bool leavingAllFrames = AllFrames();
     Canvas& c = *canvas_;
+    ++c.generation;
     // What was edited is in the files already and becomes part of the pictures; the new mode starts
     // with nothing to take back.
     if (leavingAllFrames) {
@@ -297,49 +302,64 @@ std::wstring ImageView::NewEditFile() const {
   }
 }
 
-bool ImageView::WriteEdits(bool report) {
+bool ImageView::WriteEdits() {
+  bool written = WriteEditFiles();
+  Notify(NOTIFY_IMAGE_CHANGED);
+  return written;
+}
+
+bool ImageView::WriteEditFiles() {
   std::lock_guard order(canvas_->writing);
   struct Job {
+    int item;    // -1: the single frame
+    bool fresh;  // a new edit file, named for the frame once it is written
     std::wstring path;
     QImage picture;
+    bool written = false;
   };
   std::vector<Job> jobs;
-  bool unwritten = false;
+  unsigned generation;
+  bool unnamed = false;
   {
     std::lock_guard guard(lock_);
     Canvas& c = *canvas_;
     if (!HasFrame()) return true;
+    generation = c.generation;
+    auto add = [&](int item, bool edited, const std::wstring& file, const QImage& frame) {
+      std::wstring path = edited ? file : NewEditFile();
+      if (path.empty())
+        unnamed = true;
+      else
+        jobs.push_back({item, !edited, path, c.Flatten(frame)});
+    };
     if (AllFrames()) {
-      for (size_t i = 0; i < items_.size(); ++i) {
-        if (!c.itemEdited[i]) {
-          std::wstring file = NewEditFile();
-          if (file.empty()) {
-            unwritten = true;
-            continue;
-          }
-          items_[i].editFile = file;
-          c.itemEdited[i] = true;
-        }
-        jobs.push_back({items_[i].editFile, c.Flatten(c.bases[i])});
-      }
+      for (size_t i = 0; i < items_.size(); ++i)
+        add(static_cast<int>(i), c.itemEdited[i], items_[i].editFile, c.bases[i]);
     } else {
-      if (!c.edited) {
-        std::wstring file = NewEditFile();
-        if (!file.empty()) {
-          editFile_ = file;
-          c.edited = true;
-        }
-      }
-      if (c.edited) jobs.push_back({editFile_, c.Flatten(c.base)});
+      add(-1, c.edited, editFile_, c.base);
     }
   }
   RequestSync();
-  bool written = !jobs.empty() && !unwritten;
-  for (const Job& job : jobs) {
+  bool written = !unnamed;
+  for (Job& job : jobs) {
     const auto* pixels = reinterpret_cast<const uint32_t*>(job.picture.constBits());
-    written &= platform::image::WritePng(WideToUtf8(job.path), pixels, kWidth, kHeight);
+    job.written = platform::image::WritePng(WideToUtf8(job.path), pixels, kWidth, kHeight);
+    written &= job.written;
   }
-  if (report) Notify(NOTIFY_IMAGE_CHANGED);
+  std::lock_guard guard(lock_);
+  Canvas& c = *canvas_;
+  // A frame set meanwhile keeps its own files.
+  if (c.generation != generation) return written;
+  for (const Job& job : jobs) {
+    if (!job.fresh || !job.written) continue;
+    if (job.item < 0) {
+      editFile_ = job.path;
+      c.edited = true;
+    } else {
+      items_[job.item].editFile = job.path;
+      c.itemEdited[job.item] = true;
+    }
+  }
   return written;
 }
 
@@ -353,7 +373,7 @@ bool ImageView::SaveImageData() {
     edited = AllFrames() ? std::find(c.itemEdited.begin(), c.itemEdited.end(), true) != c.itemEdited.end()
                          : c.edited || !c.undo.empty();
   }
-  return !edited || WriteEdits(false);
+  return !edited || WriteEditFiles();
 }
 
 bool ImageView::SaveCurrentImage(const std::wstring& path) {

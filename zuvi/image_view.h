@@ -107,9 +107,11 @@ class ImageView : public MControl {
   void PushUndo();
   // Fixes the movable text into the overlay; under lock_.
   void CommitText();
-  // Writes the flattened frames of the current mode into their edit files, then reports 32. Takes
-  // the locks itself: call it without lock_.
-  bool WriteEdits(bool report = true);
+  // Writes the flattened frames of the current mode into their edit files (a frame's first change
+  // names a new one, taken once it is written); false when one could not be written. Takes the locks
+  // itself: call it without lock_. WriteEdits then reports 32.
+  bool WriteEditFiles();
+  bool WriteEdits();
   std::wstring NewEditFile() const;
 
   std::unique_ptr<Canvas> canvas_;

@@ -100,7 +100,8 @@ TEST_F(ImageViewTest, PenEraserAndUndoChangeOnlyTheOverlayAndEachChangeIsWritten
   EXPECT_EQ(editor->GetPenWidth(), 8);
   const std::wstring edit = editor->GetEditImageFile();
   EXPECT_NE(edit, picture);
-  EXPECT_EQ(std::filesystem::path(edit).parent_path(), std::filesystem::path(WideToUtf8(dir.wpath() + L"edit")));
+  EXPECT_EQ(std::filesystem::path(edit).parent_path(),
+            std::filesystem::path(WideToUtf8(dir.wpath() + L"edit")));
   EXPECT_EQ(ReadFile(WideToUtf8(picture)), original) << "the picture file is never written";
   EXPECT_EQ(Changes(), 3);
 
@@ -159,7 +160,8 @@ TEST_F(ImageViewTest, TextsTakeThePenColourMoveUntilTheNextEditAndGoOntoEveryFra
   // With the preview mode off a text goes onto every frame, each into its own new edit file, and
   // strokes are refused.
   std::wstring other = MakePicture(L"other.png", QColor(80, 0, 0));
-  std::vector<ImageViewItem> items = {{picture, picture, 50, 1, L"frame.png"}, {other, other, 50, 2, L"other.png"}};
+  std::vector<ImageViewItem> items = {{picture, picture, 50, 1, L"frame.png"},
+                                      {other, other, 50, 2, L"other.png"}};
   editor->Clear();
   editor->SetItems(items, 1);
   editor->SetImagePreviewMode(false);
@@ -237,6 +239,17 @@ TEST_F(ImageViewTest, PicturesBecomeFramesAndAWorkerEditsWhileTheUiThreadDraws) 
   EXPECT_FALSE(editor->SaveCurrentImage(Utf8ToWide(notes)));
   EXPECT_EQ(ReadFile(notes), "no picture");
 
+  // Edits that cannot be written are said so and never name a missing file.
+  editor->SetEditFolder(Utf8ToWide(notes) + L"/edit");
+  editor->SetDrawMode(ImageView::kPenMode);
+  ASSERT_TRUE(Driver::Drag(window, kEditor, {POINT{10, 10}, POINT{100, 10}}));
+  EXPECT_EQ(editor->GetEditImageFile(), picture);
+  EXPECT_FALSE(editor->SaveImageData());
+  editor->SetEditFolder(dir.wpath() + L"edit");
+  EXPECT_TRUE(editor->SaveImageData()) << "written once the folder can be made";
+  EXPECT_GT(Read(editor->GetEditImageFile()).pixelColor(50, 10).red(), 200);
+  EXPECT_NE(editor->GetEditImageFile(), picture);
+
   std::atomic<bool> done{false};
   std::thread worker([&] {
     for (int round = 0; round < 60; ++round) {
@@ -268,7 +281,8 @@ TEST(ImageViewListTest, PositionsSelectionAndTheGifOfTheEditFiles) {
   TempDir dir;
   RecordingDialog window;
   ASSERT_TRUE(window.CreatePopup());
-  auto* frames = dynamic_cast<ImageViewList*>(window.CreateControl(L"ImageViewList", kFrames, RECT{0, 0, 300, 90}));
+  auto* frames =
+      dynamic_cast<ImageViewList*>(window.CreateControl(L"ImageViewList", kFrames, RECT{0, 0, 300, 90}));
   ASSERT_NE(frames, nullptr);
   auto picture = [&](const char* name, QColor colour) {
     QImage image(240, 135, QImage::Format_RGB32);

@@ -83,13 +83,13 @@ TEST_F(LcdViewListTest, SlotsAreFoundByRowAndByIdAndShareTheListBoxSelection) {
 
 TEST_F(LcdViewListTest, AGifBecomesFramePicturesWithItsDelays) {
   TempDir dir;
-  gif_maker::Gif spec;
-  spec.width = 8, spec.height = 6;
-  spec.globalMap = {0xFF0000, 0x0000FF};
-  spec.images = {gif_maker::Filled(0, 0, 8, 6, 0), gif_maker::Filled(0, 0, 8, 6, 1)};
-  spec.images[0].delay = 5;  // 50 ms
-  spec.images[1].delay = 0;  // none given: 100 ms
-  std::string gif = dir.Write("two.gif", gif_maker::Encode(spec));
+  gif_maker::Gif animation;
+  animation.width = 8, animation.height = 6;
+  animation.globalMap = {0xFF0000, 0x0000FF};
+  animation.images = {gif_maker::Filled(0, 0, 8, 6, 0), gif_maker::Filled(0, 0, 8, 6, 1)};
+  animation.images[0].delay = 5;  // 50 ms
+  animation.images[1].delay = 0;  // none given: 100 ms
+  std::string gif = dir.Write("two.gif", gif_maker::Encode(animation));
   std::filesystem::create_directories(dir.path() + "slot");
 
   EXPECT_EQ(list->LoadGIFImageFile(Utf8ToWide(gif), dir.wpath() + L"slot/"), 2);
@@ -105,7 +105,7 @@ TEST_F(LcdViewListTest, AGifBecomesFramePicturesWithItsDelays) {
   EXPECT_TRUE(list->GetDelayTimes().empty());
 
   // A file cut inside its second picture keeps the first and says it was damaged.
-  std::string bytes = gif_maker::Encode(spec);
+  std::string bytes = gif_maker::Encode(animation);
   std::string cut = dir.Write("cut.gif", bytes.substr(0, bytes.size() - 8));
   std::filesystem::create_directories(dir.path() + "cut");
   EXPECT_EQ(list->LoadGIFImageFile(Utf8ToWide(cut), dir.wpath() + L"cut/"), 1);
