@@ -1,5 +1,7 @@
 #include "device/SystemPackets.h"
 
+#include <time.h>
+
 #include "device/TransferSteps.h"
 
 namespace {
@@ -35,7 +37,13 @@ std::optional<LocalTime> LocalTimeAt(std::time_t when) {
                    fields.tm_hour,        fields.tm_min,     fields.tm_sec};
 }
 
-std::optional<LocalTime> CurrentLocalTime() { return LocalTimeAt(std::time(nullptr)); }
+std::optional<LocalTime> CurrentLocalTime() {
+  timespec now{};
+  if (clock_gettime(CLOCK_REALTIME, &now) != 0) return std::nullopt;
+  std::optional<LocalTime> local = LocalTimeAt(now.tv_sec);
+  if (local) local->millisecond = static_cast<int>(now.tv_nsec / 1000000);
+  return local;
+}
 
 DevicePacket BuildSystemSettingsCommand(int profile) {
   return MakeCommandPacket(CMD_SYSTEM_SETTINGS, LowByte(profile), 1);

@@ -34,6 +34,7 @@ struct LocalTime {
   int hour = 0;
   int minute = 0;
   int second = 0;
+  int millisecond = 0;  // 0-999; the clock record has no field for it
 
   bool operator==(const LocalTime&) const = default;
 };

@@ -508,6 +508,7 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   virtual int OnLcdAddPicture();
   virtual int OnLcdCopyFrame();
   virtual int OnLcdDeleteFrame();
+  // 1 when the frames were stored; 0 (the unsaved-edit mark kept) when they could not be.
   virtual int SaveLcdFrames();
   virtual int OnExportLcdGif();
   virtual int OnLcdDrawTool(int command);
@@ -521,6 +522,22 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   void ShowMusicMode(int layerId);
   // The worker's idle job on the music tab: the analyser's picture onto the keys and the keyboard.
   void UpdateMusicKeyLevels();
+
+  // ---- screen page (lighting/LcdPage.cpp, lighting/LcdEdit.cpp) ----
+  // The six palette buttons from the profile's stored colours.
+  void LoadLcdPalette();
+  // Fills the frame list and the editor with the frames of `led_id` (0 or less: empties them).
+  void LoadLcdFrames(int led_id);
+  // Offers unsaved frame edits for saving; any other answer reloads the slot as stored.
+  void ConfirmSaveLcdEdits();
+  void EnableLcdControls(bool enable);
+  // The prompt of a slot-key download of a slot without frames; the box's result.
+  int ShowLcdNoDataPrompt(HWND parent);
+  void ApplyLcdColorEdit();
+  void SaveLcdDefaultColors(std::uint32_t color);
+  // The GIF chosen for the import or the export; any thread.
+  void SetLcdGifPath(const std::wstring& path);
+  std::wstring LcdGifPath() const;
 
   // ---- members, in declaration order ----
   KeyboardTaskList m_taskList;
@@ -577,12 +594,12 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   std::atomic<unsigned int> m_updaterProcessId{0};
   int m_lcdSlotIndex = 0;
   std::atomic<std::uint8_t> m_lcdBusy{0};
-  int m_lcdLedId = 0;
-  int m_lcdFrameIndex = 0;
+  std::atomic<int> m_lcdLedId{0};       // UI thread and the import (worker)
+  std::atomic<int> m_lcdFrameIndex{0};  // -1 while no frame is selected
   int m_lcdSlotNumber = 0;
-  std::uint8_t m_lcdDirty = 0;
+  std::atomic<std::uint8_t> m_lcdDirty{0};
   int m_lcdColorButton = 359;
-  std::wstring m_lcdGifPath;
+  std::atomic<bool> m_lcdEditMode{false};  // button 335: the slot and frame controls stay locked
   // The audio analyser of the music page (its rendering follows the music tab).
   std::unique_ptr<Visualizer> m_visualizer = std::make_unique<Visualizer>();
 
@@ -623,7 +640,7 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   void LeavePage(int tab);
   void EnterPage(int tab);
 
-  // ---- task bodies of the pages (KeyboardPageStubs.cpp until their pages are built) ----
+  // ---- task bodies of the pages (in the files of their pages) ----
   void FillProfileLists();
   void LoadMacroList();
   void LoadLcdSlots();
@@ -669,6 +686,32 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   // The analyser picture's rows and columns under the keys of the music view (worker).
   std::array<int, 6> m_musicKeyRows{};
   std::array<int, 23> m_musicKeyCols{};
+
+  // ---- screen page helpers (lighting/LcdPage.cpp) ----
+  // A free time-stamp name (`suffix` appended) in `folder`, after the 2 ms pause of every name.
+  std::wstring NewLcdName(const std::wstring& folder, const std::wstring& suffix);
+  // The folder of slot `led_id` as its row names it; empty when the row cannot be read or its
+  // folder name is not a plain name.
+  std::wstring LcdSlotFolder(int led_id);
+  // Selects the list position of slot `led_id` and shows it: the one current slot.
+  void SelectLcdSlot(int index);
+  // Shows frame `pos` of the frame list in the editor (nothing selected: an empty editor).
+  void ShowLcdFrame(int pos);
+  // Runs a wait window until the worker ends it after `task`.
+  void RunLcdWaitTask(int task);
+
+  // What the last import and export left for the UI thread to tell.
+  struct LcdTaskOutcome {
+    int ledId = 0;         // the imported slot; 0 when none was added
+    int frames = 0;
+    bool damaged = false;  // the file broke off after some frames
+    bool unreadable = false;
+    bool unwritable = false;  // the slot's folder could not be made
+    bool exportFailed = false;
+  };
+  mutable std::mutex m_lcdLock;  // m_lcdGifPath and m_lcdOutcome
+  std::wstring m_lcdGifPath;
+  LcdTaskOutcome m_lcdOutcome;
 
   std::mutex m_waitDlgLock;
   std::shared_ptr<MDialog> m_waitDlg;

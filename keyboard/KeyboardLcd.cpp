@@ -23,22 +23,23 @@ bool KeyboardDlg::DownloadLcdAnimation() {
     return false;
   }
 
+  const int ledId = m_lcdLedId.load();
   LcdDownloadInput input;
   input.selectedSlot = slot;
   std::vector<LedFrameRow*> frames;
-  m_configDB.GetLedFrames(m_lcdLedId, frames);
+  m_configDB.GetLedFrames(ledId, frames);
   input.frames.reserve(frames.size());
   for (const LedFrameRow* frame : frames) input.frames.push_back(*frame);
   FreeRows(frames);
   if (input.frames.empty()) {
-    KeyboardLog("screen: slot %d has no frames; nothing sent", m_lcdLedId);
+    KeyboardLog("screen: slot %d has no frames; nothing sent", ledId);
     return false;
   }
   LedLayerRow layer;
-  if (m_configDB.GetLedLayer(m_lcdLedId, &layer))
+  if (m_configDB.GetLedLayer(ledId, &layer))
     input.slotFolder = layer.file_dir;
   else
-    KeyboardLog("screen: slot %d has no slot row; its frames are sent blank", m_lcdLedId);
+    KeyboardLog("screen: slot %d has no slot row; its frames are sent blank", ledId);
   input.workingFolder = WideToUtf8(GetUserDataFolder());
   if (input.workingFolder.empty()) KeyboardLog("screen: no working folder; the frames are sent blank");
 

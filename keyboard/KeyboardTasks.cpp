@@ -52,6 +52,14 @@ constexpr int kUpdaterWaitSliceMs = 50;
 // The editing tools of the screen page.
 constexpr int kLcdEditControls[] = {326, 332, 339, 342, 343, 344, 345, 346, 347, 349, 348, 351,
                                     352, 356, 357, 358, 359, 360, 361, 362, 363, 364, 366};
+// Of those, what the edit mode of the screen page (button 335) keeps locked.
+constexpr int kLcdLockedWhileEditing[] = {326, 332, 344, 345, 346, 347, 349, 366};
+
+bool LockedWhileEditing(int id) {
+  for (int locked : kLcdLockedWhileEditing)
+    if (locked == id) return true;
+  return false;
+}
 
 }  // namespace
 
@@ -206,6 +214,7 @@ void KeyboardDlg::SyncPages(int profile) {
   if (m_hasCustomLight) LoadCustomLightList(profile);
   if (m_hasMusic) LoadMusicModeList();
   LoadSystemSettings(profile);
+  LoadLcdPalette();  // the settings rows with the default colours exist by now
 }
 
 void KeyboardDlg::EnableDialogControls(bool on) {
@@ -225,6 +234,7 @@ int KeyboardDlg::SelectedScreenSlot() const {
 }
 
 void KeyboardDlg::EnableLcdEditControls(bool on) {
+  const bool editing = m_lcdEditMode.load();
   for (int id : kLcdEditControls)
-    if (MControl* control = GetControl(id)) control->SetEnabled(on);
+    if (MControl* control = GetControl(id)) control->SetEnabled(on && !(editing && LockedWhileEditing(id)));
 }

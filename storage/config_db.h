@@ -199,6 +199,9 @@ class ConfigDB {
   int GetLedLayers(int profile, std::vector<LedLayerRow*>& out);
   // Appends the frames (nothing is deleted first); returns the number handed in.
   int SaveLedFrames(std::vector<LedFrameRow> rows);
+  // Deletes the slot's frames and stores `rows` (their led_id ignored: all go to `led_id`) in one
+  // transaction; on any failure nothing changes and the result is false.
+  bool ReplaceLedFrames(int led_id, const std::vector<LedFrameRow>& rows);
   bool DeleteLedFrames(int led_id);
   int GetLedFrames(int led_id, std::vector<LedFrameRow*>& out);  // by frame_index
   int CountLedFrames(int led_id);                                // 0 on failure

@@ -129,6 +129,25 @@ int ConfigDB::SaveLedFrames(std::vector<LedFrameRow> rows) {
   return static_cast<int>(rows.size());
 }
 
+// The old rows stay when any statement fails: the delete and every insert are one transaction.
+bool ConfigDB::ReplaceLedFrames(int led_id, const std::vector<LedFrameRow>& rows) {
+  return Atomically([&] {
+    if (!DeleteLedFrames(led_id)) return false;
+    SQLiteStatement statement;
+    if (db.Prepare(statement,
+                   "INSERT INTO t_ledframe_data(led_id, name, delay_time, frame_index, file_name) "
+                   "VALUES (?, ?, ?, ?, ?);",
+                   -1) != SQLITE_OK)
+      return false;
+    for (const LedFrameRow& row : rows) {
+      statement.Reset();
+      Bind(statement, {led_id, row.name, row.delay_time, row.frame_index, row.file_name});
+      if (statement.Step() != SQLITE_DONE) return false;
+    }
+    return true;
+  });
+}
+
 bool ConfigDB::DeleteLedFrames(int led_id) {
   return Write("DELETE FROM t_ledframe_data WHERE led_id = ?", {led_id});
 }

@@ -285,16 +285,5 @@ TEST_F(DispatchTest, ActionsWhoseControlIsMissingStillGiveTheirResult) {
   EXPECT_TRUE(dlg.TakeCalls().empty()) << "the switch handler needs the switch";
 }
 
-TEST_F(DispatchTest, APageNotBuiltYetAnswersZeroAndChangesNothing) {
-  KeyboardDlg& dlg = OpenIdleWindow();
-  const std::string before =
-      QueryText(StorePath(), "SELECT group_concat(key || '=' || value) FROM t_configdata");
-  for (int id : {324, 368})
-    for (int code : {1, 2, 27}) EXPECT_EQ(dlg.OnMessage(id, code, 0, 0), 0) << id;
-  EXPECT_TRUE(dlg.QueuedTasks().empty());
-  EXPECT_TRUE(Sent().empty());
-  EXPECT_EQ(QueryText(StorePath(), "SELECT group_concat(key || '=' || value) FROM t_configdata"), before);
-}
-
 }  // namespace
 }  // namespace kb_test

@@ -7,7 +7,7 @@
 
 #include "device/LcdAnimation.h"
 #include "keyboard_fixture.h"
-#include "zuvi/list_box.h"
+#include "zuvi/lcd_view_list.h"
 
 namespace kb_test {
 namespace {
@@ -16,9 +16,12 @@ class LcdDownloadTest : public KeyboardTest {
  protected:
   KeyboardDlg& Ready() {
     KeyboardDlg& dlg = OpenIdleWindow();
-    slots_ = dynamic_cast<QelListBox*>(dlg.CreateControl(L"QelListBox", kb_ids::kScreenSlotList, RECT{}));
-    EXPECT_NE(slots_, nullptr);
-    for (int i = 0; i < 4; ++i) slots_->AddString(L"slot", i);
+    // The page's own slot list, read as the list box it is.
+    auto* list = dlg.GetControlAs<LCDViewList>(kb_ids::kScreenSlotList);
+    EXPECT_NE(list, nullptr);
+    list->ResetContent();
+    for (int i = 0; i < 4; ++i) list->AddItem(L"", L"", 0, 100 + i);
+    slots_ = list;
     return dlg;
   }
   // A slot with the given frames (file name, delay) in its folder "anim".

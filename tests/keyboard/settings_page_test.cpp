@@ -235,7 +235,8 @@ TEST_F(SettingsPageTest, RestoreDefaultsResetsTheOpenStoreInPlace) {
   EXPECT_EQ(Stored("gamemode"), "0");
   EXPECT_NE(QueryText(StorePath(), "SELECT count(*) FROM t_light_data WHERE profile=1"), "0");
   EXPECT_EQ(dlg.QueuedTasks(), (std::vector<int>{TaskSyncPages, TaskSendKeyMap, TaskSendCustomModeColors}));
-  EXPECT_FALSE(std::filesystem::exists(user + "led"));
+  EXPECT_FALSE(std::filesystem::exists(user + "led/slot"));
+  EXPECT_EQ(QueryText(StorePath(), "SELECT count(*) FROM t_ledlayer_data"), "1") << "a new default slot";
   EXPECT_TRUE(std::filesystem::exists(user + "ledkeep"));
   std::vector<std::string> dbAfter;
   for (const auto& e : std::filesystem::directory_iterator(user + "db")) dbAfter.push_back(e.path().string());

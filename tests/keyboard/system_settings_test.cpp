@@ -1,6 +1,7 @@
 // The system-settings and clock transactions as the window sends them: inputs from the store and
 // the screen slot list, every byte, read-back and pacing, and no interleaving between senders.
 #include "keyboard_fixture.h"
+#include "zuvi/lcd_view_list.h"
 #include "zuvi/list_box.h"
 
 namespace kb_test {
@@ -103,6 +104,10 @@ TEST_F(SettingsTest, ARefusedPacketIsFollowedByTheRestAndTheStatusIsReadFromByte
 
 TEST_F(SettingsTest, TheClockCarriesTheLocalTimeAndTheSelectedSlotAtItsOwnPace) {
   KeyboardDlg& dlg = Ready();
+  // The page's slot list, read as a list box; without a slot the record names none.
+  auto* list = dlg.GetControlAs<LCDViewList>(kb_ids::kScreenSlotList);
+  ASSERT_NE(list, nullptr);
+  list->ResetContent();
   dlg.PostTask(TaskSetClockAndLcdSlot);
   dlg.Run();
   const Packet noSlot = Record({0, 0, 0x5A, 26, 3, 5, 7, 8, 9});
@@ -110,9 +115,8 @@ TEST_F(SettingsTest, TheClockCarriesTheLocalTimeAndTheSelectedSlotAtItsOwnPace) 
             (std::vector<Packet>{Command(CMD_BEGIN), Command(CMD_CLOCK, 0, 1), noSlot, Command(CMD_END)}));
   EXPECT_EQ(MySleeps(), std::vector<int>(8, 10)) << "10 ms whatever the window's pacing (35)";
 
-  auto* slots = dynamic_cast<QelListBox*>(dlg.CreateControl(L"QelListBox", kb_ids::kScreenSlotList, RECT{}));
-  ASSERT_NE(slots, nullptr);
-  for (int i = 0; i < 4; ++i) slots->AddString(L"slot", i);
+  for (int i = 0; i < 4; ++i) list->AddItem(L"", L"", 0, 10 + i);
+  QelListBox* slots = list;
   struct Case {
     int selection;
     LocalTime time;

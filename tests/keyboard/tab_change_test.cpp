@@ -101,16 +101,11 @@ TEST_F(TabChangeTest, LeavingTheMacroPageAppliesUnsavedEditsOrStopsARecording) {
 }
 
 TEST_F(TabChangeTest, TheScreenToolsFollowTheSlotSelection) {
-  RecordingDlg& dlg = IdleRecording([](RecordingDlg& d) {
-    d.onBuild = [](RecordingDlg& w, const std::string& page) {
-      if (page != "CreateLcdPage") return;
-      auto* slots = static_cast<LCDViewList*>(
-          w.CreateControl(L"LCDViewList", kb_ids::kScreenSlotList, RECT{}, nullptr, 1, 1, w.GetControl(58)));
-      for (const wchar_t* row : {L"default", L"mine"}) slots->AddString(row);
-      w.CreateControl(L"MButton", 343, RECT{}, nullptr, 1, 1, w.GetControl(58));
-    };
-  });
+  RecordingDlg& dlg = IdleRecording();
   auto* slots = dlg.GetControlAs<LCDViewList>(kb_ids::kScreenSlotList);
+  ASSERT_NE(slots, nullptr);
+  slots->ResetContent();
+  for (int id : {1, 2}) slots->AddItem(L"", L"", 0, id);
   for (int selected : {1, 0, -1}) {
     SCOPED_TRACE(selected);
     slots->SetCurSel(selected);

@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "keyboard_fixture.h"
+#include "zuvi/lcd_view_list.h"
 #include "zuvi/list_box.h"
 
 namespace kb_test {
@@ -88,11 +89,14 @@ TEST_F(TaskTest, ControlsAreDisabledWhileATaskRunsAndQueueingStaysOpen) {
 
 TEST_F(TaskTest, OnTheScreenPageTheEditingToolsFollowTheSlotSelection) {
   KeyboardDlg& dlg = Ready();
-  auto* slots = dynamic_cast<QelListBox*>(dlg.CreateControl(L"QelListBox", kb_ids::kScreenSlotList, RECT{}));
-  MControl* tool = dlg.CreateControl(L"CImageButton", 326, RECT{});
-  MControl* lastTool = dlg.CreateControl(L"CImageButton", 366, RECT{});
-  ASSERT_TRUE(slots && tool && lastTool);
-  for (int i = 0; i < 3; ++i) slots->AddString(L"slot", i);
+  // The page's slot list, read as a list box.
+  auto* list = dlg.GetControlAs<LCDViewList>(kb_ids::kScreenSlotList);
+  MControl* tool = dlg.GetControl(326);
+  MControl* lastTool = dlg.GetControl(366);
+  ASSERT_TRUE(list && tool && lastTool);
+  list->ResetContent();
+  for (int i = 0; i < 3; ++i) list->AddItem(L"", L"", 0, 10 + i);
+  QelListBox* slots = list;
   dlg.m_curTab = TabScreen;
 
   slots->SetCurSel(0);
