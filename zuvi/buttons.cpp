@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QStyleOptionButton>
 #include <QWidget>
+#include <algorithm>
 
 #include "zuvi/dialog.h"
 #include "zuvi/internal.h"
@@ -28,6 +29,29 @@ void MButton::PaintFace(QPainter& painter, const QRect& area, bool checked) {
 }
 
 void MButton::Paint(QPainter& painter, const QRect& area) { PaintFace(painter, area, false); }
+
+void CHelpButton::Paint(QPainter& painter, const QRect& area) {
+  if (!LoadSkinImage(GetImage()).isNull()) {
+    PaintImageOrFrame(painter, area, 0);
+    return;
+  }
+  const int side = std::min(area.width(), area.height()) - 2;
+  if (side <= 0) return;
+  const QRectF circle(area.center().x() - side / 2.0 + 0.5, area.center().y() - side / 2.0 + 0.5, side, side);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(QColor(0xC8, 0xCC, 0xD2), 1.5));
+  painter.setBrush(Qt::NoBrush);
+  painter.drawEllipse(circle);
+  QFont font = painter.font();
+  font.setPixelSize(std::max(6, side * 2 / 3));
+  font.setBold(true);
+  painter.setFont(font);
+  painter.drawText(circle, Qt::AlignCenter, QStringLiteral("?"));
+}
+
+void CHelpButton::SyncKind(QWidget* widget) {
+  if (GetTooltip().empty()) widget->setToolTip(ToQString(GetTitle()));
+}
 
 void CCheckButton::SetCheck(bool checked) { SetState(checked_, checked); }
 

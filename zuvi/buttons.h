@@ -17,7 +17,15 @@ class MButton : public MControlFont {
 
 class CImageButton : public MButton {};
 class CTextButton : public MButton {};
-class CHelpButton : public MButton {};
+// A help button: a round "?" (its skin picture when there is one) whose title is the help text,
+// shown when the pointer rests on it.
+class CHelpButton : public MButton {
+ public:
+  void Paint(QPainter& painter, const QRect& area) override;
+
+ protected:
+  void SyncKind(QWidget* widget) override;
+};
 
 // A button that keeps a checked state.
 class CCheckButton : public MButton {
