@@ -80,6 +80,14 @@ struct ImageView::Canvas {
   std::mutex writing;       // keeps the files' writes in the order of the changes; taken before lock_
   unsigned generation = 0;  // counts the frames set, so a write never names a file for a later frame
 
+  // Nothing drawn on top and nothing to take back.
+  void DropEdits() {
+    overlay = EmptyOverlay();
+    text.reset();
+    undo.clear();
+    stroking = moving = false;
+  }
+
   static void DrawText(QPainter& painter, const Text& text) {
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(std::max(text.size, 1));
@@ -118,10 +126,7 @@ void ImageView::SetImageFile(const std::wstring& picture, const std::wstring& ed
     ++c.generation;
     c.base = frame;
     c.edited = false;
-    c.overlay = EmptyOverlay();
-    c.text.reset();
-    c.undo.clear();
-    c.stroking = c.moving = false;
+    c.DropEdits();
   }
   RequestSync();
 }
@@ -140,10 +145,7 @@ void ImageView::SetItems(const std::vector<ImageViewItem>& items, int shown) {
     ++c.generation;
     c.bases = std::move(bases);
     c.itemEdited.assign(items.size(), false);
-    c.overlay = EmptyOverlay();
-    c.text.reset();
-    c.undo.clear();
-    c.stroking = c.moving = false;
+    c.DropEdits();
   }
   RequestSync();
 }
@@ -163,10 +165,7 @@ void ImageView::Clear() {
     c.bases.clear();
     c.itemEdited.clear();
     c.edited = false;
-    c.overlay = EmptyOverlay();
-    c.text.reset();
-    c.undo.clear();
-    c.stroking = c.moving = false;
+    c.DropEdits();
   }
   RequestSync();
 }
@@ -186,10 +185,7 @@ void ImageView::SetImagePreviewMode(bool preview) {
       c.base = c.Flatten(c.base);
     }
     preview_ = preview;
-    c.overlay = EmptyOverlay();
-    c.text.reset();
-    c.undo.clear();
-    c.stroking = c.moving = false;
+    c.DropEdits();
     if (preview && leavingAllFrames) {
       const ImageViewItem& item = items_[shown_];
       picture_ = item.pictureFile;

@@ -186,14 +186,7 @@ void ImageViewList::Paint(QPainter& painter, const QRect& area) {
     QRect thumb(cell.left() + kGap / 2, cell.top() + kGap / 2, itemWidth - kGap,
                 area.height() - kCaption - kGap);
     const std::wstring& file = items[i].editFile.empty() ? items[i].pictureFile : items[i].editFile;
-    QImage picture = Thumbnail(file, thumb.size());
-    if (picture.isNull()) {
-      PaintMissingPicture(painter, thumb);
-    } else {
-      QRect placed(QPoint(), picture.size());
-      placed.moveCenter(thumb.center());
-      painter.drawImage(placed, picture);
-    }
+    PaintThumbnail(painter, file, thumb);
     if (i == current) {
       painter.setBrush(Qt::NoBrush);
       painter.setPen(QPen(QColor(0xCA, 0x51, 0x00), 2));

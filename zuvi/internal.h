@@ -39,6 +39,8 @@ std::wstring NormaliseSkinPath(const std::wstring& file);
 QImage Thumbnail(const std::wstring& path, QSize size);
 // The stand-in for a picture that cannot be read: a dark box with a cross.
 void PaintMissingPicture(QPainter& painter, const QRect& box);
+// The picture at `path` scaled into `box` and centred there, or the placeholder.
+void PaintThumbnail(QPainter& painter, const std::wstring& path, const QRect& box);
 
 // Root widget of a window: paints the background, forwards key presses and clicks on free areas.
 class WindowWidget : public QWidget {

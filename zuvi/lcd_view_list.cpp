@@ -128,14 +128,7 @@ void LCDViewList::Paint(QPainter& painter, const QRect& area) {
     int thumbHeight = box.height();
     int thumbWidth = std::min(box.width(), thumbHeight * kFrameWidth / kFrameHeight);
     QRect thumb(box.left(), box.top(), thumbWidth, thumbHeight);
-    QImage picture = Thumbnail(rows[i].picture, thumb.size());
-    if (picture.isNull()) {
-      PaintMissingPicture(painter, thumb);
-    } else {
-      QRect placed(QPoint(), picture.size());
-      placed.moveCenter(thumb.center());
-      painter.drawImage(placed, picture);
-    }
+    PaintThumbnail(painter, rows[i].picture, thumb);
     if (!rows[i].slot) continue;
     QRect count = box.adjusted(thumbWidth + 6, 0, 0, 0);
     if (count.width() < 24) count = thumb.adjusted(0, thumb.height() - 18, -2, 0);

@@ -38,4 +38,15 @@ void PaintMissingPicture(QPainter& painter, const QRect& box) {
   painter.drawLine(box.topRight(), box.bottomLeft());
 }
 
+void PaintThumbnail(QPainter& painter, const std::wstring& path, const QRect& box) {
+  const QImage picture = Thumbnail(path, box.size());
+  if (picture.isNull()) {
+    PaintMissingPicture(painter, box);
+    return;
+  }
+  QRect placed(QPoint(), picture.size());
+  placed.moveCenter(box.center());
+  painter.drawImage(placed, picture);
+}
+
 }  // namespace zuvi_internal
