@@ -23,8 +23,11 @@
 #include <vector>
 
 #include "bench/scratch_folder.h"
+#include "common/strings.h"
 #include "platform/image/gif_file.h"
 #include "tests/platform/image/gif_maker.h"
+#include "zuvi/image_view_list.h"
+#include "zuvi/lcd_view_list.h"
 
 namespace {
 
@@ -91,6 +94,7 @@ void BM_GifImport(benchmark::State& state) {
   const std::string& source =
       ImportSource(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
   const std::string folder = bench_support::ScratchFolder() + "frames/";
+  LCDViewList slotList;  // the screen page's slot list, which imports for the page
   Clock::duration elapsed{};
   for (auto _ : state) {
     state.PauseTiming();
@@ -98,10 +102,9 @@ void BM_GifImport(benchmark::State& state) {
     std::filesystem::create_directories(folder);
     state.ResumeTiming();
     const auto start = Clock::now();
-    const platform::image::GifImport result =
-        platform::image::ImportGif(source, folder, kLcdWidth, kLcdHeight);
+    const int frames = slotList.LoadGIFImageFile(Utf8ToWide(source), Utf8ToWide(folder));
     elapsed += Clock::now() - start;
-    if (result.frames != kFrames) state.SkipWithError("the import lost frames");
+    if (frames != kFrames) state.SkipWithError("the import lost frames");
   }
   SetMsPerFrame(state, elapsed);
 }
@@ -135,13 +138,14 @@ const std::vector<platform::image::GifFrame>& ExportFrames() {
 }
 
 void BM_GifExport(benchmark::State& state) {
-  const auto& frames = ExportFrames();
-  const std::string target = bench_support::ScratchFolder() + "export.gif";
+  ImageViewList list;  // the screen page's frame list, which exports for the page
+  for (const auto& frame : ExportFrames())
+    list.AddItem(Utf8ToWide(frame.picturePath), frame.delayMs, 0, L"");
+  const std::wstring target = Utf8ToWide(bench_support::ScratchFolder() + "export.gif");
   Clock::duration elapsed{};
   for (auto _ : state) {
     const auto start = Clock::now();
-    if (!platform::image::WriteGif(target, frames, kLcdWidth, kLcdHeight))
-      state.SkipWithError("no GIF written");
+    if (!list.SaveGIFImageFile(target, kLcdWidth, kLcdHeight)) state.SkipWithError("no GIF written");
     elapsed += Clock::now() - start;
   }
   SetMsPerFrame(state, elapsed);
