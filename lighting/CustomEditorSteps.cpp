@@ -33,6 +33,7 @@ constexpr int kStartValue = 15;
 constexpr int kExportValue = 10;  // what a scheme without a stored value exports
 constexpr int kDigitCodes[] = {30, 31, 32, 33, 34, 35, 36, 37, 38, 39};
 constexpr int kWasdCodes[] = {26, 4, 22, 7};
+constexpr int kMenuTexts[] = {57, 51, 50, 53};  // new, delete, import, export
 
 int CheckGroup(const KeyboardDlg& dlg, const Editor& editor, int box, std::span<const int> codes) {
   const bool on = Checked(dlg, box);
@@ -47,7 +48,9 @@ QelListBox* Schemes(const KeyboardDlg& dlg, const Editor& editor) {
   return dlg.GetControlAs<QelListBox>(editor.list);
 }
 
-CustomLightMode* View(const KeyboardDlg& dlg, const Editor& editor) { return dlg.GetCustomLightView(editor.view); }
+CustomLightMode* View(const KeyboardDlg& dlg, const Editor& editor) {
+  return dlg.GetCustomLightView(editor.view);
+}
 
 int CurrentData(QelListBox* list) {
   if (!list || list->GetCurSel() < 0) return 0;
@@ -58,7 +61,8 @@ std::wstring ShownName(const std::wstring& stored) {
   return DefaultNameRuleB(stored, g_languageId.load(), KbText(kNewSchemeText));
 }
 
-void CreatePresetButtons(KeyboardDlg& dlg, MControl* page, int firstId, std::span<const std::uint32_t, 16> colors) {
+void CreatePresetButtons(KeyboardDlg& dlg, MControl* page, int firstId,
+                         std::span<const std::uint32_t, 16> colors) {
   for (std::size_t i = 0; i < colors.size(); ++i) {
     auto* button = dynamic_cast<CColorButton*>(
         dlg.CreateControl(L"CColorButton", firstId + static_cast<int>(i), RECT{}, nullptr, 1, 1, page));
@@ -103,13 +107,13 @@ void FillSchemes(KeyboardDlg& dlg, const Editor& editor, int profile) {
   QelListBox* list = Schemes(dlg, editor);
   if (!list) return;
   list->ResetContent();
-  for (const SchemeName& scheme : editor.names(dlg.m_configDB, profile)) list->AddString(ShownName(scheme.name), scheme.id);
+  for (const SchemeName& scheme : editor.names(dlg.m_configDB, profile))
+    list->AddString(ShownName(scheme.name), scheme.id);
 }
 
 void ShowListMenu(KeyboardDlg& dlg, const Editor& editor) {
   MenuWnd menu(dlg.GetSafeHwnd(), WM_LIGHT_EDITOR_MENU_COMMAND);
-  const int texts[] = {57, 51, 50, 53};
-  for (int i = 0; i < 4; ++i) menu.AddMenu(editor.firstMenuCommand + i, KbText(texts[i]));
+  for (int i = 0; i < 4; ++i) menu.AddMenu(editor.firstMenuCommand + i, KbText(kMenuTexts[i]));
   menu.TrackPopup();
 }
 
@@ -201,8 +205,8 @@ void ShowColorInEdits(const KeyboardDlg& dlg, const Editor& editor, std::uint32_
 }
 
 std::uint32_t EditedColor(const KeyboardDlg& dlg, const Editor& editor) {
-  return light_color::Pack({WToI(EditText(dlg, editor.red)), WToI(EditText(dlg, editor.green)),
-                            WToI(EditText(dlg, editor.blue))});
+  return light_color::Pack(
+      {WToI(EditText(dlg, editor.red)), WToI(EditText(dlg, editor.green)), WToI(EditText(dlg, editor.blue))});
 }
 
 bool ClampEdits(const KeyboardDlg& dlg, int code, std::initializer_list<int> edits) {
@@ -210,7 +214,8 @@ bool ClampEdits(const KeyboardDlg& dlg, int code, std::initializer_list<int> edi
   // Only a text outside 0..255 is rewritten.
   for (int id : edits) {
     const std::wstring text = EditText(dlg, id);
-    if (light_color::EditOutOfRange(text)) SetEditText(dlg, id, std::to_wstring(light_color::EditChannel(text)));
+    if (light_color::EditOutOfRange(text))
+      SetEditText(dlg, id, std::to_wstring(light_color::EditChannel(text)));
   }
   return true;
 }
@@ -230,7 +235,8 @@ std::optional<std::uint32_t> ButtonColor(const KeyboardDlg& dlg, int id) {
 int ImportScheme(KeyboardDlg& dlg, const Editor& editor) {
   QelListBox* list = Schemes(dlg, editor);
   if (!list) return 0;
-  const std::vector<std::wstring> files = platform::UserDialogs().OpenFiles(KbText(303), editor.fileFilter, false);
+  const std::vector<std::wstring> files =
+      platform::UserDialogs().OpenFiles(KbText(303), editor.fileFilter, false);
   if (files.empty() || files.front().empty()) return 0;
   const std::wstring& path = files.front();
   auto refuse = [&](const std::string& why) {

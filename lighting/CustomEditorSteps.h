@@ -34,8 +34,8 @@ struct Editor {
   int red = 0, green = 0, blue = 0;  // the colour edits
   int firstPreset = 0, lastPreset = 0;
   int allKeys = 0, digitKeys = 0, wasdKeys = 0;
-  int valueSlider = 0;   // speed or brightness
-  int firstListButton = 0;  // add, delete, rename, import and export side by side
+  int valueSlider = 0;       // speed or brightness
+  int firstListButton = 0;   // add, delete, rename, import and export side by side
   int firstMenuCommand = 0;  // the list menu: new, delete, import, export
 
   std::vector<SchemeName> (*names)(ConfigDB& store, int profile) = nullptr;
@@ -73,8 +73,9 @@ int CurrentData(QelListBox* list);
 std::wstring ShownName(const std::wstring& stored);
 
 // ---- building and layout ----
-// The 16 preset colour buttons from `firstId` on, colours 0x00BBGGRR.
-void CreatePresetButtons(KeyboardDlg& dlg, MControl* page, int firstId, std::span<const std::uint32_t, 16> colors);
+// The 16 preset colour buttons from `firstId` on, colours 0x00BBGGRR (the lighting page's too).
+void CreatePresetButtons(KeyboardDlg& dlg, MControl* page, int firstId,
+                         std::span<const std::uint32_t, 16> colors);
 void PlaceListButtons(const KeyboardDlg& dlg, const Editor& editor);
 void PlaceKeyGroups(const KeyboardDlg& dlg, const Editor& editor);
 // The palette and the three channel edits with their labels from `firstLabel`, in the colour panel

@@ -277,4 +277,6 @@ int KeyboardDlg::OnCustomLightModeApplyColorType() {
 
 int KeyboardDlg::OnImportCustomLightMode() { return custom_editor::ImportScheme(*this, kEditor); }
 
-int KeyboardDlg::OnExportCustomLightMode() { return custom_editor::ExportScheme(*this, kEditor, PacingClock()); }
+int KeyboardDlg::OnExportCustomLightMode() {
+  return custom_editor::ExportScheme(*this, kEditor, PacingClock());
+}

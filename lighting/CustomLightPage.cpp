@@ -168,7 +168,9 @@ void KeyboardDlg::LayoutCustomLightPage(const RECT& client) {
   Place(*this, 184, Box(w - 130, h - 50, w - 22, h - 20));
 }
 
-void KeyboardDlg::EnableCustomLightControls(bool enable) { custom_editor::EnableColorControls(*this, kEditor, enable); }
+void KeyboardDlg::EnableCustomLightControls(bool enable) {
+  custom_editor::EnableColorControls(*this, kEditor, enable);
+}
 
 void KeyboardDlg::EnableCustomLightListButtons(bool enable) {
   EnableCustomLightControls(enable);
