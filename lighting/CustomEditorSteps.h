@@ -4,6 +4,9 @@
 // An editor hands its control ids and the store calls of its own tables; the rest is the same.
 #pragma once
 
+#include <algorithm>
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
@@ -12,6 +15,7 @@
 #include <vector>
 
 #include "keyboard/KeyboardDlg.h"
+#include "keyboard/PageControls.h"
 #include "lighting/SchemeFile.h"
 #include "platform/clock/clock.h"
 #include "storage/config_db.h"
@@ -63,6 +67,60 @@ std::vector<SchemeName> StoredNames(ConfigDB& store, int profile) {
   for (const Row* row : rows) names.push_back({row->customlight_id, row->name});
   FreeRows(rows);
   return names;
+}
+
+// ---- the controls both editors have ----
+// Image-only buttons show a glyph: no skin pictures ship.
+using page_controls::ControlSpec;
+
+// Add, delete, rename, import and export.
+constexpr std::array<ControlSpec, 5> ListButtons(const Editor& editor) {
+  const int id = editor.firstListButton;
+  return {{
+      {.id = id, .className = L"CImageButton", .image = L"imgbtn_add.png", .tooltip = 300, .label = L"+"},
+      {.id = id + 1, .className = L"CImageButton", .image = L"imgbtn_del.png", .tooltip = 301, .label = L"\u2212"},
+      {.id = id + 2, .className = L"CImageButton", .image = L"imgbtn_edit.png", .tooltip = 52, .label = L"\u270E"},
+      {.id = id + 3, .className = L"CImageButton", .image = L"imgbtn_import.png", .tooltip = 303, .label = L"\u2193"},
+      {.id = id + 4, .className = L"CImageButton", .image = L"imgbtn_export.png", .tooltip = 304, .label = L"\u2191"},
+  }};
+}
+
+// The palette, then the channel labels from `firstLabel` and the channel edits.
+constexpr std::array<ControlSpec, 7> ColorEdits(const Editor& editor, int firstLabel) {
+  return {{
+      {.id = editor.palette, .className = L"CirclePalette", .image = L"img_circlepalette.png"},
+      {.id = firstLabel, .className = L"MText", .label = L"R:"},
+      {.id = firstLabel + 1, .className = L"MText", .label = L"G:"},
+      {.id = firstLabel + 2, .className = L"MText", .label = L"B:"},
+      {.id = editor.red, .className = L"MEdit", .image = L"img_edit.png"},
+      {.id = editor.green, .className = L"MEdit", .image = L"img_edit.png"},
+      {.id = editor.blue, .className = L"MEdit", .image = L"img_edit.png"},
+  }};
+}
+
+constexpr std::array<ControlSpec, 3> KeyGroupBoxes(const Editor& editor) {
+  return {{
+      {.id = editor.allKeys, .className = L"CCheckButton", .image = L"btn_checkbox.png", .text = 285},
+      {.id = editor.digitKeys, .className = L"CCheckButton", .image = L"btn_checkbox.png", .text = 286},
+      {.id = editor.wasdKeys, .className = L"CCheckButton", .image = L"btn_checkbox.png", .label = L"WASD"},
+  }};
+}
+
+// The two store buttons from `first`.
+constexpr std::array<ControlSpec, 2> StoreButtons(int first) {
+  return {{
+      {.id = first, .className = L"MButton", .image = L"btn_apply.png", .text = 360},
+      {.id = first + 1, .className = L"MButton", .image = L"btn_apply.png", .text = 60},
+  }};
+}
+
+// One table of `parts` in their order.
+template <std::size_t... N>
+constexpr std::array<ControlSpec, (N + ...)> JoinControls(const std::array<ControlSpec, N>&... parts) {
+  std::array<ControlSpec, (N + ...)> all{};
+  std::size_t at = 0;
+  ((std::copy(parts.begin(), parts.end(), all.begin() + at), at += N), ...);
+  return all;
 }
 
 QelListBox* Schemes(const KeyboardDlg& dlg, const Editor& editor);

@@ -51,34 +51,25 @@ constexpr custom_editor::Editor kEditor{
     .fileTag = "customlightmode",
 };
 
-// Image-only buttons show a glyph: no skin pictures ship.
 // clang-format off
-constexpr page_controls::ControlSpec kControls[] = {
-    {.id = 187, .className = L"CArea", .area = true},
-    {.id = 188, .className = L"CImageButton", .image = L"imgbtn_add.png", .tooltip = 300, .label = L"+"},
-    {.id = 189, .className = L"CImageButton", .image = L"imgbtn_del.png", .tooltip = 301, .label = L"\u2212"},
-    {.id = 190, .className = L"CImageButton", .image = L"imgbtn_edit.png", .tooltip = 52, .label = L"\u270E"},
-    {.id = 191, .className = L"CImageButton", .image = L"imgbtn_import.png", .tooltip = 303, .label = L"\u2193"},
-    {.id = 192, .className = L"CImageButton", .image = L"imgbtn_export.png", .tooltip = 304, .label = L"\u2191"},
-    {.id = 193, .className = L"CArea", .area = true},
-    {.id = 195, .className = L"QelListBox", .image = L"img_edit.png"},
-    {.id = 196, .className = L"CArea", .area = true},
-    {.id = 198, .className = L"CirclePalette", .image = L"img_circlepalette.png"},
-    {.id = 199, .className = L"MText", .label = L"R:"},
-    {.id = 200, .className = L"MText", .label = L"G:"},
-    {.id = 201, .className = L"MText", .label = L"B:"},
-    {.id = 202, .className = L"MEdit", .image = L"img_edit.png"},
-    {.id = 203, .className = L"MEdit", .image = L"img_edit.png"},
-    {.id = 204, .className = L"MEdit", .image = L"img_edit.png"},
-    {.id = 205, .className = L"MText", .text = 261},
-    {.id = 222, .className = L"MText", .text = 262},
-    {.id = 223, .className = L"MSlider", .image = L"img_slider_back.png"},
-    {.id = 224, .className = L"CCheckButton", .image = L"btn_checkbox.png", .text = 285},
-    {.id = 225, .className = L"CCheckButton", .image = L"btn_checkbox.png", .text = 286},
-    {.id = 226, .className = L"CCheckButton", .image = L"btn_checkbox.png", .label = L"WASD"},
-    {.id = 227, .className = L"MButton", .image = L"btn_apply.png", .text = 360},
-    {.id = 228, .className = L"MButton", .image = L"btn_apply.png", .text = 60},
-};
+constexpr auto kControls = custom_editor::JoinControls(
+    std::to_array<page_controls::ControlSpec>({
+        {.id = 187, .className = L"CArea", .area = true},
+    }),
+    custom_editor::ListButtons(kEditor),
+    std::to_array<page_controls::ControlSpec>({
+        {.id = 193, .className = L"CArea", .area = true},
+        {.id = 195, .className = L"QelListBox", .image = L"img_edit.png"},
+        {.id = 196, .className = L"CArea", .area = true},
+    }),
+    custom_editor::ColorEdits(kEditor, 199),
+    std::to_array<page_controls::ControlSpec>({
+        {.id = 205, .className = L"MText", .text = 261},
+        {.id = 222, .className = L"MText", .text = 262},
+        {.id = 223, .className = L"MSlider", .image = L"img_slider_back.png"},
+    }),
+    custom_editor::KeyGroupBoxes(kEditor),
+    custom_editor::StoreButtons(227));
 // clang-format on
 
 // The lighting page's preset colours, 0x00BBGGRR, ids 206-221.

@@ -56,47 +56,38 @@ constexpr custom_editor::Editor kEditor{
     .fileTag = "customlight",
 };
 
-// Image-only buttons show a glyph: no skin pictures ship.
 // clang-format off
-constexpr page_controls::ControlSpec kControls[] = {
-    {.id = 130, .className = L"CArea", .area = true},
-    {.id = 131, .className = L"CImageButton", .image = L"imgbtn_add.png", .tooltip = 300, .label = L"+"},
-    {.id = 132, .className = L"CImageButton", .image = L"imgbtn_del.png", .tooltip = 301, .label = L"\u2212"},
-    {.id = 133, .className = L"CImageButton", .image = L"imgbtn_edit.png", .tooltip = 52, .label = L"\u270E"},
-    {.id = 134, .className = L"CImageButton", .image = L"imgbtn_import.png", .tooltip = 303, .label = L"\u2193"},
-    {.id = 135, .className = L"CImageButton", .image = L"imgbtn_export.png", .tooltip = 304, .label = L"\u2191"},
-    {.id = 136, .className = L"CArea", .area = true},
-    {.id = 138, .className = L"QelListBox", .image = L"img_edit.png"},
-    {.id = 139, .className = L"MText", .text = 30},
-    {.id = 140, .className = L"CArea", .area = true},
-    {.id = 141, .className = L"CArea", .area = true},
-    {.id = 142, .className = L"QelListBox"},
-    {.id = 143, .className = L"CArea", .area = true},
-    {.id = 145, .className = L"CirclePalette", .image = L"img_circlepalette.png"},
-    {.id = 146, .className = L"MText", .label = L"R:"},
-    {.id = 147, .className = L"MText", .label = L"G:"},
-    {.id = 148, .className = L"MText", .label = L"B:"},
-    {.id = 149, .className = L"MEdit", .image = L"img_edit.png"},
-    {.id = 150, .className = L"MEdit", .image = L"img_edit.png"},
-    {.id = 151, .className = L"MEdit", .image = L"img_edit.png"},
-    {.id = 152, .className = L"MText", .text = 260},
-    {.id = 153, .className = L"CSwitchButton", .image = L"img_switch_off.png"},
-    {.id = 154, .className = L"MText", .text = 261},
-    {.id = 171, .className = L"MText", .text = 262},
-    {.id = 172, .className = L"MSlider", .image = L"img_slider_back.png"},
-    {.id = 173, .className = L"MText", .text = 263},
-    {.id = 174, .className = L"MSlider", .image = L"img_slider_back.png"},
-    {.id = 175, .className = L"MText", .text = 284},
-    {.id = 176, .className = L"CRadioButton", .image = L"img_direction_right.png", .label = L"\u2192", .group = L"GROUP_LIGHT_DIRECTION"},
-    {.id = 177, .className = L"CRadioButton", .image = L"img_direction_left.png", .label = L"\u2190", .group = L"GROUP_LIGHT_DIRECTION"},
-    {.id = 178, .className = L"CRadioButton", .image = L"img_direction_top.png", .label = L"\u2191", .group = L"GROUP_LIGHT_DIRECTION"},
-    {.id = 179, .className = L"CRadioButton", .image = L"img_direction_bottom.png", .label = L"\u2193", .group = L"GROUP_LIGHT_DIRECTION"},
-    {.id = 180, .className = L"CCheckButton", .image = L"btn_checkbox.png", .text = 285},
-    {.id = 181, .className = L"CCheckButton", .image = L"btn_checkbox.png", .text = 286},
-    {.id = 182, .className = L"CCheckButton", .image = L"btn_checkbox.png", .label = L"WASD"},
-    {.id = 183, .className = L"MButton", .image = L"btn_apply.png", .text = 360},
-    {.id = 184, .className = L"MButton", .image = L"btn_apply.png", .text = 60},
-};
+constexpr auto kControls = custom_editor::JoinControls(
+    std::to_array<page_controls::ControlSpec>({
+        {.id = 130, .className = L"CArea", .area = true},
+    }),
+    custom_editor::ListButtons(kEditor),
+    std::to_array<page_controls::ControlSpec>({
+        {.id = 136, .className = L"CArea", .area = true},
+        {.id = 138, .className = L"QelListBox", .image = L"img_edit.png"},
+        {.id = 139, .className = L"MText", .text = 30},
+        {.id = 140, .className = L"CArea", .area = true},
+        {.id = 141, .className = L"CArea", .area = true},
+        {.id = 142, .className = L"QelListBox"},
+        {.id = 143, .className = L"CArea", .area = true},
+    }),
+    custom_editor::ColorEdits(kEditor, 146),
+    std::to_array<page_controls::ControlSpec>({
+        {.id = 152, .className = L"MText", .text = 260},
+        {.id = 153, .className = L"CSwitchButton", .image = L"img_switch_off.png"},
+        {.id = 154, .className = L"MText", .text = 261},
+        {.id = 171, .className = L"MText", .text = 262},
+        {.id = 172, .className = L"MSlider", .image = L"img_slider_back.png"},
+        {.id = 173, .className = L"MText", .text = 263},
+        {.id = 174, .className = L"MSlider", .image = L"img_slider_back.png"},
+        {.id = 175, .className = L"MText", .text = 284},
+        {.id = 176, .className = L"CRadioButton", .image = L"img_direction_right.png", .label = L"\u2192", .group = L"GROUP_LIGHT_DIRECTION"},
+        {.id = 177, .className = L"CRadioButton", .image = L"img_direction_left.png", .label = L"\u2190", .group = L"GROUP_LIGHT_DIRECTION"},
+        {.id = 178, .className = L"CRadioButton", .image = L"img_direction_top.png", .label = L"\u2191", .group = L"GROUP_LIGHT_DIRECTION"},
+        {.id = 179, .className = L"CRadioButton", .image = L"img_direction_bottom.png", .label = L"\u2193", .group = L"GROUP_LIGHT_DIRECTION"},
+    }),
+    custom_editor::KeyGroupBoxes(kEditor),
+    custom_editor::StoreButtons(183));
 // clang-format on
 
 // The preset colours, 0x00BBGGRR, ids 155-170; the last is black.
