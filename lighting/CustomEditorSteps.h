@@ -73,6 +73,8 @@ std::vector<SchemeName> StoredNames(ConfigDB& store, int profile) {
 // Image-only buttons show a glyph: no skin pictures ship.
 using page_controls::ControlSpec;
 
+// clang-format off
+
 // Add, delete, rename, import and export.
 constexpr std::array<ControlSpec, 5> ListButtons(const Editor& editor) {
   const int id = editor.firstListButton;
@@ -113,6 +115,8 @@ constexpr std::array<ControlSpec, 2> StoreButtons(int first) {
       {.id = first + 1, .className = L"MButton", .image = L"btn_apply.png", .text = 60},
   }};
 }
+
+// clang-format on
 
 // One table of `parts` in their order.
 template <std::size_t... N>
