@@ -3,33 +3,22 @@
 // keyboard. Edits live in the view until the checked keys are stored; nothing is queued here.
 #include <chrono>
 
-#include "common/strings.h"
-#include "common/xml_document.h"
-#include "keyboard/DefaultNames.h"
-#include "keyboard/KeyboardLog.h"
 #include "keyboard/KeyboardText.h"
 #include "keyboard/PageControls.h"
-#include "lighting/LightColor.h"
-#include "lighting/SchemeFile.h"
-#include "platform/qt/dialogs.h"
+#include "lighting/CustomEditorSteps.h"
 #include "zuvi/list_box.h"
-#include "zuvi/menu.h"
 #include "zuvi/range_controls.h"
 #include "zuvi/static_controls.h"
 #include "zuvi/views.h"
 
+using custom_editor::CurrentData;
 using page_controls::Box;
-using page_controls::Check;
-using page_controls::Checked;
-using page_controls::EditText;
 using page_controls::Enable;
 using page_controls::Place;
-using page_controls::SetEditText;
 using page_controls::ShowCtl;
 
 namespace {
 
-constexpr int kNewSchemeText = 150;
 constexpr int kEffectList = 142;
 constexpr int kPalette = 145;
 constexpr int kRed = 149, kGreen = 150, kBlue = 151;
@@ -37,55 +26,69 @@ constexpr int kSpeedSlider = 174;
 constexpr int kAllKeys = 180, kDigitKeys = 181, kWasdKeys = 182;
 constexpr int kFirstPreset = 155, kLastPreset = 170;
 
-struct PageControl {
-  int id;
-  const wchar_t* className;
-  const wchar_t* image;
-  int text;  // "KB.DIALOG" id, 0 none
-  const wchar_t* title;  // a fixed title where there is no text id
-  int tooltip;
+constexpr custom_editor::Editor kEditor{
+    .list = kb_ids::kCustomLightList,
+    .view = kb_ids::kCustomLightView,
+    .palette = kPalette,
+    .red = kRed,
+    .green = kGreen,
+    .blue = kBlue,
+    .firstPreset = kFirstPreset,
+    .lastPreset = kLastPreset,
+    .allKeys = kAllKeys,
+    .digitKeys = kDigitKeys,
+    .wasdKeys = kWasdKeys,
+    .valueSlider = kSpeedSlider,
+    .firstListButton = 131,
+    .firstMenuCommand = 606,
+    .names = &custom_editor::StoredNames<CustomLightRow, &ConfigDB::GetCustomLights>,
+    .create = &ConfigDB::NewCustomLight,
+    .rename = &ConfigDB::RenameCustomLight,
+    .remove = &ConfigDB::DeleteCustomLight,
+    .getValue = &ConfigDB::GetCustomLightSpeed,
+    .setValue = &ConfigDB::SetCustomLightSpeed,
+    .getKeys = &ConfigDB::GetCustomRgbList,
+    .setKeys = &ConfigDB::SetCustomRgbList,
+    .showValue = &CustomLightMode::SetSpeed,
+    .kind = scheme_file::Kind::kEffects,
+    .fileFilter = L"light (*.xml)",
+    .logName = "custom light",
+    .fileTag = "customlight",
 };
 
-// Image-only buttons show a glyph: no skin pictures ship.
-constexpr PageControl kControls[] = {
-    {130, L"CArea", nullptr, 0, nullptr, 0},
-    {131, L"CImageButton", L"imgbtn_add.png", 0, L"+", 300},
-    {132, L"CImageButton", L"imgbtn_del.png", 0, L"\u2212", 301},
-    {133, L"CImageButton", L"imgbtn_edit.png", 0, L"\u270E", 52},
-    {134, L"CImageButton", L"imgbtn_import.png", 0, L"\u2193", 303},
-    {135, L"CImageButton", L"imgbtn_export.png", 0, L"\u2191", 304},
-    {136, L"CArea", nullptr, 0, nullptr, 0},
-    {138, L"QelListBox", L"img_edit.png", 0, nullptr, 0},
-    {139, L"MText", nullptr, 30, nullptr, 0},
-    {140, L"CArea", nullptr, 0, nullptr, 0},
-    {141, L"CArea", nullptr, 0, nullptr, 0},
-    {142, L"QelListBox", nullptr, 0, nullptr, 0},
-    {143, L"CArea", nullptr, 0, nullptr, 0},
-    {145, L"CirclePalette", L"img_circlepalette.png", 0, nullptr, 0},
-    {146, L"MText", nullptr, 0, L"R:", 0},
-    {147, L"MText", nullptr, 0, L"G:", 0},
-    {148, L"MText", nullptr, 0, L"B:", 0},
-    {149, L"MEdit", L"img_edit.png", 0, nullptr, 0},
-    {150, L"MEdit", L"img_edit.png", 0, nullptr, 0},
-    {151, L"MEdit", L"img_edit.png", 0, nullptr, 0},
-    {152, L"MText", nullptr, 260, nullptr, 0},
-    {153, L"CSwitchButton", L"img_switch_off.png", 0, nullptr, 0},
-    {154, L"MText", nullptr, 261, nullptr, 0},
-    {171, L"MText", nullptr, 262, nullptr, 0},
-    {172, L"MSlider", L"img_slider_back.png", 0, nullptr, 0},
-    {173, L"MText", nullptr, 263, nullptr, 0},
-    {174, L"MSlider", L"img_slider_back.png", 0, nullptr, 0},
-    {175, L"MText", nullptr, 284, nullptr, 0},
-    {176, L"CRadioButton", L"img_direction_right.png", 0, L"\u2192", 0},
-    {177, L"CRadioButton", L"img_direction_left.png", 0, L"\u2190", 0},
-    {178, L"CRadioButton", L"img_direction_top.png", 0, L"\u2191", 0},
-    {179, L"CRadioButton", L"img_direction_bottom.png", 0, L"\u2193", 0},
-    {180, L"CCheckButton", L"btn_checkbox.png", 285, nullptr, 0},
-    {181, L"CCheckButton", L"btn_checkbox.png", 286, nullptr, 0},
-    {182, L"CCheckButton", L"btn_checkbox.png", 0, L"WASD", 0},
-    {183, L"MButton", L"btn_apply.png", 360, nullptr, 0},
-    {184, L"MButton", L"btn_apply.png", 60, nullptr, 0},
-};
+// clang-format off
+constexpr auto kControls = custom_editor::JoinControls(
+    std::to_array<page_controls::ControlSpec>({
+        {.id = 130, .className = L"CArea", .area = true},
+    }),
+    custom_editor::ListButtons(kEditor),
+    std::to_array<page_controls::ControlSpec>({
+        {.id = 136, .className = L"CArea", .area = true},
+        {.id = 138, .className = L"QelListBox", .image = L"img_edit.png"},
+        {.id = 139, .className = L"MText", .text = 30},
+        {.id = 140, .className = L"CArea", .area = true},
+        {.id = 141, .className = L"CArea", .area = true},
+        {.id = 142, .className = L"QelListBox"},
+        {.id = 143, .className = L"CArea", .area = true},
+    }),
+    custom_editor::ColorEdits(kEditor, 146),
+    std::to_array<page_controls::ControlSpec>({
+        {.id = 152, .className = L"MText", .text = 260},
+        {.id = 153, .className = L"CSwitchButton", .image = L"img_switch_off.png"},
+        {.id = 154, .className = L"MText", .text = 261},
+        {.id = 171, .className = L"MText", .text = 262},
+        {.id = 172, .className = L"MSlider", .image = L"img_slider_back.png"},
+        {.id = 173, .className = L"MText", .text = 263},
+        {.id = 174, .className = L"MSlider", .image = L"img_slider_back.png"},
+        {.id = 175, .className = L"MText", .text = 284},
+        {.id = 176, .className = L"CRadioButton", .image = L"img_direction_right.png", .label = L"\u2192", .group = L"GROUP_LIGHT_DIRECTION"},
+        {.id = 177, .className = L"CRadioButton", .image = L"img_direction_left.png", .label = L"\u2190", .group = L"GROUP_LIGHT_DIRECTION"},
+        {.id = 178, .className = L"CRadioButton", .image = L"img_direction_top.png", .label = L"\u2191", .group = L"GROUP_LIGHT_DIRECTION"},
+        {.id = 179, .className = L"CRadioButton", .image = L"img_direction_bottom.png", .label = L"\u2193", .group = L"GROUP_LIGHT_DIRECTION"},
+    }),
+    custom_editor::KeyGroupBoxes(kEditor),
+    custom_editor::StoreButtons(183));
+// clang-format on
 
 // The preset colours, 0x00BBGGRR, ids 155-170; the last is black.
 constexpr std::uint32_t kPresets[16] = {0x0000FF, 0xFC00FF, 0xFF007E, 0xFF0000, 0xFD8900, 0xFFFC00,
@@ -96,22 +99,9 @@ constexpr std::uint32_t kPresets[16] = {0x0000FF, 0xFC00FF, 0xFF007E, 0xFF0000, 
 constexpr int kEffects[][2] = {{200, 1}, {203, 4}, {204, 5}, {205, 6}, {206, 7},
                                {207, 8}, {208, 9}, {209, 10}, {210, 11}, {211, 12}};
 
-constexpr int kDigitCodes[] = {30, 31, 32, 33, 34, 35, 36, 37, 38, 39};
-constexpr int kWasdCodes[] = {26, 4, 22, 7};
-
-QelListBox* Schemes(const KeyboardDlg& dlg) { return dlg.GetControlAs<QelListBox>(kb_ids::kCustomLightList); }
+QelListBox* Schemes(const KeyboardDlg& dlg) { return custom_editor::Schemes(dlg, kEditor); }
 QelListBox* EffectList(const KeyboardDlg& dlg) { return dlg.GetControlAs<QelListBox>(kEffectList); }
-CustomLightMode* View(const KeyboardDlg& dlg) { return dlg.GetCustomLightView(kb_ids::kCustomLightView); }
-
-// The data of a list's current item, 0 when there is none.
-int CurrentData(QelListBox* list) {
-  if (!list || list->GetCurSel() < 0) return 0;
-  return static_cast<int>(list->GetItemData(list->GetCurSel()));
-}
-
-std::wstring ShownName(const std::wstring& stored) {
-  return DefaultNameRuleB(stored, g_languageId.load(), KbText(kNewSchemeText));
-}
+CustomLightMode* View(const KeyboardDlg& dlg) { return custom_editor::View(dlg, kEditor); }
 
 bool SwitchOn(const KeyboardDlg& dlg) {
   auto* on = dlg.GetControlAs<CSwitchButton>(kb_ids::kCustomLightSwitch);
@@ -126,28 +116,8 @@ void ShowDirection(const KeyboardDlg& dlg, bool on) {
 
 void KeyboardDlg::CreateCustomLightPage() {
   MControl* page = GetControl(kb_ids::kPageCustomLight);
-  for (const PageControl& c : kControls) {
-    const bool area = c.className == std::wstring_view(L"CArea");
-    MControl* control = area ? CreateArea(c.className, c.id, RECT{}, nullptr, 1, 1, page)
-                             : CreateControl(c.className, c.id, RECT{}, nullptr, 1, 1, page);
-    if (!control) continue;
-    if (c.image) control->SetImage(c.image);
-    if (c.tooltip) control->SetTooltip(KbText(c.tooltip));
-    if (auto* text = dynamic_cast<MControlFont*>(control)) {
-      if (c.text) text->SetTitle(KbText(c.text));
-      if (c.title) text->SetTitle(c.title);
-      text->SetTextColor(m_textColor);
-    }
-    if (auto* a = dynamic_cast<CArea*>(control)) a->SetTransparent(80, 80, 0xFFFFFF);
-    if (auto* radio = dynamic_cast<CRadioButton*>(control)) radio->SetGroupName(L"GROUP_LIGHT_DIRECTION");
-  }
-  for (int i = 0; i < 16; ++i) {
-    auto* button = dynamic_cast<CColorButton*>(
-        CreateControl(L"CColorButton", kFirstPreset + i, RECT{}, nullptr, 1, 1, page));
-    if (!button) continue;
-    button->SetGroupName(L"IDC_LIGHT_STC_DEFAULTCOLOR");
-    button->SetColor(light_color::ToPaletteArgb(kPresets[i]));
-  }
+  page_controls::CreatePageControls(*this, page, kControls);
+  custom_editor::CreatePresetButtons(*this, page, kFirstPreset, kPresets);
   AddCustomLightView(kb_ids::kCustomLightView, page);
   if (QelListBox* effects = EffectList(*this)) {
     for (const auto& effect : kEffects) effects->AddString(KbText(effect[0]), effect[1]);
@@ -167,27 +137,18 @@ void KeyboardDlg::CreateCustomLightPage() {
 
 void KeyboardDlg::LayoutCustomLightPage(const RECT& client) {
   const int w = client.right, h = client.bottom;
-  for (int i = 0; i < 5; ++i) Place(*this, 131 + i, Box(91 + 35 * i, 65, 121 + 35 * i, 85));
+  custom_editor::PlaceListButtons(*this, kEditor);
   Place(*this, 130, Box(65, 55, 295, h - 10));
   Place(*this, kb_ids::kCustomLightList, Box(71, 100, 290, h / 2));
   Place(*this, 139, Box(71, h / 2 + 10, 290, h / 2 + 30));
   Place(*this, kEffectList, Box(71, h / 2 + 35, 290, h - 20));
   Place(*this, kb_ids::kCustomLightView, Box(310, 110, w - 20, h - 300));
-  Place(*this, kAllKeys, Box(400, 95, 530, 115));
-  Place(*this, kDigitKeys, Box(530, 95, 630, 115));
-  Place(*this, kWasdKeys, Box(630, 95, 730, 115));
+  custom_editor::PlaceKeyGroups(*this, kEditor);
   // The colour panel below the key view.
   const int y = h - 290;
   Place(*this, 143, Box(300, y, w - 10, h - 10));
-  Place(*this, kPalette, Box(320, y + 20, 480, y + 180));
-  for (int i = 0; i < 3; ++i) {
-    Place(*this, 146 + i, Box(500, y + 25 + 35 * i, 520, y + 50 + 35 * i));
-    Place(*this, kRed + i, Box(522, y + 25 + 35 * i, 570, y + 50 + 35 * i));
-  }
-  for (int i = 0; i < 7; ++i) {
-    Place(*this, kFirstPreset + i, Box(600 + 43 * i, y + 25, 631 + 43 * i, y + 56));
-    Place(*this, kFirstPreset + 7 + i, Box(600 + 43 * i, y + 70, 631 + 43 * i, y + 101));
-  }
+  custom_editor::PlaceColorEdits(*this, kEditor, 146, y);
+  custom_editor::PlacePresets(*this, kEditor, 600, y + 25, y + 70);
   Place(*this, 152, Box(600, y + 120, 700, y + 140));
   Place(*this, kb_ids::kCustomLightSwitch, Box(705, y + 118, 755, y + 142));
   Place(*this, 173, Box(320, y + 200, 420, y + 220));
@@ -199,9 +160,7 @@ void KeyboardDlg::LayoutCustomLightPage(const RECT& client) {
 }
 
 void KeyboardDlg::EnableCustomLightControls(bool enable) {
-  Enable(*this, kPalette, enable);
-  for (int id = kRed; id <= kBlue; ++id) Enable(*this, id, enable);
-  for (int id = kFirstPreset; id <= kLastPreset; ++id) Enable(*this, id, enable);
+  custom_editor::EnableColorControls(*this, kEditor, enable);
 }
 
 void KeyboardDlg::EnableCustomLightListButtons(bool enable) {
@@ -215,11 +174,7 @@ void KeyboardDlg::LoadCustomLightList(int profile) {
   EnableCustomLightListButtons(false);
   QelListBox* list = Schemes(*this);
   if (!list) return;
-  list->ResetContent();
-  std::vector<CustomLightRow*> rows;
-  m_configDB.GetCustomLights(profile, rows);
-  for (const CustomLightRow* row : rows) list->AddString(ShownName(row->name), row->customlight_id);
-  FreeRows(rows);
+  custom_editor::FillSchemes(*this, kEditor, profile);
   if (list->GetCount() == 0) {
     LoadCustomLightKeys(0);
     return;
@@ -236,21 +191,8 @@ void KeyboardDlg::LoadCustomLightList(int profile) {
 void KeyboardDlg::LoadCustomLightKeys(int customlightId) {
   CustomLightMode* view = View(*this);
   if (!view) return;
-  view->ResetAllKeyInfo();
-  view->ResetAllItemCheck(false);
-  for (int id : {kAllKeys, kDigitKeys, kWasdKeys}) Check(*this, id, false);
-  // The stored speed is the slider's own position: one scale both ways.
-  int speed = 15;
-  if (customlightId > 0) m_configDB.GetCustomLightSpeed(customlightId, &speed);
-  if (auto* slider = GetControlAs<MSlider>(kSpeedSlider)) slider->SetPos(speed);
-  view->SetSpeed(speed);
-  std::vector<CustomRgbRow*> rows;
-  if (customlightId > 0) m_configDB.GetCustomRgbList(customlightId, rows);
-  for (const CustomRgbRow* row : rows)
-    view->SetKeyInfo(row->keycode, row->light_mode, static_cast<std::uint32_t>(row->rgbvalue) & 0xFFFFFF,
-                     row->light_type, row->colortype);
-  FreeRows(rows);
-  view->UpdateControl();
+  custom_editor::ClearKeys(*this, kEditor, *view);
+  custom_editor::ShowStoredScheme(*this, kEditor, *view, customlightId);
 }
 
 int KeyboardDlg::OnCustomLightListNotify(int code) {
@@ -263,15 +205,9 @@ int KeyboardDlg::OnCustomLightListNotify(int code) {
       EnableCustomLightControls(true);
       ShowDirection(*this, false);
       return 1;
-    case NOTIFY_RCLICK: {
-      MenuWnd menu(GetSafeHwnd(), WM_LIGHT_EDITOR_MENU_COMMAND);
-      menu.AddMenu(606, KbText(57));
-      menu.AddMenu(607, KbText(51));
-      menu.AddMenu(608, KbText(50));
-      menu.AddMenu(609, KbText(53));
-      menu.TrackPopup();
+    case NOTIFY_RCLICK:
+      custom_editor::ShowListMenu(*this, kEditor);
       return 1;
-    }
     case NOTIFY_EDIT_END:
       return OnCustomLightEditEnd();
     default:
@@ -279,21 +215,7 @@ int KeyboardDlg::OnCustomLightListNotify(int code) {
   }
 }
 
-int KeyboardDlg::OnCustomLightEditEnd() {
-  QelListBox* list = Schemes(*this);
-  const int row = list ? list->GetCurSel() : -1;
-  if (row < 0) return 0;
-  const int id = static_cast<int>(list->GetItemData(row));
-  const std::wstring name = list->GetItemText(row);
-  if (!name.empty()) return m_configDB.RenameCustomLight(id, name) ? 1 : 0;
-  // An empty name stores nothing: the stored name comes back.
-  std::vector<CustomLightRow*> rows;
-  m_configDB.GetCustomLights(m_profile, rows);
-  for (const CustomLightRow* stored : rows)
-    if (stored->customlight_id == id) list->ModifyItemString(row, ShownName(stored->name));
-  FreeRows(rows);
-  return 0;
-}
+int KeyboardDlg::OnCustomLightEditEnd() { return custom_editor::EndRename(*this, kEditor); }
 
 int KeyboardDlg::OnCustomLightEffectListNotify(int code) {
   if (code != NOTIFY_SELCHANGE) return 0;
@@ -308,81 +230,53 @@ int KeyboardDlg::OnCustomLightEffectListNotify(int code) {
 }
 
 void KeyboardDlg::ChooseCustomLightColor(std::uint32_t color) {
-  const light_color::Rgb rgb = light_color::Unpack(color);
-  SetEditText(*this, kRed, std::to_wstring(rgb.red));
-  SetEditText(*this, kGreen, std::to_wstring(rgb.green));
-  SetEditText(*this, kBlue, std::to_wstring(rgb.blue));
+  custom_editor::ShowColorInEdits(*this, kEditor, color);
   if (CustomLightMode* view = View(*this)) view->SetCheckKeyColor(color, SwitchOn(*this) ? 1 : 0);
 }
 
 int KeyboardDlg::OnCustomLightPaletteNotify() {
-  auto* palette = GetControlAs<CirclePalette>(kPalette);
-  if (!palette) return 0;
-  ChooseCustomLightColor(light_color::FromArgb(palette->GetSelectColor()));
+  const std::optional<std::uint32_t> color = custom_editor::PaletteColor(*this, kEditor);
+  if (!color) return 0;
+  ChooseCustomLightColor(*color);
   return 1;
 }
 
 int KeyboardDlg::OnCustomLightColorButton(int id) {
-  auto* button = GetControlAs<CColorButton>(id);
-  if (!button) return 0;
-  const std::uint32_t color = light_color::FromArgb(button->GetColor());
-  ChooseCustomLightColor(color);
-  if (color == 0) OnCustomLightApplyColor();  // black is stored at once
+  const std::optional<std::uint32_t> color = custom_editor::ButtonColor(*this, id);
+  if (!color) return 0;
+  ChooseCustomLightColor(*color);
+  if (*color == 0) OnCustomLightApplyColor();  // black is stored at once
   return 1;
 }
 
 void KeyboardDlg::ApplyCustomLightColorEdit() {
-  const std::uint32_t color = light_color::Pack({WToI(EditText(*this, kRed)), WToI(EditText(*this, kGreen)),
-                                                 WToI(EditText(*this, kBlue))});
+  const std::uint32_t color = custom_editor::EditedColor(*this, kEditor);
   if (CustomLightMode* view = View(*this)) view->SetCheckKeyColor(color, SwitchOn(*this) ? 1 : 0);
 }
 
-namespace {
-
-// Clamps a colour edit's own text to 0..255, rewriting it only when it was outside.
-void ClampEdit(const KeyboardDlg& dlg, int id) {
-  const std::wstring text = EditText(dlg, id);
-  if (light_color::EditOutOfRange(text)) SetEditText(dlg, id, std::to_wstring(light_color::EditChannel(text)));
-}
-
-}  // namespace
-
 int KeyboardDlg::OnCustomLightRedEdit(int code) {
-  if (code != NOTIFY_EDIT_CHANGED) return 0;
-  ClampEdit(*this, kRed);
+  if (!custom_editor::ClampEdits(*this, code, {kRed})) return 0;
   ApplyCustomLightColorEdit();
   return 1;
 }
 
 int KeyboardDlg::OnCustomLightGreenBlueEdit(int code) {
-  if (code != NOTIFY_EDIT_CHANGED) return 0;
-  ClampEdit(*this, kGreen);
-  ClampEdit(*this, kBlue);
+  if (!custom_editor::ClampEdits(*this, code, {kGreen, kBlue})) return 0;
   ApplyCustomLightColorEdit();
   return 1;
 }
 
 int KeyboardDlg::OnNewCustomLight() {
-  QelListBox* list = Schemes(*this);
-  if (!list) return 0;
-  const std::wstring name = KbText(kNewSchemeText);
-  const int id = m_configDB.NewCustomLight(m_profile, name);
+  const int id = custom_editor::AddNewScheme(*this, kEditor);
   if (id <= 0) return 0;
-  const int row = list->AddString(ShownName(name), id);
-  list->SetCurSel(row >= 0 ? row : list->GetCount() - 1);
   LoadCustomLightKeys(id);  // the new scheme's keys are empty: nothing of the previous one stays
-  if (list->GetCount() == 1) EnableCustomLightListButtons(true);
+  if (Schemes(*this)->GetCount() == 1) EnableCustomLightListButtons(true);
   return 1;
 }
 
 int KeyboardDlg::OnDeleteCustomLight() {
+  if (!custom_editor::DeleteSelected(*this, kEditor)) return 0;
   QelListBox* list = Schemes(*this);
-  if (!list || list->GetCurSel() < 0) return 0;
-  const int row = list->GetCurSel();
-  if (!m_configDB.DeleteCustomLight(static_cast<int>(list->GetItemData(row)))) return 0;
-  list->DeleteString(row);
-  if (row > 0) list->SetCurSel(row - 1);
-  else list->SetCurSel(-1);
   // The view follows the selection, so a later store cannot reach another scheme.
   LoadCustomLightKeys(CurrentData(list));
   if (list->GetCount() == 0) {
@@ -392,37 +286,13 @@ int KeyboardDlg::OnDeleteCustomLight() {
   return 1;
 }
 
-int KeyboardDlg::OnCustomLightSpeedSlider() {
-  auto* slider = GetControlAs<MSlider>(kSpeedSlider);
-  if (!slider) return 0;
-  const int speed = slider->GetPos();
-  if (CustomLightMode* view = View(*this)) view->SetSpeed(speed);
-  const int id = CurrentData(Schemes(*this));
-  if (id >= 1) m_configDB.SetCustomLightSpeed(id, speed);
-  return 1;
-}
+int KeyboardDlg::OnCustomLightSpeedSlider() { return custom_editor::OnValueSlider(*this, kEditor); }
 
-int KeyboardDlg::OnCustomLightSelectAll() {
-  const bool on = Checked(*this, kAllKeys);
-  Check(*this, kDigitKeys, on);
-  Check(*this, kWasdKeys, on);
-  if (CustomLightMode* view = View(*this)) view->ResetAllItemCheck(on);
-  return 1;
-}
+int KeyboardDlg::OnCustomLightSelectAll() { return custom_editor::CheckAllKeys(*this, kEditor); }
 
-int KeyboardDlg::OnCustomLightCheckDigits() {
-  const bool on = Checked(*this, kDigitKeys);
-  if (CustomLightMode* view = View(*this))
-    for (int code : kDigitCodes) view->SetKeyCheck(code, on);
-  return 1;
-}
+int KeyboardDlg::OnCustomLightCheckDigits() { return custom_editor::CheckDigitKeys(*this, kEditor); }
 
-int KeyboardDlg::OnCustomLightCheckWasd() {
-  const bool on = Checked(*this, kWasdKeys);
-  if (CustomLightMode* view = View(*this))
-    for (int code : kWasdCodes) view->SetKeyCheck(code, on);
-  return 1;
-}
+int KeyboardDlg::OnCustomLightCheckWasd() { return custom_editor::CheckWasdKeys(*this, kEditor); }
 
 namespace {
 
@@ -460,59 +330,9 @@ int KeyboardDlg::OnCustomLightApplyColor() {
   return 1;
 }
 
-int KeyboardDlg::OnImportCustomLight() {
-  QelListBox* list = Schemes(*this);
-  if (!list) return 0;
-  const std::vector<std::wstring> files = platform::UserDialogs().OpenFiles(KbText(303), L"light (*.xml)", false);
-  if (files.empty() || files.front().empty()) return 0;
-  const std::wstring& path = files.front();
-  auto refuse = [&](const char* why) {
-    KeyboardLog("custom light: import of %s: %s", WideToUtf8(path).c_str(), why);
-    platform::UserDialogs().MessageBox(KbText(323), KbText(303));
-    return 0;
-  };
-  std::u16string text;
-  std::wstring log;
-  if (!XmlDocument::ReadTextFile(text, log, path)) return refuse("not readable");
-  scheme_file::Scheme scheme;
-  if (!scheme_file::ParseSchemeFile(scheme_file::Kind::kEffects, text, &scheme)) return refuse("not a customlight file");
-  const int id = m_configDB.NewCustomLight(m_profile, scheme.name);
-  if (id <= 0) return refuse("the store refused it");
-  m_configDB.SetCustomLightSpeed(id, scheme.value);
-  m_configDB.SetCustomRgbList(scheme_file::ImportedRows(std::move(scheme.rows), id));
-  list->AddString(ShownName(scheme.name), id);
-  return 1;
-}
+int KeyboardDlg::OnImportCustomLight() { return custom_editor::ImportScheme(*this, kEditor); }
 
-int KeyboardDlg::OnExportCustomLight() {
-  QelListBox* list = Schemes(*this);
-  if (!list || list->GetCurSel() < 0) {
-    platform::UserDialogs().MessageBox(KbText(320), KbText(321));
-    return 0;
-  }
-  const std::wstring folder = platform::UserDialogs().ChooseFolder(KbText(321));
-  if (folder.empty()) return 0;
-  const std::wstring name = list->GetItemText(list->GetCurSel());
-  const int id = CurrentData(list);
-  int speed = 10;
-  m_configDB.GetCustomLightSpeed(id, &speed);
-  std::vector<CustomRgbRow*> stored;
-  m_configDB.GetCustomRgbList(id, stored);
-  std::vector<CustomRgbRow> rows;
-  for (const CustomRgbRow* row : stored) rows.push_back(*row);
-  FreeRows(stored);
-  const std::wstring dir = folder.back() == L'/' ? folder : folder + L"/";
-  const auto tick = static_cast<std::uint32_t>(PacingClock().now() / std::chrono::milliseconds(1));
-  const std::wstring path = scheme_file::ExportFileName(dir, name, tick);
-  std::wstring log;
-  if (!XmlDocument::WriteTextFile(scheme_file::BuildSchemeFile(scheme_file::Kind::kEffects, name, speed, rows), log,
-                                  path)) {
-    KeyboardLog("custom light: export to %s failed", WideToUtf8(path).c_str());
-    platform::UserDialogs().MessageBox(KbText(322), KbText(321));
-    return 0;
-  }
-  return 1;
-}
+int KeyboardDlg::OnExportCustomLight() { return custom_editor::ExportScheme(*this, kEditor, PacingClock()); }
 
 int KeyboardDlg::OnLightEditorMenuCommand(int command) {
   switch (command) {

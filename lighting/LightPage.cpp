@@ -9,6 +9,7 @@
 #include "common/strings.h"
 #include "keyboard/KeyboardText.h"
 #include "keyboard/PageControls.h"
+#include "lighting/CustomEditorSteps.h"
 #include "lighting/LightColor.h"
 #include "lighting/LightModeTable.h"
 #include "zuvi/buttons.h"
@@ -72,56 +73,53 @@ constexpr std::uint8_t kDirectionLeft = 0;
 constexpr std::uint8_t kDirectionUp = 2;
 constexpr std::uint8_t kDirectionDown = 3;
 
-struct PageControl {
-  int id;
-  const wchar_t* className;
-  bool area;  // never notifies
-  const wchar_t* image;
-  int imageStates;
-  int text;
-  const wchar_t* title = nullptr;  // a fixed title, or the glyph of an image button without its picture
-  bool centred = false;
+// The page's controls in three runs: the key view (79) comes between the panels and the palette, the
+// preset colour buttons (90-105) between their label and the sliders.
+// clang-format off
+constexpr page_controls::ControlSpec kPanels[] = {
+    {.id = 76, .className = L"CArea", .area = true},
+    {.id = 77, .className = L"QelListBox"},
+    {.id = 78, .className = L"CArea", .area = true},
 };
-
-constexpr PageControl kControls[] = {
-    {76, L"CArea", true, nullptr, 1, 0},
-    {77, L"QelListBox", false, nullptr, 1, 0},
-    {78, L"CArea", true, nullptr, 1, 0},
-    {80, L"CirclePalette", false, L"img_circlepalette.png", 1, 0},
-    {81, L"MText", true, nullptr, 1, 0, L"R:"},
-    {82, L"MText", true, nullptr, 1, 0, L"G:"},
-    {83, L"MText", true, nullptr, 1, 0, L"B:"},
-    {84, L"MEdit", false, L"img_edit.png", 1, 0},
-    {85, L"MEdit", false, L"img_edit.png", 1, 0},
-    {86, L"MEdit", false, L"img_edit.png", 1, 0},
-    {87, L"MText", true, nullptr, 1, 260},
-    {88, L"CSwitchButton", false, L"img_switch_off.png", 8, 0, L"\u25D0", true},
-    {89, L"MText", true, nullptr, 1, 261},
-    {106, L"MText", true, nullptr, 1, 262},
-    {107, L"MSlider", false, L"img_slider_back.png", 1, 0},
-    {108, L"MText", true, nullptr, 1, 263},
-    {109, L"MSlider", false, L"img_slider_back.png", 1, 0},
-    {110, L"MText", true, nullptr, 1, 284},
-    {111, L"CRadioButton", false, L"img_direction_right.png", 8, 0, L"\u2192", true},
-    {112, L"CRadioButton", false, L"img_direction_left.png", 8, 0, L"\u2190", true},
-    {113, L"CRadioButton", false, L"img_direction_top.png", 8, 0, L"\u2191", true},
-    {114, L"CRadioButton", false, L"img_direction_bottom.png", 8, 0, L"\u2193", true},
-    {115, L"CCheckButton", false, L"btn_checkbox.png", 8, 285},
-    {116, L"CCheckButton", false, L"btn_checkbox.png", 8, 286},
-    {117, L"CCheckButton", false, L"btn_checkbox.png", 8, 0, L"WASD"},
-    {118, L"MButton", false, L"btn_apply.png", 4, 287, nullptr, true},
-    {119, L"MButton", false, L"img_btn_layer_p.png", 4, 95, nullptr, true},
-    {120, L"MButton", false, L"img_btn_layer_n.png", 4, 96, nullptr, true},
-    {121, L"MText", true, nullptr, 1, 269},
-    {122, L"CRadioButton", false, L"btn_radiobox.png", 8, 0, L"\u25CB", true},
-    {123, L"CRadioButton", false, L"btn_radiobox.png", 8, 0, L"\u25CB", true},
-    {124, L"CRadioButton", false, L"btn_radiobox.png", 8, 0, L"\u25CB", true},
-    {125, L"CRadioButton", false, L"btn_radiobox.png", 8, 0, L"\u25CB", true},
-    {126, L"MText", true, nullptr, 1, 270, nullptr, true},
-    {127, L"MText", true, nullptr, 1, 271, nullptr, true},
-    {128, L"MText", true, nullptr, 1, 272, nullptr, true},
-    {129, L"MText", true, nullptr, 1, 273, nullptr, true},
+constexpr page_controls::ControlSpec kColorControls[] = {
+    {.id = 80, .className = L"CirclePalette", .image = L"img_circlepalette.png"},
+    {.id = 81, .className = L"MText", .area = true, .label = L"R:"},
+    {.id = 82, .className = L"MText", .area = true, .label = L"G:"},
+    {.id = 83, .className = L"MText", .area = true, .label = L"B:"},
+    {.id = 84, .className = L"MEdit", .image = L"img_edit.png"},
+    {.id = 85, .className = L"MEdit", .image = L"img_edit.png"},
+    {.id = 86, .className = L"MEdit", .image = L"img_edit.png"},
+    {.id = 87, .className = L"MText", .area = true, .text = 260},
+    {.id = 88, .className = L"CSwitchButton", .image = L"img_switch_off.png", .imageStates = 8, .label = L"\u25D0", .centred = true},
+    {.id = 89, .className = L"MText", .area = true, .text = 261},
 };
+constexpr page_controls::ControlSpec kSliderControls[] = {
+    {.id = 106, .className = L"MText", .area = true, .text = 262},
+    {.id = 107, .className = L"MSlider", .image = L"img_slider_back.png"},
+    {.id = 108, .className = L"MText", .area = true, .text = 263},
+    {.id = 109, .className = L"MSlider", .image = L"img_slider_back.png"},
+    {.id = 110, .className = L"MText", .area = true, .text = 284},
+    {.id = 111, .className = L"CRadioButton", .image = L"img_direction_right.png", .imageStates = 8, .label = L"\u2192", .centred = true},
+    {.id = 112, .className = L"CRadioButton", .image = L"img_direction_left.png", .imageStates = 8, .label = L"\u2190", .centred = true},
+    {.id = 113, .className = L"CRadioButton", .image = L"img_direction_top.png", .imageStates = 8, .label = L"\u2191", .centred = true},
+    {.id = 114, .className = L"CRadioButton", .image = L"img_direction_bottom.png", .imageStates = 8, .label = L"\u2193", .centred = true},
+    {.id = 115, .className = L"CCheckButton", .image = L"btn_checkbox.png", .imageStates = 8, .text = 285},
+    {.id = 116, .className = L"CCheckButton", .image = L"btn_checkbox.png", .imageStates = 8, .text = 286},
+    {.id = 117, .className = L"CCheckButton", .image = L"btn_checkbox.png", .imageStates = 8, .label = L"WASD"},
+    {.id = 118, .className = L"MButton", .image = L"btn_apply.png", .imageStates = 4, .text = 287, .centred = true},
+    {.id = 119, .className = L"MButton", .image = L"img_btn_layer_p.png", .imageStates = 4, .text = 95, .centred = true},
+    {.id = 120, .className = L"MButton", .image = L"img_btn_layer_n.png", .imageStates = 4, .text = 96, .centred = true},
+    {.id = 121, .className = L"MText", .area = true, .text = 269},
+    {.id = 122, .className = L"CRadioButton", .image = L"btn_radiobox.png", .imageStates = 8, .label = L"\u25CB", .centred = true},
+    {.id = 123, .className = L"CRadioButton", .image = L"btn_radiobox.png", .imageStates = 8, .label = L"\u25CB", .centred = true},
+    {.id = 124, .className = L"CRadioButton", .image = L"btn_radiobox.png", .imageStates = 8, .label = L"\u25CB", .centred = true},
+    {.id = 125, .className = L"CRadioButton", .image = L"btn_radiobox.png", .imageStates = 8, .label = L"\u25CB", .centred = true},
+    {.id = 126, .className = L"MText", .area = true, .text = 270, .centred = true},
+    {.id = 127, .className = L"MText", .area = true, .text = 271, .centred = true},
+    {.id = 128, .className = L"MText", .area = true, .text = 272, .centred = true},
+    {.id = 129, .className = L"MText", .area = true, .text = 273, .centred = true},
+};
+// clang-format on
 
 // The preset colours of buttons 90 to 105, 0x00BBGGRR.
 constexpr std::uint32_t kPresetColors[] = {0x0000FF, 0xFC00FF, 0xFF007E, 0xFF0000, 0xFD8900, 0xFFFC00,
@@ -173,36 +171,15 @@ void ShowColorInEdits(const KeyboardDlg& dlg, std::uint32_t bbggrr) {
 
 void KeyboardDlg::CreateLightPage() {
   MControl* page = GetControl(kb_ids::kPageLighting);
-  for (const PageControl& c : kControls) {
-    if (c.id == ids::kPalette) {
-      // The key view (79) comes between the panels and the palette.
-      if (KeyboardCtrl* view = AddKeyView(kb_ids::kLightingView, page)) {
-        view->SetKeyboardCtrlMode(1);
-        view->SetKeyboardType(2);
-        view->AddMTimer();
-      }
-    }
-    if (c.id == ids::kBrightnessLabel) {
-      // The preset colour buttons (90-105) come between their label and the sliders.
-      for (int id = ids::kFirstPreset; id <= ids::kLastPreset; ++id) {
-        auto* button = dynamic_cast<CColorButton*>(CreateControl(L"CColorButton", id, RECT{}, nullptr, 1, 1, page));
-        if (!button) continue;
-        button->SetGroupName(L"IDC_LIGHT_STC_DEFAULTCOLOR");
-        button->SetColor(light_color::ToPaletteArgb(kPresetColors[id - ids::kFirstPreset]));
-      }
-    }
-    MControl* control = c.area ? CreateArea(c.className, c.id, RECT{}, nullptr, 1, 1, page)
-                               : CreateControl(c.className, c.id, RECT{}, nullptr, 1, 1, page);
-    if (!control) continue;
-    if (c.image) control->SetImage(c.image, c.imageStates);
-    if (auto* text = dynamic_cast<MControlFont*>(control)) {
-      if (c.title) text->SetTitle(c.title);
-      if (c.text) text->SetTitle(KbText(c.text));
-      if (c.centred) text->SetAlignment(1);
-      text->SetTextColor(m_textColor);
-    }
-    if (auto* area = dynamic_cast<CArea*>(control)) area->SetTransparent(80, 80, 0xFFFFFF);
+  page_controls::CreatePageControls(*this, page, kPanels);
+  if (KeyboardCtrl* view = AddKeyView(kb_ids::kLightingView, page)) {
+    view->SetKeyboardCtrlMode(1);
+    view->SetKeyboardType(2);
+    view->AddMTimer();
   }
+  page_controls::CreatePageControls(*this, page, kColorControls);
+  custom_editor::CreatePresetButtons(*this, page, ids::kFirstPreset, kPresetColors);
+  page_controls::CreatePageControls(*this, page, kSliderControls);
   for (int id = ids::kRight; id <= ids::kDown; ++id)
     if (auto* radio = GetControlAs<CRadioButton>(id)) radio->SetGroupName(L"GROUP_LIGHT_DIRECTION");
   for (int i = 0; i < 4; ++i)
