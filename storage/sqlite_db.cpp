@@ -101,6 +101,8 @@ const char* SQLiteStatement::GetText(int column) const {
   return stmt ? reinterpret_cast<const char*>(sqlite3_column_text(stmt, column)) : nullptr;
 }
 
+int SQLiteStatement::GetBytes(int column) const { return stmt ? sqlite3_column_bytes(stmt, column) : 0; }
+
 SQLiteAutoTransaction::SQLiteAutoTransaction(SQLiteDB* connection) : db(connection) {
   if (!db) return;
   if (db->IsOpen()) db->Exec("BEGIN");

@@ -76,6 +76,8 @@ class SQLiteStatement {
   // an SQL NULL; the text belongs to the statement and lives until the next Step/Reset.
   int GetInt(int column) const;
   const char* GetText(int column) const;
+  // Size in bytes of the column's text (call after GetText); 0 without a statement.
+  int GetBytes(int column) const;
   bool IsPrepared() const { return stmt != nullptr; }
 
   // Frees the statement, if any; the object is empty afterwards.
