@@ -242,6 +242,8 @@ class ConfigDB {
   // Helpers that run statements under the lock (config_internal.h, config_query.cpp).
   static void Bind(SQLiteStatement& statement, std::initializer_list<Arg> args);
   int Prepare(SQLiteStatement& statement, const char* sql, std::initializer_list<Arg> args);
+  // The same with a statement the connection keeps for the next call of this text (reads).
+  int PrepareCached(SQLiteStatement& statement, const char* sql, std::initializer_list<Arg> args);
   bool Write(const char* sql, std::initializer_list<Arg> args);
   int Insert(const char* sql, std::initializer_list<Arg> args);
   int FirstInt(const char* sql, std::initializer_list<Arg> args);  // column 0 of row 1, else 0

@@ -32,7 +32,7 @@ template <class Read>
 bool ConfigDB::ReadFirst(const char* sql, std::initializer_list<Arg> args, Read read) {
   std::lock_guard guard(lock);
   SQLiteStatement statement;
-  if (Prepare(statement, sql, args) != SQLITE_OK || statement.Step() != SQLITE_ROW) return false;
+  if (PrepareCached(statement, sql, args) != SQLITE_OK || statement.Step() != SQLITE_ROW) return false;
   read(statement);
   return true;
 }
@@ -68,7 +68,7 @@ template <class Row, class Read>
 int ConfigDB::ReadList(const char* sql, std::initializer_list<Arg> args, std::vector<Row*>& out, Read read) {
   std::lock_guard guard(lock);
   SQLiteStatement statement;
-  int code = Prepare(statement, sql, args);
+  int code = PrepareCached(statement, sql, args);
   size_t count = 0;
   if (code == SQLITE_OK) {
     while ((code = statement.Step()) == SQLITE_ROW) {
