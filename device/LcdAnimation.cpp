@@ -215,7 +215,8 @@ bool DownloadLcdAnimation(const DeviceLink& link, const LcdDownloadInput& input,
   std::thread reader([&] {
     try {
       for (int i = 0; i < image.frames && !feed.cancelled(); ++i) {
-        ReadFrame(image, i, input.frames[static_cast<size_t>(i)], input.workingFolder, input.slotFolder, read);
+        ReadFrame(image, i, input.frames[static_cast<size_t>(i)], input.workingFolder, input.slotFolder,
+                  read);
         feed.Publish(i + 1);
       }
     } catch (...) {
