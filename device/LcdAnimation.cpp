@@ -1,7 +1,10 @@
 #include "device/LcdAnimation.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdio>
+#include <exception>
+#include <thread>
 
 #include "common/strings.h"
 #include "device/DevicePacket.h"
@@ -50,9 +53,10 @@ std::optional<std::string> LcdFramePath(const std::string& workingFolder, const 
   return folder + "led/" + WideToUtf8(slotFolder) + "/" + WideToUtf8(fileName);
 }
 
-LcdAnimationImage BuildLcdAnimationImage(std::span<const LedFrameRow> frames,
-                                         const std::string& workingFolder, const std::wstring& slotFolder,
-                                         const LcdFrameReader& read) {
+namespace {
+
+// The header and the size of the image of `frames`; every frame is still 0xFF.
+LcdAnimationImage LayOutImage(std::span<const LedFrameRow> frames) {
   LcdAnimationImage image;
   // Header, buffer size and block count all come from the rows actually handed in.
   image.frames = static_cast<int>(std::min(frames.size(), static_cast<size_t>(LCD_MAX_FRAMES)));
@@ -61,21 +65,81 @@ LcdAnimationImage BuildLcdAnimationImage(std::span<const LedFrameRow> frames,
   image.blocks = static_cast<int>((size + kBulkBlockSize - 1) / kBulkBlockSize);
   image.bytes.assign(static_cast<size_t>(image.blocks) * kBulkBlockSize, kLcdFill);
   image.bytes[0] = static_cast<uint8_t>(image.frames);
-  for (int i = 0; i < image.frames; ++i) {
-    const LedFrameRow& row = frames[static_cast<size_t>(i)];
-    image.bytes[1 + static_cast<size_t>(i)] = LcdFrameDelayByte(row.delay_time);
-    std::span<uint8_t> out(image.bytes.data() + kLcdHeaderSize + static_cast<size_t>(i) * kLcdFrameBytes,
-                           kLcdFrameBytes);
-    std::optional<std::string> path = LcdFramePath(workingFolder, slotFolder, row.file_name);
-    if (!path) {
-      platform::hid::HidDebugLog("screen frame %d: unusable file name; left blank", i);
-      continue;
-    }
-    std::optional<std::vector<uint32_t>> pixels = read ? read(*path) : std::nullopt;
-    if (!pixels || !PackRgb565Frame(*pixels, out)) {
-      platform::hid::HidDebugLog("screen frame %d: %s cannot be read; left blank", i, path->c_str());
-    }
+  for (int i = 0; i < image.frames; ++i)
+    image.bytes[1 + static_cast<size_t>(i)] = LcdFrameDelayByte(frames[static_cast<size_t>(i)].delay_time);
+  return image;
+}
+
+// Reads frame `i` into its place in the image; an unreadable frame stays 0xFF.
+void ReadFrame(LcdAnimationImage& image, int i, const LedFrameRow& row, const std::string& workingFolder,
+               const std::wstring& slotFolder, const LcdFrameReader& read) {
+  std::span<uint8_t> out(image.bytes.data() + kLcdHeaderSize + static_cast<size_t>(i) * kLcdFrameBytes,
+                         kLcdFrameBytes);
+  std::optional<std::string> path = LcdFramePath(workingFolder, slotFolder, row.file_name);
+  if (!path) {
+    platform::hid::HidDebugLog("screen frame %d: unusable file name; left blank", i);
+    return;
   }
+  std::optional<std::vector<uint32_t>> pixels = read ? read(*path) : std::nullopt;
+  if (!pixels || !PackRgb565Frame(*pixels, out)) {
+    platform::hid::HidDebugLog("screen frame %d: %s cannot be read; left blank", i, path->c_str());
+  }
+}
+
+// The frames whose bytes reach into block `k`: every frame that starts before the block ends.
+int FramesInBlocksUpTo(const LcdAnimationImage& image, int k) {
+  const size_t end = static_cast<size_t>(k + 1) * kBulkBlockSize;
+  if (end <= kLcdHeaderSize) return 0;
+  const size_t started = (end - kLcdHeaderSize + kLcdFrameBytes - 1) / kLcdFrameBytes;
+  return static_cast<int>(std::min(started, static_cast<size_t>(image.frames)));
+}
+
+// The frames of an image as a helper thread reads them, so that reading overlaps the waits of the
+// transfer: the sender waits before a block only for the frames that block holds.
+class FrameFeed {
+ public:
+  // The reader: the first `count` frames are in the image.
+  void Publish(int count) {
+    {
+      std::lock_guard lock(mutex_);
+      ready_.store(count, std::memory_order_release);
+    }
+    changed_.notify_all();
+  }
+  // The reader gave up (it threw): no more frames come.
+  void Fail() {
+    {
+      std::lock_guard lock(mutex_);
+      failed_ = true;
+    }
+    changed_.notify_all();
+  }
+  // The sender: true once the first `count` frames are there, false when they never will be.
+  bool WaitFor(int count) {
+    if (ready_.load(std::memory_order_acquire) >= count) return true;
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return failed_ || ready_.load(std::memory_order_relaxed) >= count; });
+    return ready_.load(std::memory_order_relaxed) >= count;
+  }
+  void Cancel() { cancelled_.store(true, std::memory_order_relaxed); }
+  bool cancelled() const { return cancelled_.load(std::memory_order_relaxed); }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::atomic<int> ready_{0};
+  std::atomic<bool> cancelled_{false};
+  bool failed_ = false;
+};
+
+}  // namespace
+
+LcdAnimationImage BuildLcdAnimationImage(std::span<const LedFrameRow> frames,
+                                         const std::string& workingFolder, const std::wstring& slotFolder,
+                                         const LcdFrameReader& read) {
+  LcdAnimationImage image = LayOutImage(frames);
+  for (int i = 0; i < image.frames; ++i)
+    ReadFrame(image, i, frames[static_cast<size_t>(i)], workingFolder, slotFolder, read);
   return image;
 }
 
@@ -101,8 +165,12 @@ uint8_t LcdSlotByte(int selectedSlot) {
   return selectedSlot < 0 ? 0 : static_cast<uint8_t>((selectedSlot + 1) & 0xFF);
 }
 
-bool SendLcdAnimationImage(const DeviceLink& link, uint8_t slotByte, const LcdAnimationImage& image,
-                           LcdProgressHolder* progress, const std::function<bool()>& stop) {
+namespace {
+
+// SendLcdAnimationImage; with a `feed`, each block first waits for the frames it holds, and a feed
+// that fails ends the transfer as a stop does.
+bool SendImage(const DeviceLink& link, uint8_t slotByte, const LcdAnimationImage& image,
+               LcdProgressHolder* progress, const std::function<bool()>& stop, FrameFeed* feed) {
   if (image.frames == 0 || image.blocks <= 0 ||
       image.bytes.size() != static_cast<size_t>(image.blocks) * kBulkBlockSize)
     return false;
@@ -113,7 +181,7 @@ bool SendLcdAnimationImage(const DeviceLink& link, uint8_t slotByte, const LcdAn
   bool stopped = false;
   int lost = 0;
   for (int k = 0; k < image.blocks; ++k) {
-    if (stop && stop()) {
+    if ((stop && stop()) || (feed && !feed->WaitFor(FramesInBlocksUpTo(image, k)))) {
       stopped = true;
       break;
     }
@@ -131,9 +199,41 @@ bool SendLcdAnimationImage(const DeviceLink& link, uint8_t slotByte, const LcdAn
   return ok && lost == 0;
 }
 
+}  // namespace
+
+bool SendLcdAnimationImage(const DeviceLink& link, uint8_t slotByte, const LcdAnimationImage& image,
+                           LcdProgressHolder* progress, const std::function<bool()>& stop) {
+  return SendImage(link, slotByte, image, progress, stop, nullptr);
+}
+
 bool DownloadLcdAnimation(const DeviceLink& link, const LcdDownloadInput& input, const LcdFrameReader& read,
                           LcdProgressHolder* progress, const std::function<bool()>& stop) {
-  const LcdAnimationImage image =
-      BuildLcdAnimationImage(input.frames, input.workingFolder, input.slotFolder, read);
-  return SendLcdAnimationImage(link, LcdSlotByte(input.selectedSlot), image, progress, stop);
+  LcdAnimationImage image = LayOutImage(input.frames);
+  if (image.frames == 0) return false;
+  FrameFeed feed;
+  std::exception_ptr readError;
+  std::thread reader([&] {
+    try {
+      for (int i = 0; i < image.frames && !feed.cancelled(); ++i) {
+        ReadFrame(image, i, input.frames[static_cast<size_t>(i)], input.workingFolder, input.slotFolder,
+                  read);
+        feed.Publish(i + 1);
+      }
+    } catch (...) {
+      readError = std::current_exception();
+      feed.Fail();
+    }
+  });
+  bool ok = false;
+  try {
+    ok = SendImage(link, LcdSlotByte(input.selectedSlot), image, progress, stop, &feed);
+  } catch (...) {
+    feed.Cancel();
+    reader.join();
+    throw;
+  }
+  feed.Cancel();
+  reader.join();
+  if (readError) std::rethrow_exception(readError);
+  return ok;
 }

@@ -106,8 +106,10 @@ struct LcdDownloadInput {
   int selectedSlot = -1;            // selected entry of the slot list, -1 for none
 };
 
-// The whole download: builds the image (every frame read before the first block), then
-// SendLcdAnimationImage. False when nothing was sent (no frames), when it was stopped, or when a
-// packet of it was not accepted.
+// The whole download: the image of BuildLcdAnimationImage sent as SendLcdAnimationImage does. The
+// frames are read on a helper thread meanwhile, in order; each block waits only for the frames it
+// holds, so reading overlaps the transfer's waits. The reader must allow calls from that thread.
+// False when nothing was sent (no frames), when it was stopped, or when a packet of it was not
+// accepted. An exception of the reader ends the transfer (CMD_END is still sent) and is rethrown.
 bool DownloadLcdAnimation(const DeviceLink& link, const LcdDownloadInput& input, const LcdFrameReader& read,
                           LcdProgressHolder* progress, const std::function<bool()>& stop);

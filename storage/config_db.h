@@ -10,8 +10,9 @@
 // - An inserter returns the new row's id, or 0 when nothing was inserted.
 // - A single-row getter fills its outputs from the first matching row and returns true; without
 //   a row it returns false and leaves the outputs untouched.
-// - A list getter frees the records the vector holds, appends one `new` record per row (the
-//   caller owns them, see FreeRows) and returns how many it now holds. When the read fails
+// - A list getter fills the vector with one record per row (the caller owns them, see
+//   FreeRows): the records it held already are reset and refilled, those left over are freed,
+//   missing ones are made with `new`. It returns how many it now holds. When the read fails
 //   (a damaged page, no connection) the vector is left empty and the result is -1, so that a
 //   caller never takes part of a list for all of it.
 // - An operation that runs several statements runs them in one transaction: it takes effect
@@ -242,6 +243,8 @@ class ConfigDB {
   // Helpers that run statements under the lock (config_internal.h, config_query.cpp).
   static void Bind(SQLiteStatement& statement, std::initializer_list<Arg> args);
   int Prepare(SQLiteStatement& statement, const char* sql, std::initializer_list<Arg> args);
+  // The same with a statement the connection keeps for the next call of this text (reads).
+  int PrepareCached(SQLiteStatement& statement, const char* sql, std::initializer_list<Arg> args);
   bool Write(const char* sql, std::initializer_list<Arg> args);
   int Insert(const char* sql, std::initializer_list<Arg> args);
   int FirstInt(const char* sql, std::initializer_list<Arg> args);  // column 0 of row 1, else 0

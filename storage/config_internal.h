@@ -2,7 +2,9 @@
 // that every table operation shares. Not for users of the store.
 #pragma once
 
+#include <cstring>
 #include <memory>
+#include <string_view>
 
 #include "common/strings.h"
 #include "storage/config_db.h"
@@ -30,30 +32,66 @@ template <class Read>
 bool ConfigDB::ReadFirst(const char* sql, std::initializer_list<Arg> args, Read read) {
   std::lock_guard guard(lock);
   SQLiteStatement statement;
-  if (Prepare(statement, sql, args) != SQLITE_OK || statement.Step() != SQLITE_ROW) return false;
+  if (PrepareCached(statement, sql, args) != SQLITE_OK || statement.Step() != SQLITE_ROW) return false;
   read(statement);
   return true;
 }
 
+// Reads text `column` of the current row into `out` as Utf8ToWide of the text up to its first zero
+// would give it (empty for NULL or bad UTF-8), reusing the capacity `out` has.
+inline void ReadText(const SQLiteStatement& row, int column, std::wstring& out) {
+  const char* text = row.GetText(column);
+  if (!text) {
+    out.clear();
+    return;
+  }
+  const size_t size = static_cast<size_t>(row.GetBytes(column));
+  out.resize(size);
+  for (size_t i = 0; i < size; ++i) {
+    const unsigned char byte = static_cast<unsigned char>(text[i]);
+    if (byte == 0) {
+      out.resize(i);
+      return;
+    }
+    if (byte >= 0x80) {
+      out = Utf8ToWide(std::string_view(text + i, strnlen(text + i, size - i)));
+      if (!out.empty()) out.insert(out.begin(), text, text + i);
+      return;
+    }
+    out[i] = static_cast<wchar_t>(byte);
+  }
+}
+
+// The records `out` holds already are filled again (reset first) instead of being freed and
+// allocated anew, so that reloading a page into the same list costs no allocation per row.
 template <class Row, class Read>
 int ConfigDB::ReadList(const char* sql, std::initializer_list<Arg> args, std::vector<Row*>& out, Read read) {
   std::lock_guard guard(lock);
-  FreeRows(out);
   SQLiteStatement statement;
-  int code = Prepare(statement, sql, args);
+  int code = PrepareCached(statement, sql, args);
+  size_t count = 0;
   if (code == SQLITE_OK) {
     while ((code = statement.Step()) == SQLITE_ROW) {
-      auto row = std::make_unique<Row>();
-      read(statement, *row);
-      out.push_back(row.get());
-      row.release();
+      if (count == out.size()) {
+        auto row = std::make_unique<Row>();
+        read(statement, *row);
+        out.push_back(row.get());
+        row.release();
+      } else {
+        Row& row = *out[count];
+        row = Row{};
+        read(statement, row);
+      }
+      ++count;
     }
   }
   if (code != SQLITE_DONE) {
     FreeRows(out);
     return -1;
   }
-  return static_cast<int>(out.size());
+  for (size_t i = count; i < out.size(); ++i) delete out[i];
+  out.resize(count);
+  return static_cast<int>(count);
 }
 
 // One transaction around the whole list; the statement is prepared once and re-bound per element.

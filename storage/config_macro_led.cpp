@@ -157,10 +157,10 @@ int ConfigDB::GetLedFrames(int led_id, std::vector<LedFrameRow*>& out) {
                   [](SQLiteStatement& row, LedFrameRow& frame) {
                     frame.frame_id = row.GetInt(0);
                     frame.led_id = row.GetInt(1);
-                    frame.name = Utf8ToWide(row.GetText(2));
+                    ReadText(row, 2, frame.name);
                     frame.delay_time = row.GetInt(3);
                     frame.frame_index = row.GetInt(4);
-                    frame.file_name = Utf8ToWide(row.GetText(5));
+                    ReadText(row, 5, frame.file_name);
                   });
 }
 

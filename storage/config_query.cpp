@@ -17,6 +17,12 @@ int ConfigDB::Prepare(SQLiteStatement& statement, const char* sql, std::initiali
   return code;
 }
 
+int ConfigDB::PrepareCached(SQLiteStatement& statement, const char* sql, std::initializer_list<Arg> args) {
+  const int code = db.PrepareCached(statement, sql);
+  if (code == SQLITE_OK) Bind(statement, args);
+  return code;
+}
+
 bool ConfigDB::Write(const char* sql, std::initializer_list<Arg> args) {
   std::lock_guard guard(lock);
   SQLiteStatement statement;

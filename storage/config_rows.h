@@ -1,6 +1,6 @@
 // Row records of the configuration store, one per table. Getters build them with `new`; whoever
-// holds a list owns its records and frees them with FreeRows (a list getter frees what the list
-// held before it fills it). Every number starts at 0 and every text empty.
+// holds a list owns its records and frees them with FreeRows (a list getter refills or frees what
+// the list held before). Every number starts at 0 and every text empty.
 #pragma once
 
 #include <cstdint>

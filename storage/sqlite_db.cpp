@@ -13,6 +13,7 @@ void CloseForGood(sqlite3* handle) {
 }  // namespace
 
 SQLiteDB::~SQLiteDB() {
+  DropCached(true);
   if (!db) return;
   sqlite3_interrupt(db);
   CloseForGood(db);
@@ -24,7 +25,7 @@ bool SQLiteDB::Open(const char* path, const std::string& key, int flags) {
     sqlite3_interrupt(db);
     // Keep the connection when it cannot be closed: dropping the pointer would leak it and a
     // second handle would then exist beside it.
-    if (sqlite3_close(db) != SQLITE_OK) return false;
+    if (!DropCached(false) || sqlite3_close(db) != SQLITE_OK) return false;
     db = nullptr;
   }
   if (!path) return false;
@@ -52,7 +53,7 @@ bool SQLiteDB::Open(const char* path, const std::string& key, int flags) {
 
 bool SQLiteDB::Close() {
   if (!db) return true;
-  if (sqlite3_close(db) != SQLITE_OK) return false;
+  if (!DropCached(false) || sqlite3_close(db) != SQLITE_OK) return false;
   db = nullptr;
   return true;
 }
@@ -62,6 +63,57 @@ int SQLiteDB::Prepare(SQLiteStatement& statement, const char* sql, int nBytes) {
   if (!db || !sql) return SQLITE_MISUSE;
   if (nBytes < 0) nBytes = static_cast<int>(std::strlen(sql)) + 1;
   return sqlite3_prepare_v2(db, sql, nBytes, &statement.stmt, nullptr);
+}
+
+int SQLiteDB::PrepareCached(SQLiteStatement& statement, const char* sql) {
+  statement.Finalize();
+  if (!db || !sql) return SQLITE_MISUSE;
+  const auto found = cached.find(std::string_view(sql));
+  if (found != cached.end()) {
+    Cached& entry = *found->second;
+    if (entry.borrower) return Prepare(statement, sql, -1);  // in use further up the stack
+    entry.borrower = &statement;
+    statement.stmt = entry.stmt;
+    statement.lender = this;
+    return SQLITE_OK;
+  }
+  auto entry = std::make_unique<Cached>();
+  entry->sql = sql;
+  const int code = sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &entry->stmt, nullptr);
+  if (code != SQLITE_OK || !entry->stmt) {
+    if (entry->stmt) sqlite3_finalize(entry->stmt);
+    return code;
+  }
+  entry->borrower = &statement;
+  statement.stmt = entry->stmt;
+  statement.lender = this;
+  const std::string_view key(entry->sql);
+  cached.emplace(key, std::move(entry));
+  return SQLITE_OK;
+}
+
+void SQLiteDB::GiveBack(sqlite3_stmt* stmt) {
+  sqlite3_reset(stmt);
+  sqlite3_clear_bindings(stmt);
+  // sqlite3_sql gives back the very text the statement was prepared from: its key.
+  const auto found = cached.find(std::string_view(sqlite3_sql(stmt)));
+  if (found != cached.end() && found->second->stmt == stmt) found->second->borrower = nullptr;
+}
+
+bool SQLiteDB::DropCached(bool force) {
+  if (!force) {
+    for (const auto& [sql, entry] : cached)
+      if (entry->borrower) return false;
+  }
+  for (auto& [sql, entry] : cached) {
+    if (entry->borrower) {
+      entry->borrower->lender = nullptr;  // the borrower finalizes it itself
+    } else {
+      sqlite3_finalize(entry->stmt);
+    }
+  }
+  cached.clear();
+  return true;
 }
 
 int SQLiteDB::Exec(const char* sql, int (*callback)(void*, int, char**, char**), void* argument) {
@@ -78,8 +130,12 @@ SQLiteStatement::~SQLiteStatement() { Finalize(); }
 void SQLiteStatement::Finalize() {
   // sqlite3_finalize frees the statement whatever it returns (the code only repeats the last
   // step's error), so the handle must never be finalized a second time.
-  if (stmt) sqlite3_finalize(stmt);
+  if (stmt && lender)
+    lender->GiveBack(stmt);
+  else if (stmt)
+    sqlite3_finalize(stmt);
   stmt = nullptr;
+  lender = nullptr;
 }
 
 int SQLiteStatement::BindInt(int index, int value) {
@@ -100,6 +156,8 @@ int SQLiteStatement::GetInt(int column) const { return stmt ? sqlite3_column_int
 const char* SQLiteStatement::GetText(int column) const {
   return stmt ? reinterpret_cast<const char*>(sqlite3_column_text(stmt, column)) : nullptr;
 }
+
+int SQLiteStatement::GetBytes(int column) const { return stmt ? sqlite3_column_bytes(stmt, column) : 0; }
 
 SQLiteAutoTransaction::SQLiteAutoTransaction(SQLiteDB* connection) : db(connection) {
   if (!db) return;

@@ -8,7 +8,10 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 class SQLiteStatement;
 
@@ -41,6 +44,11 @@ class SQLiteDB {
   // it. nBytes < 0 means the whole text including its terminating zero. Returns
   // sqlite3_prepare_v2's code, or SQLITE_MISUSE without a connection or text.
   int Prepare(SQLiteStatement& statement, const char* sql, int nBytes);
+  // Like Prepare, but the compiled statement stays with the connection: the next PrepareCached of
+  // the same text lends it out again, reset, instead of compiling it anew. It comes back when
+  // `statement` is finalized (or destroyed); while it is lent, the same text is prepared afresh.
+  // Close and Open finalize what is kept; the destructor also releases what is still lent.
+  int PrepareCached(SQLiteStatement& statement, const char* sql);
   // Runs `sql` (one or more statements) with an optional row callback. SQLITE_MISUSE without a
   // connection or text.
   int Exec(const char* sql, int (*callback)(void*, int, char**, char**) = nullptr, void* argument = nullptr);
@@ -53,7 +61,21 @@ class SQLiteDB {
   sqlite3* Handle() const { return db; }
 
  private:
+  friend class SQLiteStatement;
+  struct Cached {
+    std::string sql;
+    sqlite3_stmt* stmt = nullptr;
+    SQLiteStatement* borrower = nullptr;  // null while kept
+  };
+
+  // Takes back a lent statement, reset and unbound.
+  void GiveBack(sqlite3_stmt* stmt);
+  // Finalizes every kept statement; false, finalizing nothing, while one is lent (unless `force`,
+  // which leaves lent ones to their borrowers).
+  bool DropCached(bool force);
+
   sqlite3* db = nullptr;
+  std::unordered_map<std::string_view, std::unique_ptr<Cached>> cached;  // keys view Cached::sql
 };
 
 // One prepared statement; lives on the stack of one operation. Not copyable.
@@ -76,6 +98,8 @@ class SQLiteStatement {
   // an SQL NULL; the text belongs to the statement and lives until the next Step/Reset.
   int GetInt(int column) const;
   const char* GetText(int column) const;
+  // Size in bytes of the column's text (call after GetText); 0 without a statement.
+  int GetBytes(int column) const;
   bool IsPrepared() const { return stmt != nullptr; }
 
   // Frees the statement, if any; the object is empty afterwards.
@@ -84,6 +108,7 @@ class SQLiteStatement {
  private:
   friend class SQLiteDB;
   sqlite3_stmt* stmt = nullptr;
+  SQLiteDB* lender = nullptr;  // set while `stmt` is lent by the connection's cache
 };
 
 // A scoped transaction: the constructor begins it ("BEGIN"), Commit or the destructor ends it

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <stdexcept>
 
 #include "device/LcdAnimation.h"
 #include "transfer_test_support.h"
@@ -202,6 +203,21 @@ TEST_F(LcdDownloadTest, StopBetweenBlocksSendsEndAndNoMoreBlocks) {
   EXPECT_EQ(Keyboard().bulkBlocks(), 3);
   EXPECT_EQ(Commands(), (Bytes{CMD_BEGIN, CMD_LCD_ANIMATION, CMD_END}));
   EXPECT_TRUE(busyDuringBlocks);  // read-backs are refused while the blocks go out
+  EXPECT_FALSE(manager_->IsBusy());
+}
+
+TEST_F(LcdDownloadTest, AReaderThatThrowsEndsTheTransactionAndTheCallerGetsTheError) {
+  LcdDownloadInput in = OneFrame();
+  in.frames.assign(3, Frame(L"a.png", 30));  // 48 blocks; frame 1 starts in block 15
+  int calls = 0;
+  const LcdFrameReader throwing = [&](const std::string&) -> std::optional<std::vector<uint32_t>> {
+    if (++calls == 2) throw std::runtime_error("unreadable disk");
+    return std::vector<uint32_t>(kLcdPixels, 0x00FF00);
+  };
+  EXPECT_THROW(DownloadLcdAnimation(Link(), in, throwing, nullptr, nullptr), std::runtime_error);
+  EXPECT_EQ(calls, 2) << "no frame is read after the failure";
+  EXPECT_LE(Keyboard().bulkBlocks(), 15) << "no block holding the missing frame goes out";
+  EXPECT_EQ(Commands(), (Bytes{CMD_BEGIN, CMD_LCD_ANIMATION, CMD_END}));
   EXPECT_FALSE(manager_->IsBusy());
 }
 

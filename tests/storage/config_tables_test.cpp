@@ -231,6 +231,42 @@ TEST_F(TablesTest, FailedInsertsReturnZeroAndAttachNothing) {
   EXPECT_EQ(closed.CountMacroRecords(), 0);
 }
 
+TEST_F(TablesTest, AListReloadedIntoTheSameVectorHoldsOnlyTheNewRows) {
+  const int big = store_.NewLedLayer(1, L"big");
+  const int small = store_.NewLedLayer(1, L"small");
+  store_.SaveLedFrames({{0, big, L"a long frame name", 40, 0, L"a long file name.png"},
+                        {0, big, L"second long frame", 60, 1, L"second long file.png"},
+                        {0, big, L"third long frame", 80, 2, L"third long file.png"}});
+  store_.SaveLedFrames({{0, small, L"caf\u00e9 \u4e2d", 20, 0, L"x.png"}, {0, small, L"", 30, 1, L"y"}});
+  const int third = store_.NewLedLayer(1, L"third");
+  Raw().Exec("INSERT INTO t_ledframe_data(led_id, name, delay_time, frame_index, file_name) VALUES (" +
+             std::to_string(third) + ", NULL, 5, 0, CAST(X'6162FF' AS TEXT))");
+  const auto same = [](const std::vector<LedFrameRow*>& a, const std::vector<LedFrameRow*>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+      if (a[i]->frame_id != b[i]->frame_id || a[i]->led_id != b[i]->led_id || a[i]->name != b[i]->name ||
+          a[i]->delay_time != b[i]->delay_time || a[i]->frame_index != b[i]->frame_index ||
+          a[i]->file_name != b[i]->file_name)
+        return false;
+    return true;
+  };
+  std::vector<LedFrameRow*> reused, fresh;
+  ASSERT_EQ(store_.GetLedFrames(big, reused), 3);
+  for (int slot : {small, third, big, 999}) {
+    const int count = store_.GetLedFrames(slot, reused);
+    EXPECT_EQ(store_.GetLedFrames(slot, fresh), count);
+    EXPECT_TRUE(same(reused, fresh)) << "slot " << slot;
+    FreeRows(fresh);
+  }
+  EXPECT_TRUE(reused.empty());
+  ASSERT_EQ(store_.GetLedFrames(small, reused), 2);
+  EXPECT_EQ(reused[0]->name, L"caf\u00e9 \u4e2d");
+  ASSERT_EQ(store_.GetLedFrames(third, reused), 1);
+  EXPECT_EQ(reused[0]->name, L"");
+  EXPECT_EQ(reused[0]->file_name, L"") << "text that is not UTF-8 reads as empty";
+  FreeRows(reused);
+}
+
 TEST_F(TablesTest, AFailedDeleteInsertsNothing) {
   EXPECT_GT(store_.SetKeyRgb({0, 3, 4, 1}), 0);
   CustomRgbRow rgb{0, 3, 4, 1, 1, 0, 0};

@@ -1,6 +1,8 @@
 #include "storage/sqlite_db.h"
 
 #include <filesystem>
+#include <memory>
+#include <string>
 #include <thread>
 
 #include "store_fixture.h"
@@ -94,6 +96,51 @@ TEST_F(WrapperTest, PreparingAgainLeavesOneLiveStatementThatStepsTheNewQuery) {
   EXPECT_NE(db_.Prepare(statement, "SELEC nonsense", -1), SQLITE_OK);
   EXPECT_EQ(LiveStatements(), 0);
   EXPECT_EQ(db_.Prepare(statement, nullptr, -1), SQLITE_MISUSE);
+}
+
+TEST_F(WrapperTest, KeptStatementsComeBackResetAndUnboundAndNeverHoldTheFile) {
+  ASSERT_EQ(db_.Exec("INSERT INTO t VALUES (1, 'a'); INSERT INTO t VALUES (2, 'b')"), SQLITE_OK);
+  const char* query = "SELECT a FROM t WHERE a >= ? ORDER BY a";
+  {
+    SQLiteStatement outer, inner;
+    ASSERT_EQ(db_.PrepareCached(outer, query), SQLITE_OK);
+    outer.BindInt(1, 1);
+    ASSERT_EQ(outer.Step(), SQLITE_ROW);
+    // The same text while it is lent: a statement of its own, not the one under way.
+    ASSERT_EQ(db_.PrepareCached(inner, std::string(query).c_str()), SQLITE_OK);
+    inner.BindInt(1, 2);
+    ASSERT_EQ(inner.Step(), SQLITE_ROW);
+    EXPECT_EQ(inner.GetInt(0), 2);
+    ASSERT_EQ(outer.Step(), SQLITE_ROW);
+    EXPECT_EQ(outer.GetInt(0), 2);
+    EXPECT_FALSE(db_.Close()) << "a lent statement is still alive";
+    inner.Finalize();
+  }  // `outer` goes back in the middle of its rows
+  EXPECT_EQ(LiveStatements(), 1);
+  EXPECT_EQ(RawDb(path_).Exec("INSERT INTO t VALUES (3, 'c')"), SQLITE_OK) << "no read lock is left";
+  {
+    SQLiteStatement again;
+    ASSERT_EQ(db_.PrepareCached(again, query), SQLITE_OK);
+    EXPECT_EQ(again.Step(), SQLITE_DONE) << "bindings are cleared";
+    again.Reset();
+    again.BindInt(1, 3);
+    ASSERT_EQ(again.Step(), SQLITE_ROW);
+    EXPECT_EQ(again.GetInt(0), 3);
+  }
+  EXPECT_EQ(LiveStatements(), 1);
+  EXPECT_NE(db_.PrepareCached(*std::make_unique<SQLiteStatement>(), "SELEC nonsense"), SQLITE_OK);
+  EXPECT_EQ(LiveStatements(), 1);
+  EXPECT_TRUE(db_.Close());
+
+  // A statement still lent when its connection goes is finalized by its holder.
+  SQLiteStatement outliving;
+  {
+    SQLiteDB local;
+    ASSERT_TRUE(local.Open(path_.c_str(), "", kCreate));
+    ASSERT_EQ(local.PrepareCached(outliving, query), SQLITE_OK);
+  }
+  outliving.Finalize();
+  EXPECT_FALSE(outliving.IsPrepared());
 }
 
 TEST_F(WrapperTest, BoundTextIsCopiedAndRowIdsReported) {
