@@ -43,17 +43,36 @@ std::wstring FromUtf16(std::u16string_view text) {
 }
 
 void AppendFromUtf16(std::wstring& out, std::u16string_view text) {
-  out.reserve(out.size() + text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+  // No unit gives more than one character: sized once, trimmed where pairs joined.
+  const size_t base = out.size();
+  out.resize(base + text.size());
+  wchar_t* to = out.data() + base;
+  const char16_t* from = text.data();
+  const size_t n = text.size();
+  size_t i = 0;
+  while (i < n) {
+    // Blocks without a surrogate convert unit for unit.
+    if (n - i >= 8) {
+      bool surrogate = false;
+      for (size_t k = 0; k < 8; ++k) surrogate |= IsSurrogate(from[i + k]);
+      if (!surrogate) {
+        for (size_t k = 0; k < 8; ++k) to[k] = static_cast<wchar_t>(from[i + k]);
+        to += 8;
+        i += 8;
+        continue;
+      }
+    }
+    char32_t c = from[i];
+    if (IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(from[i + 1])) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (from[i + 1] - 0xDC00);
       ++i;
     } else if (IsSurrogate(c)) {
       c = kReplacement;
     }
-    out += static_cast<wchar_t>(c);
+    *to++ = static_cast<wchar_t>(c);
+    ++i;
   }
+  out.resize(static_cast<size_t>(to - out.data()));
 }
 
 size_t Utf16Length(std::wstring_view text) {
@@ -143,7 +162,22 @@ bool DecodeUtf8(std::u16string& out, std::string_view bytes) {
   const char* in = bytes.data();
   const size_t size = bytes.size();
   for (size_t pos = 0; pos < size;) {
-    // Runs of ASCII, the bulk of most files, eight bytes at a time.
+    // Runs of ASCII, the bulk of most files, sixteen or eight bytes at a time.
+#if defined(__SSE2__)
+    while (size - pos >= 16) {
+      // The sixteen units fit: no unit needs more than its byte and count <= pos. Only the ASCII
+      // before the first other byte is kept.
+      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + pos));
+      const __m128i zero = _mm_setzero_si128();
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(units + count), _mm_unpacklo_epi8(chunk, zero));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(units + count + 8), _mm_unpackhi_epi8(chunk, zero));
+      const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(chunk));
+      const size_t ascii = high ? static_cast<size_t>(__builtin_ctz(high)) : 16;
+      count += ascii;
+      pos += ascii;
+      if (high) break;
+    }
+#endif
     while (size - pos >= 8) {
       uint64_t word;
       std::memcpy(&word, in + pos, 8);

@@ -315,9 +315,11 @@ bool XmlDocument::DecodeFileBytes(std::u16string& text, std::wstring& log, std::
     }
   }
   // Zero units end strings further on; none is kept, whichever decoder produced it.
-  const size_t before = text.size();
-  std::erase(text, u'\0');
-  nulls += before - text.size();
+  if (FindUnit(text, 0, u'\0') < text.size()) {
+    const size_t before = text.size();
+    std::erase(text, u'\0');
+    nulls += before - text.size();
+  }
   if (nulls) AddResult(log, {.name = L"nulls_removed", .count = Length(nulls)});
   AddResult(log, {.name = L"read", .encoding = encoding, .length = Length(text.size())});
   if (flags) *flags = fileFlags;
