@@ -103,6 +103,11 @@ void ReserveText(std::u16string& text, size_t units);
 void ReserveBytes(std::string& bytes, size_t count);
 // Decodes all of `bytes`; returns false when some sequence failed (each became U+FFFD).
 bool DecodeUtf8(std::u16string& out, std::string_view bytes);
+// Encodes `text` as UTF-8 at `at`, which has room for three bytes per unit, and returns the end.
+// A lone surrogate becomes U+FFFD and sets `lost`.
+char* EncodeUtf8(char* at, std::u16string_view text, bool& lost);
+// True when `text` holds a surrogate that is not part of a pair.
+bool HasLoneSurrogate(std::u16string_view text);
 
 }  // namespace xml_detail
 

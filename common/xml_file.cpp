@@ -361,9 +361,15 @@ bool XmlDocument::WriteTextFile(std::u16string_view text, std::wstring& log, con
     AddResult(log, {.name = L"file_error", .type = L"unsupported encoding", .encoding = encoding});
     return false;
   }
+  // UTF-8, the usual case, is encoded piece by piece straight into the file: a buffer for the
+  // whole text would be as large as the file three times over, fresh memory for every save.
+  const bool piecewise = codePage == 65001;
   std::string bytes;
   bool lost = false;
-  ConvertText(bytes, text, codePage, &lost);
+  if (piecewise)
+    lost = HasLoneSurrogate(text);
+  else
+    ConvertText(bytes, text, codePage, &lost);
   if (!IsUnicodeForm(codePage))
     AddResult(log, {.name = L"converted_from", .encoding = encoding, .length = Length(text.size())});
   if (lost) AddResult(log, {.name = L"conversion_loss", .encoding = encoding});
@@ -374,8 +380,25 @@ bool XmlDocument::WriteTextFile(std::u16string_view text, std::wstring& log, con
     if (!file.WriteText(mark->bytes)) return false;
     AddResult(log, {.name = L"bom", .encoding = encoding});
   }
-  if (!file.WriteText(bytes)) return false;
+  size_t written = bytes.size();
+  if (piecewise) {
+    constexpr size_t kPieceUnits = 32 * 1024;
+    bytes.resize(3 * (std::min(kPieceUnits, text.size()) + 1));  // a piece and a unit that ends a pair
+    written = 0;
+    for (size_t from = 0; from < text.size();) {
+      size_t units = std::min(kPieceUnits, text.size() - from);
+      if (from + units < text.size() && IsHighSurrogate(text[from + units - 1])) ++units;  // keep pairs
+      bool ignored = false;
+      const char* end = EncodeUtf8(bytes.data(), text.substr(from, units), ignored);
+      const size_t size = static_cast<size_t>(end - bytes.data());
+      if (!file.WriteText(std::string_view(bytes.data(), size))) return false;
+      written += size;
+      from += units;
+    }
+  } else if (!file.WriteText(bytes)) {
+    return false;
+  }
   if (!file.Close()) return false;
-  AddResult(log, {.name = L"write", .encoding = encoding, .length = Length(bytes.size())});
+  AddResult(log, {.name = L"write", .encoding = encoding, .length = Length(written)});
   return true;
 }

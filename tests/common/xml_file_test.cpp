@@ -121,3 +121,25 @@ TEST(XmlFile, ASuccessfulWriteReplacesTheTarget) {
   EXPECT_EQ(log, L"<write encoding=\"UTF-8\" length=\"6\"/>");
   EXPECT_EQ(FilesIn(dir.path()), 1u);
 }
+
+TEST(XmlFile, ALargeUtf8WriteGivesTheBytesOfOneConversion) {
+  // Written in several pieces: a pair of surrogates across every even offset (the text starts
+  // with three units), ASCII and others between, and lone surrogates that are lost. The file holds
+  // what converting the whole text at once gives.
+  std::u16string text = u"<r>";
+  for (int i = 0; text.size() < 150'000; ++i) {
+    text += u"\xD83D\xDE00";
+    if (i % 4096 == 1) text += u"ab\u00e9\u4e2d\xDE00\xD83D";  // keeps the pairs' phase
+  }
+  text += u"</r>";
+  std::string expected;
+  bool lost = false;
+  ASSERT_TRUE(XmlDocument::ConvertText(expected, text, 65001, &lost));
+  ASSERT_TRUE(lost);
+  testing_support::TempDir dir;
+  std::wstring log;
+  ASSERT_TRUE(XmlDocument::WriteTextFile(text, log, dir.wpath() + L"large.xml"));
+  EXPECT_EQ(FileBytes(dir.path() + "large.xml"), expected);
+  EXPECT_EQ(log, L"<conversion_loss encoding=\"UTF-8\"/><write encoding=\"UTF-8\" length=\"" +
+                     std::to_wstring(expected.size()) + L"\"/>");
+}
