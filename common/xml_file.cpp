@@ -243,7 +243,7 @@ bool XmlDocument::DecodeFileBytes(std::u16string& text, std::wstring& log, std::
     fileFlags |= mark->flag;
     encoding = mark->encoding;
   } else {
-    std::u16string head;
+    thread_local std::u16string head;  // reused: every read looks at the head
     DecodeUtf8(head, bytes.substr(0, kSniffBytes));
     encoding = GetDeclaredEncoding(head);
     if (encoding.empty() && !bytes.empty() && bytes[0] == '<') {
