@@ -153,20 +153,26 @@ void ReserveBytes(std::string& bytes, size_t count) {
 }
 
 bool DecodeUtf8(std::u16string& out, std::string_view bytes) {
-  // No sequence gives more units than it has bytes, so the output is sized once and trimmed.
+  // No sequence gives more units than it has bytes: room for all of them at once. The units are
+  // put together in a piece on the stack and appended, so the text is written once, not cleared
+  // first.
+  out.clear();
   ReserveText(out, bytes.size());
-  out.resize(bytes.size());
-  char16_t* units = out.data();
+  constexpr size_t kPiece = 4096;
+  char16_t units[kPiece + 32];  // a piece, then at most one block of sixteen and one pair
   size_t count = 0;
   bool clean = true;
   const char* in = bytes.data();
   const size_t size = bytes.size();
   for (size_t pos = 0; pos < size;) {
+    if (count >= kPiece) {
+      out.append(units, count);
+      count = 0;
+    }
     // Runs of ASCII, the bulk of most files, sixteen or eight bytes at a time.
 #if defined(__SSE2__)
-    while (size - pos >= 16) {
-      // The sixteen units fit: no unit needs more than its byte and count <= pos. Only the ASCII
-      // before the first other byte is kept.
+    while (size - pos >= 16 && count < kPiece) {
+      // Only the ASCII before the first other byte is kept.
       const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + pos));
       const __m128i zero = _mm_setzero_si128();
       _mm_storeu_si128(reinterpret_cast<__m128i*>(units + count), _mm_unpacklo_epi8(chunk, zero));
@@ -178,7 +184,7 @@ bool DecodeUtf8(std::u16string& out, std::string_view bytes) {
       if (high) break;
     }
 #endif
-    while (size - pos >= 8) {
+    while (size - pos >= 8 && count < kPiece) {
       uint64_t word;
       std::memcpy(&word, in + pos, 8);
       if (word & 0x8080808080808080ull) break;
@@ -204,7 +210,7 @@ bool DecodeUtf8(std::u16string& out, std::string_view bytes) {
       units[count++] = static_cast<char16_t>(0xDC00 | ((c - 0x10000) & 0x3FF));
     }
   }
-  out.resize(count);
+  out.append(units, count);
   return clean;
 }
 
