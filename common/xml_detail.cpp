@@ -153,18 +153,26 @@ void ReserveBytes(std::string& bytes, size_t count) {
 }
 
 bool DecodeUtf8(std::u16string& out, std::string_view bytes) {
-  // No sequence gives more units than it has bytes: room for all of them at once. The units are
-  // put together in a piece on the stack and appended, so the text is written once, not cleared
-  // first.
+  // No sequence gives more units than it has bytes: room for all of them at once.
   out.clear();
   ReserveText(out, bytes.size());
+  bool clean = true;
+  DecodeUtf8Piece(out, bytes, true, clean);
+  return clean;
+}
+
+size_t DecodeUtf8Piece(std::u16string& out, std::string_view bytes, bool last, bool& clean) {
+  // The units are put together in a piece on the stack and appended, so the text is written
+  // once, not cleared first.
   constexpr size_t kPiece = 4096;
   char16_t units[kPiece + 32];  // a piece, then at most one block of sixteen and one pair
   size_t count = 0;
-  bool clean = true;
   const char* in = bytes.data();
   const size_t size = bytes.size();
-  for (size_t pos = 0; pos < size;) {
+  size_t pos = 0;
+  while (pos < size) {
+    // Before the last piece, a sequence is decoded only with all the bytes it may take.
+    if (!last && size - pos < 4) break;
     if (count >= kPiece) {
       out.append(units, count);
       count = 0;
@@ -192,7 +200,7 @@ bool DecodeUtf8(std::u16string& out, std::string_view bytes) {
       count += 8;
       pos += 8;
     }
-    if (pos >= size) break;
+    if (pos >= size || (!last && size - pos < 4)) break;
     const unsigned char byte = static_cast<unsigned char>(in[pos]);
     if (byte < 0x80) {  // the common case, without the decoder
       units[count++] = byte;
@@ -211,7 +219,7 @@ bool DecodeUtf8(std::u16string& out, std::string_view bytes) {
     }
   }
   out.append(units, count);
-  return clean;
+  return pos;
 }
 
 }  // namespace xml_detail

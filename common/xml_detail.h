@@ -103,6 +103,11 @@ void ReserveText(std::u16string& text, size_t units);
 void ReserveBytes(std::string& bytes, size_t count);
 // Decodes all of `bytes`; returns false when some sequence failed (each became U+FFFD).
 bool DecodeUtf8(std::u16string& out, std::string_view bytes);
+// Decodes `bytes` as one piece of a longer input, appending to `out`, and returns the bytes used:
+// all of them when `last`, else all but the final three or fewer, which go at the start of the
+// next piece (a sequence is decoded only with all its bytes at hand). Clears `clean` where a
+// sequence failed. The pieces together decode as DecodeUtf8 decodes their concatenation.
+size_t DecodeUtf8Piece(std::u16string& out, std::string_view bytes, bool last, bool& clean);
 // Encodes `text` as UTF-8 at `at`, which has room for three bytes per unit, and returns the end.
 // A lone surrogate becomes U+FFFD and sets `lost`.
 char* EncodeUtf8(char* at, std::u16string_view text, bool& lost);

@@ -99,6 +99,21 @@ bool XmlFile::ReadText(std::string& bytes) {
   return true;
 }
 
+bool XmlFile::ReadSome(char* to, size_t count, size_t& got) {
+  got = std::fread(to, 1, count, file_);
+  if (got != count && std::ferror(file_)) {
+    AddFileError(errno ? errno : EIO);
+    return false;
+  }
+  return true;
+}
+
+bool XmlFile::Rewind() {
+  if (std::fseek(file_, 0, SEEK_SET) == 0) return true;
+  AddFileError(errno ? errno : EIO);
+  return false;
+}
+
 bool XmlFile::WriteText(std::string_view bytes) {
   if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
     AddFileError(errno ? errno : EIO);
@@ -253,6 +268,7 @@ bool XmlDocument::DecodeFileBytes(std::u16string& text, std::wstring& log, std::
   }
   const std::string_view body = bytes.substr(mark ? mark->bytes.size() : 0);
   size_t nulls = 0;
+  bool mayHoldZero = true;  // false once our own decoders made the text from bytes without zeros
 
   if (mark && mark->flag != kFileUtf8Mark) {
     // A UTF-16 text is made of whole units: an odd byte count means the file was cut or is not
@@ -313,9 +329,10 @@ bool XmlDocument::DecodeFileBytes(std::u16string& text, std::wstring& log, std::
       if (!IsUnicodeForm(codePage))
         AddResult(log, {.name = L"converted_to", .encoding = encoding, .length = Length(text.size())});
     }
+    mayHoldZero = codePage != 65001 && codePage != 1252;
   }
   // Zero units end strings further on; none is kept, whichever decoder produced it.
-  if (FindUnit(text, 0, u'\0') < text.size()) {
+  if (mayHoldZero && FindUnit(text, 0, u'\0') < text.size()) {
     const size_t before = text.size();
     std::erase(text, u'\0');
     nulls += before - text.size();
@@ -325,6 +342,55 @@ bool XmlDocument::DecodeFileBytes(std::u16string& text, std::wstring& log, std::
   if (flags) *flags = fileFlags;
   return true;
 }
+
+namespace {
+
+enum class Streamed { kDone, kFailed, kNotSuitable };
+
+// The common case of ReadTextFile, decoded while it is read, without a buffer for the whole
+// file: no mark, a declared UTF-8 encoding and no zero byte. Anything else is left to the general
+// path (kNotSuitable; the file is back at its start). The text and the log come out as
+// DecodeFileBytes makes them from the same bytes.
+Streamed ReadDeclaredUtf8(XmlFile& file, std::u16string& text, std::wstring& log, int* flags) {
+  constexpr size_t kPiece = 64 * 1024;
+  const size_t size = static_cast<size_t>(file.Size());
+  std::string buffer(std::min(size, kPiece) + 3, '\0');  // a piece after what the last one left
+  size_t got = 0;
+  if (!file.ReadSome(buffer.data(), std::min(size, kPiece), got)) return Streamed::kFailed;
+  const std::string_view first(buffer.data(), got);
+  auto notSuitable = [&] {
+    text.clear();
+    return file.Rewind() ? Streamed::kNotSuitable : Streamed::kFailed;
+  };
+  for (const Mark& mark : kMarks)
+    if (first.starts_with(mark.bytes)) return notSuitable();
+  std::u16string head;
+  DecodeUtf8(head, first.substr(0, kSniffBytes));
+  const std::wstring encoding = XmlDocument::GetDeclaredEncoding(head);
+  if (encoding.empty() || CodePageOfName(encoding) != 65001) return notSuitable();
+
+  ReserveText(text, size);
+  size_t total = 0, kept = 0;
+  bool clean = true;
+  for (;;) {
+    const std::string_view piece(buffer.data(), kept + got);
+    if (std::memchr(buffer.data() + kept, '\0', got)) return notSuitable();
+    total += got;
+    const bool last = total >= size || got == 0;
+    const size_t used = DecodeUtf8Piece(text, piece, last, clean);
+    if (last) break;
+    kept = piece.size() - used;
+    std::memmove(buffer.data(), buffer.data() + used, kept);
+    if (!file.ReadSome(buffer.data() + kept, std::min(size - total, kPiece), got)) return Streamed::kFailed;
+  }
+  if (!file.Close()) return Streamed::kFailed;
+  XmlDocument::AddResult(log, {.name = L"read", .encoding = encoding, .length = Length(total)});
+  XmlDocument::AddResult(log, {.name = L"read", .encoding = encoding, .length = Length(text.size())});
+  if (flags) *flags = XmlDocument::kFileRead;
+  return Streamed::kDone;
+}
+
+}  // namespace
 
 bool XmlDocument::ReadTextFile(std::u16string& text, std::wstring& log, const std::wstring& path,
                                int* flags) {
@@ -336,6 +402,15 @@ bool XmlDocument::ReadTextFile(std::u16string& text, std::wstring& log, const st
   if (file.Size() > kMaxFileSize) {
     file.AddFileError(EFBIG);
     return false;
+  }
+  switch (ReadDeclaredUtf8(file, text, log, flags)) {
+    case Streamed::kDone:
+      return true;
+    case Streamed::kFailed:
+      text.clear();
+      return false;
+    case Streamed::kNotSuitable:
+      break;
   }
   std::string bytes;
   if (!file.ReadText(bytes)) return false;
