@@ -229,7 +229,8 @@ bool XmlDocument::GetData(std::wstring& out) const {
 }
 
 void XmlDocument::AddResult(std::wstring& log, const XmlResultEntry& entry) {
-  if (Utf16Length(log) >= kResultCap) return;
+  // No character takes more than two units: only a log near the cap needs counting.
+  if (log.size() >= kResultCap || (2 * log.size() >= kResultCap && Utf16Length(log) >= kResultCap)) return;
   if (log.capacity() < 256) log.reserve(256);  // room for the few entries of a typical log at once
   auto text = [&](const wchar_t* name, std::wstring_view value) {
     if (value.empty()) return;

@@ -23,7 +23,7 @@ struct OpenElement {
 
 void XmlDocument::ResetTable() {
   m_elements.clear();
-  m_elements.reserve(m_text.size() / 64 + 32);  // a small document's elements fit at once
+  m_elements.reserve(m_text.size() / 64 + 64);  // a small document's elements fit at once
   m_elements.emplace_back();
   m_elements[0].length = m_text.size();
   m_inDocumentOrder = true;  // the parse adds elements in the order of their starts
