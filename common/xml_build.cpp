@@ -10,6 +10,8 @@ using namespace xml_detail;
 
 namespace {
 
+constexpr size_t kLargeText = 256 * 1024;  // units
+
 // True when escaping `value` as an attribute changes nothing and it has no character outside the
 // basic plane (no surrogate pair, nothing to replace).
 bool PlainAttributeValue(std::wstring_view value) {
@@ -23,6 +25,15 @@ bool PlainAttributeValue(std::wstring_view value) {
 }  // namespace
 
 void XmlDocument::ReplaceText(size_t pos, size_t removed, std::u16string_view inserted, uint32_t owner) {
+  const size_t needed = m_text.size() - removed + inserted.size();
+  if (needed > m_text.capacity() && needed >= kLargeText) {
+    // A large document being built grows four times at once: fewer copies of it, and room that
+    // is advised for huge pages before anything touches it.
+    std::u16string grown;
+    ReserveText(grown, std::max(needed, 4 * m_text.capacity()));
+    grown = m_text;
+    m_text.swap(grown);
+  }
   m_text.replace(pos, removed, inserted);
   m_attributesOf = 0;
   const ptrdiff_t delta = static_cast<ptrdiff_t>(inserted.size()) - static_cast<ptrdiff_t>(removed);
