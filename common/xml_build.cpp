@@ -183,13 +183,14 @@ bool XmlDocument::SetAttributeAt(uint32_t index, std::wstring_view name, std::ws
     while (pos > nameEnd && IsBlank(m_text[pos - 1])) --pos;
     // Only delimiters follow the last attribute read from this tag. When that one is quoted (or
     // there is none), the tag reads as before plus the new attribute, which is then the last.
-    const bool keep = m_attributesOf == index &&
-                      (m_attributes.empty() || (m_attributes.back().quoted && m_attributes.back().attrEnd <= pos));
+    const bool keep =
+        m_attributesOf == index &&
+        (m_attributes.empty() || (m_attributes.back().quoted && m_attributes.back().attrEnd <= pos));
     ReplaceText(pos, 0, quotedPair(true), index);
     if (keep) {
       const size_t nameStart = pos + 1, valueStart = nameStart + attribute.size() + 2;
-      m_attributes.push_back({nameStart, nameStart + attribute.size(), valueStart, valueStart + escaped.size(),
-                              valueStart + escaped.size() + 1, true});
+      m_attributes.push_back({nameStart, nameStart + attribute.size(), valueStart,
+                              valueStart + escaped.size(), valueStart + escaped.size() + 1, true});
       m_attributesOf = index;
     }
   }

@@ -148,14 +148,19 @@ TEST(XmlFile, ALargeUtf8WriteGivesTheBytesOfOneConversion) {
 TEST(XmlFile, AFileReadsAsItsBytesDecode) {
   // Sizes around the pieces a large file is read in, with sequences cut at every place, broken
   // ones, zero bytes and other encodings: reading the file gives what decoding its bytes gives.
-  const char* const parts[] = {"a", "<k v=\"1\">", "\xC3\xA9", "\xE4\xB8\xAD", "\xF0\x9F\x98\x80", "\xC3",
-                               "\xE4\xB8", "\x80", "\xFF", "\r\n", "&amp;", "</k>"};
+  const char* const parts[] = {"a",     "<k v=\"1\">", "\xC3\xA9", "\xE4\xB8\xAD", "\xF0\x9F\x98\x80",
+                               "\xC3",  "\xE4\xB8",    "\x80",     "\xFF",         "\r\n",
+                               "&amp;", "</k>"};
   const char* const heads[] = {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n",
-                               "<?xml version=\"1.0\" encoding=\"utf-8\"?>", "<?xml version=\"1.0\"?>",
-                               "<?xml version=\"1.0\" encoding=\"windows-1252\"?>", "\xEF\xBB\xBF<r>", ""};
+                               "<?xml version=\"1.0\" encoding=\"utf-8\"?>",
+                               "<?xml version=\"1.0\"?>",
+                               "<?xml version=\"1.0\" encoding=\"windows-1252\"?>",
+                               "\xEF\xBB\xBF<r>",
+                               ""};
   std::mt19937 random(7);
   testing_support::TempDir dir;
-  for (const size_t size : {size_t{0}, size_t{1000}, size_t{65533}, size_t{65536}, size_t{65539}, size_t{200000}}) {
+  for (const size_t size :
+       {size_t{0}, size_t{1000}, size_t{65533}, size_t{65536}, size_t{65539}, size_t{200000}}) {
     for (const char* head : heads) {
       std::string bytes = head;
       while (bytes.size() < size) bytes += parts[random() % std::size(parts)];
