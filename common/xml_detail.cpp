@@ -19,13 +19,14 @@ void AppendUtf16(std::u16string& out, char32_t c) {
 }
 
 void AssignUtf16(std::u16string& out, std::wstring_view text) {
-  out.clear();
+  out.resize(text.size());
+  char16_t* to = out.data();
   for (const wchar_t c : text) {
     if (static_cast<std::uint32_t>(c) >= 0x80) {
       out = ToUtf16(text);
       return;
     }
-    out.push_back(static_cast<char16_t>(c));
+    *to++ = static_cast<char16_t>(c);
   }
 }
 

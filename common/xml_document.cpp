@@ -26,16 +26,16 @@ bool XmlDocument::SetDocumentText(std::u16string text) {
 bool XmlDocument::NameMatches(size_t tokenStart, size_t tokenEnd, std::u16string_view name) const {
   const size_t length = tokenEnd - tokenStart;
   if (length == 0 || length > name.size()) return false;
-  const bool fold = m_flags & kFoldCase;
-  for (size_t i = 0; i < length; ++i) {
-    char16_t a = m_text[tokenStart + i];
-    char16_t b = name[i];
-    if (fold) a = FoldAscii(a), b = FoldAscii(b);
-    if (a != b) return false;
+  if (length < name.size()) {
+    const char16_t next = name[length];
+    if (next != u' ' && next != u'=' && next != u'/' && next != u'[' && next != u']') return false;
   }
-  if (length == name.size()) return true;
-  const char16_t next = name[length];
-  return next == u' ' || next == u'=' || next == u'/' || next == u'[' || next == u']';
+  if (!(m_flags & kFoldCase))
+    return std::u16string_view(m_text).substr(tokenStart, length) == name.substr(0, length);
+  for (size_t i = 0; i < length; ++i) {
+    if (FoldAscii(m_text[tokenStart + i]) != FoldAscii(name[i])) return false;
+  }
+  return true;
 }
 
 uint32_t XmlDocument::LastChild(uint32_t parent) const {
