@@ -10,6 +10,8 @@ using namespace xml_detail;
 
 namespace {
 
+constexpr size_t kLargeText = 256 * 1024;  // units
+
 // True when escaping `value` as an attribute changes nothing and it has no character outside the
 // basic plane (no surrogate pair, nothing to replace).
 bool PlainAttributeValue(std::wstring_view value) {
@@ -23,7 +25,17 @@ bool PlainAttributeValue(std::wstring_view value) {
 }  // namespace
 
 void XmlDocument::ReplaceText(size_t pos, size_t removed, std::u16string_view inserted, uint32_t owner) {
+  const size_t needed = m_text.size() - removed + inserted.size();
+  if (needed > m_text.capacity() && needed >= kLargeText) {
+    // A large document being built grows four times at once: fewer copies of it, and room that
+    // is advised for huge pages before anything touches it.
+    std::u16string grown;
+    ReserveText(grown, std::max(needed, 4 * m_text.capacity()));
+    grown = m_text;
+    m_text.swap(grown);
+  }
   m_text.replace(pos, removed, inserted);
+  m_attributesOf = 0;
   const ptrdiff_t delta = static_cast<ptrdiff_t>(inserted.size()) - static_cast<ptrdiff_t>(removed);
   // The element edited and every element around it grow; everything after the edit moves.
   for (uint32_t i = owner;; i = m_elements[i].parent) {
@@ -31,7 +43,9 @@ void XmlDocument::ReplaceText(size_t pos, size_t removed, std::u16string_view in
     if (i == 0) break;
   }
   size_t first = 1;
-  if (m_inDocumentOrder) {
+  if (m_inDocumentOrder && m_elements.back().start < pos + removed) {
+    first = m_elements.size();  // an edit after the last start, as building at the end makes
+  } else if (m_inDocumentOrder) {
     const auto moved = std::lower_bound(m_elements.begin() + 1, m_elements.end(), pos + removed,
                                         [](const XmlElement& e, size_t at) { return e.start < at; });
     first = static_cast<size_t>(moved - m_elements.begin());
@@ -144,17 +158,41 @@ bool XmlDocument::SetAttributeAt(uint32_t index, std::wstring_view name, std::ws
   size_t attrStart, valueStart, valueEnd, attrEnd;
   bool quoted;
   if (FindAttribute(index, attribute, attrStart, valueStart, valueEnd, attrEnd, quoted)) {
-    if (quoted)
+    if (quoted) {
+      // The new value holds no quote, so the tag reads as before with this value moved: the
+      // attributes read from it stay valid once shifted.
       ReplaceText(valueStart, valueEnd - valueStart, escaped, index);
-    else
+      const size_t delta = escaped.size() - (valueEnd - valueStart);  // modulo, as the sums are
+      for (AttributeSpan& a : m_attributes) {
+        if (a.nameStart > attrStart) {
+          a.nameStart += delta, a.nameEnd += delta, a.valueStart += delta, a.valueEnd += delta;
+          a.attrEnd += delta;
+        } else if (a.nameStart == attrStart) {
+          a.valueEnd += delta, a.attrEnd += delta;
+        }
+      }
+      m_attributesOf = index;
+    } else {
       ReplaceText(attrStart, attrEnd - attrStart, quotedPair(false), index);
+    }
   } else {
     const XmlElement& e = m_elements[index];
     const size_t nameEnd = NameEnd(e.start + 1, e.start + e.startTagLength);
     size_t pos = e.start + e.startTagLength - 1;  // the '>'
     if (pos > nameEnd && m_text[pos - 1] == u'/') --pos;
     while (pos > nameEnd && IsBlank(m_text[pos - 1])) --pos;
+    // Only delimiters follow the last attribute read from this tag. When that one is quoted (or
+    // there is none), the tag reads as before plus the new attribute, which is then the last.
+    const bool keep =
+        m_attributesOf == index &&
+        (m_attributes.empty() || (m_attributes.back().quoted && m_attributes.back().attrEnd <= pos));
     ReplaceText(pos, 0, quotedPair(true), index);
+    if (keep) {
+      const size_t nameStart = pos + 1, valueStart = nameStart + attribute.size() + 2;
+      m_attributes.push_back({nameStart, nameStart + attribute.size(), valueStart,
+                              valueStart + escaped.size(), valueStart + escaped.size() + 1, true});
+      m_attributesOf = index;
+    }
   }
   m_elements[index].startTagLength += m_text.size() - before;
   return true;

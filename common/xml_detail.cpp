@@ -19,13 +19,14 @@ void AppendUtf16(std::u16string& out, char32_t c) {
 }
 
 void AssignUtf16(std::u16string& out, std::wstring_view text) {
-  out.clear();
+  out.resize(text.size());
+  char16_t* to = out.data();
   for (const wchar_t c : text) {
     if (static_cast<std::uint32_t>(c) >= 0x80) {
       out = ToUtf16(text);
       return;
     }
-    out.push_back(static_cast<char16_t>(c));
+    *to++ = static_cast<char16_t>(c);
   }
 }
 
@@ -43,17 +44,36 @@ std::wstring FromUtf16(std::u16string_view text) {
 }
 
 void AppendFromUtf16(std::wstring& out, std::u16string_view text) {
-  out.reserve(out.size() + text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+  // No unit gives more than one character: sized once, trimmed where pairs joined.
+  const size_t base = out.size();
+  out.resize(base + text.size());
+  wchar_t* to = out.data() + base;
+  const char16_t* from = text.data();
+  const size_t n = text.size();
+  size_t i = 0;
+  while (i < n) {
+    // Blocks without a surrogate convert unit for unit.
+    if (n - i >= 8) {
+      bool surrogate = false;
+      for (size_t k = 0; k < 8; ++k) surrogate |= IsSurrogate(from[i + k]);
+      if (!surrogate) {
+        for (size_t k = 0; k < 8; ++k) to[k] = static_cast<wchar_t>(from[i + k]);
+        to += 8;
+        i += 8;
+        continue;
+      }
+    }
+    char32_t c = from[i];
+    if (IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(from[i + 1])) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (from[i + 1] - 0xDC00);
       ++i;
     } else if (IsSurrogate(c)) {
       c = kReplacement;
     }
-    out += static_cast<wchar_t>(c);
+    *to++ = static_cast<wchar_t>(c);
+    ++i;
   }
+  out.resize(static_cast<size_t>(to - out.data()));
 }
 
 size_t Utf16Length(std::wstring_view text) {
@@ -134,17 +154,46 @@ void ReserveBytes(std::string& bytes, size_t count) {
 }
 
 bool DecodeUtf8(std::u16string& out, std::string_view bytes) {
-  // No sequence gives more units than it has bytes, so the output is sized once and trimmed.
+  // No sequence gives more units than it has bytes: room for all of them at once.
+  out.clear();
   ReserveText(out, bytes.size());
-  out.resize(bytes.size());
-  char16_t* units = out.data();
-  size_t count = 0;
   bool clean = true;
+  DecodeUtf8Piece(out, bytes, true, clean);
+  return clean;
+}
+
+size_t DecodeUtf8Piece(std::u16string& out, std::string_view bytes, bool last, bool& clean) {
+  // The units are put together in a piece on the stack and appended, so the text is written
+  // once, not cleared first.
+  constexpr size_t kPiece = 4096;
+  char16_t units[kPiece + 32];  // a piece, then at most one block of sixteen and one pair
+  size_t count = 0;
   const char* in = bytes.data();
   const size_t size = bytes.size();
-  for (size_t pos = 0; pos < size;) {
-    // Runs of ASCII, the bulk of most files, eight bytes at a time.
-    while (size - pos >= 8) {
+  size_t pos = 0;
+  while (pos < size) {
+    // Before the last piece, a sequence is decoded only with all the bytes it may take.
+    if (!last && size - pos < 4) break;
+    if (count >= kPiece) {
+      out.append(units, count);
+      count = 0;
+    }
+    // Runs of ASCII, the bulk of most files, sixteen or eight bytes at a time.
+#if defined(__SSE2__)
+    while (size - pos >= 16 && count < kPiece) {
+      // Only the ASCII before the first other byte is kept.
+      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + pos));
+      const __m128i zero = _mm_setzero_si128();
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(units + count), _mm_unpacklo_epi8(chunk, zero));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(units + count + 8), _mm_unpackhi_epi8(chunk, zero));
+      const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(chunk));
+      const size_t ascii = high ? static_cast<size_t>(__builtin_ctz(high)) : 16;
+      count += ascii;
+      pos += ascii;
+      if (high) break;
+    }
+#endif
+    while (size - pos >= 8 && count < kPiece) {
       uint64_t word;
       std::memcpy(&word, in + pos, 8);
       if (word & 0x8080808080808080ull) break;
@@ -152,7 +201,7 @@ bool DecodeUtf8(std::u16string& out, std::string_view bytes) {
       count += 8;
       pos += 8;
     }
-    if (pos >= size) break;
+    if (pos >= size || (!last && size - pos < 4)) break;
     const unsigned char byte = static_cast<unsigned char>(in[pos]);
     if (byte < 0x80) {  // the common case, without the decoder
       units[count++] = byte;
@@ -170,8 +219,8 @@ bool DecodeUtf8(std::u16string& out, std::string_view bytes) {
       units[count++] = static_cast<char16_t>(0xDC00 | ((c - 0x10000) & 0x3FF));
     }
   }
-  out.resize(count);
-  return clean;
+  out.append(units, count);
+  return pos;
 }
 
 }  // namespace xml_detail

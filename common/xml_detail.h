@@ -7,6 +7,10 @@
 #include <string>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace xml_detail {
 
 constexpr char16_t kReplacement = 0xFFFD;
@@ -44,6 +48,49 @@ inline char16_t FoldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16
 // True when `name` is exactly one name token, i.e. one that can be written and read back.
 bool IsNameToken(std::u16string_view name);
 
+// Searches that the parser runs over every unit of a text, eight units at a time where the
+// processor allows. FindUnit: the first `c` at or after `from`; FindAnyOf4: the first of four
+// units. Both give text.size() when there is none (also for `from` past the end).
+inline size_t FindUnit(std::u16string_view text, size_t from, char16_t c) {
+  const size_t n = text.size();
+  const char16_t* data = text.data();
+  size_t i = from;
+#if defined(__SSE2__)
+  const __m128i wanted = _mm_set1_epi16(static_cast<short>(c));
+  for (; i + 8 <= n; i += 8) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+    if (const int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(units, wanted)))
+      return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask))) / 2;
+  }
+#endif
+  for (; i < n; ++i)
+    if (data[i] == c) return i;
+  return n;
+}
+
+inline size_t FindAnyOf4(std::u16string_view text, size_t from, char16_t a, char16_t b, char16_t c,
+                         char16_t d) {
+  const size_t n = text.size();
+  const char16_t* data = text.data();
+  size_t i = from;
+#if defined(__SSE2__)
+  const __m128i va = _mm_set1_epi16(static_cast<short>(a)), vb = _mm_set1_epi16(static_cast<short>(b));
+  const __m128i vc = _mm_set1_epi16(static_cast<short>(c)), vd = _mm_set1_epi16(static_cast<short>(d));
+  for (; i + 8 <= n; i += 8) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+    const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, va), _mm_cmpeq_epi16(units, vb)),
+                                      _mm_or_si128(_mm_cmpeq_epi16(units, vc), _mm_cmpeq_epi16(units, vd)));
+    if (const int mask = _mm_movemask_epi8(hits))
+      return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask))) / 2;
+  }
+#endif
+  for (; i < n; ++i) {
+    const char16_t u = data[i];
+    if (u == a || u == b || u == c || u == d) return i;
+  }
+  return n;
+}
+
 // Decodes one character of lenient UTF-8 at `pos`: returns the bytes used (at least 1) and
 // stores the character in `out` (U+FFFD for a failing sequence, which uses only its first byte).
 // Sets `failed` for a failing sequence. Never reads past `bytes`.
@@ -56,6 +103,16 @@ void ReserveText(std::u16string& text, size_t units);
 void ReserveBytes(std::string& bytes, size_t count);
 // Decodes all of `bytes`; returns false when some sequence failed (each became U+FFFD).
 bool DecodeUtf8(std::u16string& out, std::string_view bytes);
+// Decodes `bytes` as one piece of a longer input, appending to `out`, and returns the bytes used:
+// all of them when `last`, else all but the final three or fewer, which go at the start of the
+// next piece (a sequence is decoded only with all its bytes at hand). Clears `clean` where a
+// sequence failed. The pieces together decode as DecodeUtf8 decodes their concatenation.
+size_t DecodeUtf8Piece(std::u16string& out, std::string_view bytes, bool last, bool& clean);
+// Encodes `text` as UTF-8 at `at`, which has room for three bytes per unit, and returns the end.
+// A lone surrogate becomes U+FFFD and sets `lost`.
+char* EncodeUtf8(char* at, std::u16string_view text, bool& lost);
+// True when `text` holds a surrogate that is not part of a pair.
+bool HasLoneSurrogate(std::u16string_view text);
 
 }  // namespace xml_detail
 

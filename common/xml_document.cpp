@@ -26,16 +26,16 @@ bool XmlDocument::SetDocumentText(std::u16string text) {
 bool XmlDocument::NameMatches(size_t tokenStart, size_t tokenEnd, std::u16string_view name) const {
   const size_t length = tokenEnd - tokenStart;
   if (length == 0 || length > name.size()) return false;
-  const bool fold = m_flags & kFoldCase;
-  for (size_t i = 0; i < length; ++i) {
-    char16_t a = m_text[tokenStart + i];
-    char16_t b = name[i];
-    if (fold) a = FoldAscii(a), b = FoldAscii(b);
-    if (a != b) return false;
+  if (length < name.size()) {
+    const char16_t next = name[length];
+    if (next != u' ' && next != u'=' && next != u'/' && next != u'[' && next != u']') return false;
   }
-  if (length == name.size()) return true;
-  const char16_t next = name[length];
-  return next == u' ' || next == u'=' || next == u'/' || next == u'[' || next == u']';
+  if (!(m_flags & kFoldCase))
+    return std::u16string_view(m_text).substr(tokenStart, length) == name.substr(0, length);
+  for (size_t i = 0; i < length; ++i) {
+    if (FoldAscii(m_text[tokenStart + i]) != FoldAscii(name[i])) return false;
+  }
+  return true;
 }
 
 uint32_t XmlDocument::LastChild(uint32_t parent) const {
@@ -68,7 +68,8 @@ void XmlDocument::LinkChild(uint32_t index, uint32_t parent, uint32_t after) {
 
 bool XmlDocument::FindElement(std::wstring_view name) {
   if (m_elements.size() <= 1) return false;
-  const std::u16string wanted = ToUtf16(name);
+  thread_local std::u16string wanted;
+  AssignUtf16(wanted, name);
   uint32_t candidate = m_current ? m_elements[m_current].nextSibling : m_elements[m_parent].firstChild;
   for (; candidate; candidate = m_elements[candidate].nextSibling) {
     const XmlElement& e = m_elements[candidate];
@@ -107,12 +108,14 @@ std::wstring XmlDocument::GetElementName(uint32_t index) const {
   return FromUtf16(std::u16string_view(m_text).substr(e.start + 1, end - e.start - 1));
 }
 
-bool XmlDocument::FindAttribute(uint32_t index, std::u16string_view name, size_t& attrStart,
-                                size_t& valueStart, size_t& valueEnd, size_t& attrEnd, bool& quoted) const {
+void XmlDocument::ScanAttributes(uint32_t index) const {
+  m_attributes.clear();
+  m_attributesOf = index;
   const XmlElement& e = m_elements[index];
   const size_t end = e.start + e.startTagLength;
   // The closing '>' is not part of any value.
   const size_t limit = (end > e.start && m_text[end - 1] == u'>') ? end - 1 : end;
+  const std::u16string_view tag = std::u16string_view(m_text).substr(0, limit);
   size_t i = NameEnd(e.start + 1, limit);
   while (i < limit) {
     const size_t nameStart = i;
@@ -121,39 +124,47 @@ bool XmlDocument::FindAttribute(uint32_t index, std::u16string_view name, size_t
       ++i;
       continue;
     }
+    AttributeSpan a{nameStart, nameEnd, nameEnd, nameEnd, nameEnd, false};
     size_t j = nameEnd;
     while (j < limit && IsBlank(m_text[j])) ++j;
-    quoted = false;
     if (j < limit && m_text[j] == u'=') {
       ++j;
       while (j < limit && IsBlank(m_text[j])) ++j;
       const char16_t q = j < limit ? m_text[j] : 0;
-      const size_t close = (q == u'"' || q == u'\'')
-                               ? std::u16string_view(m_text).substr(0, limit).find(q, j + 1)
-                               : std::u16string::npos;
-      if (close != std::u16string::npos && close < limit) {
-        quoted = true;
-        valueStart = j + 1;
-        valueEnd = close;
-        attrEnd = close + 1;
+      const size_t close = (q == u'"' || q == u'\'') ? FindUnit(tag, j + 1, q) : limit;
+      if (close < limit) {
+        a.quoted = true;
+        a.valueStart = j + 1;
+        a.valueEnd = close;
+        a.attrEnd = close + 1;
       } else {
         // Unquoted, or a quote that is never closed: the value runs to the next delimiter.
-        valueStart = j;
-        valueEnd = j;
-        if (q == u'"' || q == u'\'') valueEnd = limit;
-        while (valueEnd < limit &&
-               std::u16string_view(u"= \t\n\r>/?").find(m_text[valueEnd]) == std::u16string_view::npos)
-          ++valueEnd;
-        attrEnd = valueEnd;
+        a.valueStart = j;
+        a.valueEnd = j;
+        if (q == u'"' || q == u'\'') a.valueEnd = limit;
+        while (a.valueEnd < limit &&
+               std::u16string_view(u"= \t\n\r>/?").find(m_text[a.valueEnd]) == std::u16string_view::npos)
+          ++a.valueEnd;
+        a.attrEnd = a.valueEnd;
       }
-    } else {
-      valueStart = valueEnd = attrEnd = nameEnd;
     }
-    if (NameMatches(nameStart, nameEnd, name)) {
-      attrStart = nameStart;
+    m_attributes.push_back(a);
+    i = a.attrEnd > nameEnd ? a.attrEnd : nameEnd;
+  }
+}
+
+bool XmlDocument::FindAttribute(uint32_t index, std::u16string_view name, size_t& attrStart,
+                                size_t& valueStart, size_t& valueEnd, size_t& attrEnd, bool& quoted) const {
+  if (m_attributesOf != index) ScanAttributes(index);
+  for (const AttributeSpan& a : m_attributes) {
+    if (NameMatches(a.nameStart, a.nameEnd, name)) {
+      attrStart = a.nameStart;
+      valueStart = a.valueStart;
+      valueEnd = a.valueEnd;
+      attrEnd = a.attrEnd;
+      quoted = a.quoted;
       return true;
     }
-    i = attrEnd > nameEnd ? attrEnd : nameEnd;
   }
   return false;
 }
@@ -218,7 +229,9 @@ bool XmlDocument::GetData(std::wstring& out) const {
 }
 
 void XmlDocument::AddResult(std::wstring& log, const XmlResultEntry& entry) {
-  if (Utf16Length(log) >= kResultCap) return;
+  // No character takes more than two units: only a log near the cap needs counting.
+  if (log.size() >= kResultCap || (2 * log.size() >= kResultCap && Utf16Length(log) >= kResultCap)) return;
+  if (log.capacity() < 256) log.reserve(256);  // room for the few entries of a typical log at once
   auto text = [&](const wchar_t* name, std::wstring_view value) {
     if (value.empty()) return;
     log += L' ';

@@ -201,6 +201,14 @@ class XmlDocument {
   // value (between the quotes when `quoted`). False when the tag has no such attribute.
   bool FindAttribute(uint32_t index, std::u16string_view name, size_t& attrStart, size_t& valueStart,
                      size_t& valueEnd, size_t& attrEnd, bool& quoted) const;
+  // One attribute of a start tag as FindAttribute reads it: the name token, the value (between
+  // the quotes when `quoted`) and the end of the whole attribute.
+  struct AttributeSpan {
+    size_t nameStart, nameEnd, valueStart, valueEnd, attrEnd;
+    bool quoted;
+  };
+  // Fills m_attributes with every attribute of element `index`'s start tag, in order.
+  void ScanAttributes(uint32_t index) const;
   // Replaces text inside element `owner`; `owner` and every element around it grow by the change
   // and every element after the edit moves, so that the table keeps matching the text.
   void ReplaceText(size_t pos, size_t removed, std::u16string_view inserted, uint32_t owner);
@@ -222,4 +230,9 @@ class XmlDocument {
   // the end of the text keeps them: an edit then moves only the elements after it, found by a
   // binary search, so that building a document stays linear.
   bool m_inDocumentOrder = true;
+  // The attributes of one start tag, read once for all the reads of that element that follow;
+  // m_attributesOf is the element (0 = none). Any edit of the text forgets them, unless the edit
+  // itself keeps them up to date.
+  mutable std::vector<AttributeSpan> m_attributes;
+  mutable uint32_t m_attributesOf = 0;
 };

@@ -118,6 +118,57 @@ char* PutUtf8(char* at, char32_t c) {
   return at;
 }
 
+}  // namespace
+
+namespace xml_detail {
+
+char* EncodeUtf8(char* at, std::u16string_view text, bool& lost) {
+  const char16_t* units = text.data();
+  const size_t n = text.size();
+  size_t i = 0;
+  while (i < n) {
+#if defined(__SSE2__)
+    // Runs of ASCII eight units at a time.
+    const __m128i nonAscii = _mm_set1_epi16(static_cast<short>(0xFF80));
+    while (n - i >= 8) {
+      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
+      const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(block, nonAscii), _mm_setzero_si128());
+      if (_mm_movemask_epi8(ascii) != 0xFFFF) break;
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(at), _mm_packus_epi16(block, block));
+      at += 8;
+      i += 8;
+    }
+    if (i >= n) break;
+#endif
+    char32_t c = units[i];
+    if (IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(units[i + 1])) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+      ++i;
+    } else if (IsSurrogate(c)) {
+      lost = true;
+      c = kReplacement;
+    }
+    at = PutUtf8(at, c);
+    ++i;
+  }
+  return at;
+}
+
+bool HasLoneSurrogate(std::u16string_view text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (!IsSurrogate(text[i])) continue;
+    if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]))
+      ++i;
+    else
+      return true;
+  }
+  return false;
+}
+
+}  // namespace xml_detail
+
+namespace {
+
 void AppendLittleEndian(std::string& out, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
 }
@@ -251,7 +302,7 @@ bool XmlDocument::ConvertText(std::string& out, std::u16string_view text, int co
       const size_t start = out.size();
       out.resize(start + 3 * text.size());
       char* at = out.data() + start;
-      ForEachCodePoint(text, lossy, [&](char32_t c) { at = PutUtf8(at, c); });
+      at = EncodeUtf8(at, text, lossy);
       out.resize(static_cast<size_t>(at - out.data()));
       break;
     }

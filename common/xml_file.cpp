@@ -99,6 +99,21 @@ bool XmlFile::ReadText(std::string& bytes) {
   return true;
 }
 
+bool XmlFile::ReadSome(char* to, size_t count, size_t& got) {
+  got = std::fread(to, 1, count, file_);
+  if (got != count && std::ferror(file_)) {
+    AddFileError(errno ? errno : EIO);
+    return false;
+  }
+  return true;
+}
+
+bool XmlFile::Rewind() {
+  if (std::fseek(file_, 0, SEEK_SET) == 0) return true;
+  AddFileError(errno ? errno : EIO);
+  return false;
+}
+
 bool XmlFile::WriteText(std::string_view bytes) {
   if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
     AddFileError(errno ? errno : EIO);
@@ -243,7 +258,7 @@ bool XmlDocument::DecodeFileBytes(std::u16string& text, std::wstring& log, std::
     fileFlags |= mark->flag;
     encoding = mark->encoding;
   } else {
-    std::u16string head;
+    thread_local std::u16string head;  // reused: every read looks at the head
     DecodeUtf8(head, bytes.substr(0, kSniffBytes));
     encoding = GetDeclaredEncoding(head);
     if (encoding.empty() && !bytes.empty() && bytes[0] == '<') {
@@ -253,6 +268,7 @@ bool XmlDocument::DecodeFileBytes(std::u16string& text, std::wstring& log, std::
   }
   const std::string_view body = bytes.substr(mark ? mark->bytes.size() : 0);
   size_t nulls = 0;
+  bool mayHoldZero = true;  // false once our own decoders made the text from bytes without zeros
 
   if (mark && mark->flag != kFileUtf8Mark) {
     // A UTF-16 text is made of whole units: an odd byte count means the file was cut or is not
@@ -313,16 +329,68 @@ bool XmlDocument::DecodeFileBytes(std::u16string& text, std::wstring& log, std::
       if (!IsUnicodeForm(codePage))
         AddResult(log, {.name = L"converted_to", .encoding = encoding, .length = Length(text.size())});
     }
+    mayHoldZero = codePage != 65001 && codePage != 1252;
   }
   // Zero units end strings further on; none is kept, whichever decoder produced it.
-  const size_t before = text.size();
-  std::erase(text, u'\0');
-  nulls += before - text.size();
+  if (mayHoldZero && FindUnit(text, 0, u'\0') < text.size()) {
+    const size_t before = text.size();
+    std::erase(text, u'\0');
+    nulls += before - text.size();
+  }
   if (nulls) AddResult(log, {.name = L"nulls_removed", .count = Length(nulls)});
   AddResult(log, {.name = L"read", .encoding = encoding, .length = Length(text.size())});
   if (flags) *flags = fileFlags;
   return true;
 }
+
+namespace {
+
+enum class Streamed { kDone, kFailed, kNotSuitable };
+
+// The common case of ReadTextFile, decoded while it is read, without a buffer for the whole
+// file: no mark, a declared UTF-8 encoding and no zero byte. Anything else is left to the general
+// path (kNotSuitable; the file is back at its start). The text and the log come out as
+// DecodeFileBytes makes them from the same bytes.
+Streamed ReadDeclaredUtf8(XmlFile& file, std::u16string& text, std::wstring& log, int* flags) {
+  constexpr size_t kPiece = 64 * 1024;
+  const size_t size = static_cast<size_t>(file.Size());
+  std::string buffer(std::min(size, kPiece) + 3, '\0');  // a piece after what the last one left
+  size_t got = 0;
+  if (!file.ReadSome(buffer.data(), std::min(size, kPiece), got)) return Streamed::kFailed;
+  const std::string_view first(buffer.data(), got);
+  auto notSuitable = [&] {
+    text.clear();
+    return file.Rewind() ? Streamed::kNotSuitable : Streamed::kFailed;
+  };
+  for (const Mark& mark : kMarks)
+    if (first.starts_with(mark.bytes)) return notSuitable();
+  std::u16string head;
+  DecodeUtf8(head, first.substr(0, kSniffBytes));
+  const std::wstring encoding = XmlDocument::GetDeclaredEncoding(head);
+  if (encoding.empty() || CodePageOfName(encoding) != 65001) return notSuitable();
+
+  ReserveText(text, size);
+  size_t total = 0, kept = 0;
+  bool clean = true;
+  for (;;) {
+    const std::string_view piece(buffer.data(), kept + got);
+    if (std::memchr(buffer.data() + kept, '\0', got)) return notSuitable();
+    total += got;
+    const bool last = total >= size || got == 0;
+    const size_t used = DecodeUtf8Piece(text, piece, last, clean);
+    if (last) break;
+    kept = piece.size() - used;
+    std::memmove(buffer.data(), buffer.data() + used, kept);
+    if (!file.ReadSome(buffer.data() + kept, std::min(size - total, kPiece), got)) return Streamed::kFailed;
+  }
+  if (!file.Close()) return Streamed::kFailed;
+  XmlDocument::AddResult(log, {.name = L"read", .encoding = encoding, .length = Length(total)});
+  XmlDocument::AddResult(log, {.name = L"read", .encoding = encoding, .length = Length(text.size())});
+  if (flags) *flags = XmlDocument::kFileRead;
+  return Streamed::kDone;
+}
+
+}  // namespace
 
 bool XmlDocument::ReadTextFile(std::u16string& text, std::wstring& log, const std::wstring& path,
                                int* flags) {
@@ -334,6 +402,15 @@ bool XmlDocument::ReadTextFile(std::u16string& text, std::wstring& log, const st
   if (file.Size() > kMaxFileSize) {
     file.AddFileError(EFBIG);
     return false;
+  }
+  switch (ReadDeclaredUtf8(file, text, log, flags)) {
+    case Streamed::kDone:
+      return true;
+    case Streamed::kFailed:
+      text.clear();
+      return false;
+    case Streamed::kNotSuitable:
+      break;
   }
   std::string bytes;
   if (!file.ReadText(bytes)) return false;
@@ -359,9 +436,15 @@ bool XmlDocument::WriteTextFile(std::u16string_view text, std::wstring& log, con
     AddResult(log, {.name = L"file_error", .type = L"unsupported encoding", .encoding = encoding});
     return false;
   }
+  // UTF-8, the usual case, is encoded piece by piece straight into the file: a buffer for the
+  // whole text would be as large as the file three times over, fresh memory for every save.
+  const bool piecewise = codePage == 65001;
   std::string bytes;
   bool lost = false;
-  ConvertText(bytes, text, codePage, &lost);
+  if (piecewise)
+    lost = HasLoneSurrogate(text);
+  else
+    ConvertText(bytes, text, codePage, &lost);
   if (!IsUnicodeForm(codePage))
     AddResult(log, {.name = L"converted_from", .encoding = encoding, .length = Length(text.size())});
   if (lost) AddResult(log, {.name = L"conversion_loss", .encoding = encoding});
@@ -372,8 +455,25 @@ bool XmlDocument::WriteTextFile(std::u16string_view text, std::wstring& log, con
     if (!file.WriteText(mark->bytes)) return false;
     AddResult(log, {.name = L"bom", .encoding = encoding});
   }
-  if (!file.WriteText(bytes)) return false;
+  size_t written = bytes.size();
+  if (piecewise) {
+    constexpr size_t kPieceUnits = 32 * 1024;
+    bytes.resize(3 * (std::min(kPieceUnits, text.size()) + 1));  // a piece and a unit that ends a pair
+    written = 0;
+    for (size_t from = 0; from < text.size();) {
+      size_t units = std::min(kPieceUnits, text.size() - from);
+      if (from + units < text.size() && IsHighSurrogate(text[from + units - 1])) ++units;  // keep pairs
+      bool ignored = false;
+      const char* end = EncodeUtf8(bytes.data(), text.substr(from, units), ignored);
+      const size_t size = static_cast<size_t>(end - bytes.data());
+      if (!file.WriteText(std::string_view(bytes.data(), size))) return false;
+      written += size;
+      from += units;
+    }
+  } else if (!file.WriteText(bytes)) {
+    return false;
+  }
   if (!file.Close()) return false;
-  AddResult(log, {.name = L"write", .encoding = encoding, .length = Length(bytes.size())});
+  AddResult(log, {.name = L"write", .encoding = encoding, .length = Length(written)});
   return true;
 }

@@ -24,6 +24,11 @@ class XmlFile {
   long long Size() const { return size_; }
   // Reads all of the remaining bytes into `bytes`. False with "file_error".
   bool ReadText(std::string& bytes);
+  // Reads up to `count` bytes to `to` and sets `got` (fewer only at the end). False with
+  // "file_error".
+  bool ReadSome(char* to, size_t count, size_t& got);
+  // Goes back to the first byte of a file opened for reading.
+  bool Rewind();
   // Appends `bytes`. False with "file_error".
   bool WriteText(std::string_view bytes);
   // Closes the file; for a write, renames the temporary file over the target. False with

@@ -23,9 +23,11 @@ struct OpenElement {
 
 void XmlDocument::ResetTable() {
   m_elements.clear();
+  m_elements.reserve(m_text.size() / 64 + 64);  // a small document's elements fit at once
   m_elements.emplace_back();
   m_elements[0].length = m_text.size();
   m_inDocumentOrder = true;  // the parse adds elements in the order of their starts
+  m_attributesOf = 0;
   m_parent = m_current = m_child = 0;
   m_nodeType = 0;
 }
@@ -37,7 +39,6 @@ size_t XmlDocument::NameEnd(size_t from, size_t limit) const {
 
 bool XmlDocument::ParseDocument() {
   ResetTable();
-  m_elements.reserve(m_text.size() / 64 + 8);
   AdviseHugePages(m_elements.data(), m_elements.capacity() * sizeof(XmlElement));
   ParseElements();
   const uint32_t root = m_elements[0].firstChild;
@@ -76,7 +77,9 @@ void XmlDocument::ParseElements() {
     return FromUtf16(text.substr(e.start + 1, NameEnd(e.start + 1, e.start + e.length) - e.start - 1));
   };
 
-  std::vector<OpenElement> open;
+  thread_local std::vector<OpenElement> openStack;  // kept between parses: no allocation per document
+  std::vector<OpenElement>& open = openStack;
+  open.clear();
   bool counting = false;
   std::unordered_map<uint64_t, uint32_t> openNames;  // name hash -> open elements of it, while counting
   auto countOpen = [&](const OpenElement& o, int step) {

@@ -18,7 +18,12 @@ size_t NodeScanner::FindFrom(Memo& memo, std::u16string_view what, size_t pos) {
       (memo.found == std::u16string_view::npos || memo.found >= pos))
     return memo.found;
   memo.from = pos;
-  memo.found = text_.find(what, pos);
+  if (what.size() == 1) {
+    const size_t at = FindUnit(text_, pos, what[0]);
+    memo.found = at < text_.size() ? at : std::u16string_view::npos;
+  } else {
+    memo.found = text_.find(what, pos);
+  }
   return memo.found;
 }
 
@@ -48,16 +53,41 @@ XmlNode NodeScanner::Enclosed(size_t pos, size_t openLength, Memo& memo, std::u1
 // A quote with no partner later in the text can never close, so the search gives up at once
 // instead of reading to the end for every such tag.
 size_t NodeScanner::TagEnd(size_t pos) {
-  for (size_t i = pos + 1; i < text_.size(); ++i) {
-    const char16_t c = text_[i];
+  const size_t n = text_.size();
+  const char16_t* data = text_.data();
+  char16_t quote = 0;  // the quote of the value being read, 0 outside values
+  // One unit that may end the tag or a value; npos: the tag ends there, 0: read on.
+  auto step = [&](size_t at) -> size_t {
+    const char16_t c = data[at];
+    if (quote) {
+      if (c == quote) quote = 0;
+      return 0;
+    }
     if (c == u'<') return std::u16string_view::npos;
-    if (c == u'"' || c == u'\'') {
-      if (i >= LastOf(c)) return std::u16string_view::npos;
-      i = text_.find(c, i + 1);  // found: LastOf(c) lies after i
-    } else if (c == u'>') {
-      return i + 1;
+    if (c == u'>') return at + 1;
+    if (c != u'"' && c != u'\'') return 0;
+    if (at >= LastOf(c)) return std::u16string_view::npos;
+    quote = c;
+    return 0;
+  };
+  size_t i = pos + 1;
+#if defined(__SSE2__)
+  // Eight units at a time; only the four units that matter are looked at one by one.
+  const __m128i lt = _mm_set1_epi16(u'<'), gt = _mm_set1_epi16(u'>');
+  const __m128i dq = _mm_set1_epi16(u'"'), sq = _mm_set1_epi16(u'\'');
+  for (; i + 8 <= n; i += 8) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+    const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, lt), _mm_cmpeq_epi16(units, gt)),
+                                      _mm_or_si128(_mm_cmpeq_epi16(units, dq), _mm_cmpeq_epi16(units, sq)));
+    for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits)); mask; mask &= mask - 1) {
+      const size_t at = i + static_cast<size_t>(__builtin_ctz(mask)) / 2;
+      mask &= mask - 1;  // each unit sets two bits
+      if (const size_t end = step(at)) return end;
     }
   }
+#endif
+  for (; i < n; ++i)
+    if (const size_t end = step(i)) return end;
   return std::u16string_view::npos;
 }
 

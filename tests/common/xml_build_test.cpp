@@ -162,6 +162,15 @@ TEST(XmlBuild, EditsInsideNestedElementsGrowEveryEnclosingElement) {
   fresh.SetDocumentText(doc.GetText());
   ASSERT_TRUE(fresh.FindElement(L"root") && fresh.EnterElement() && fresh.FindElement(L"items") &&
               fresh.FindElement(L"after"));
+  // Grown well past the size where the text is moved to larger room several times, then edited
+  // near its start: every element still lies where a fresh parse puts it.
+  const uint32_t deep = 4;
+  for (int i = 0; i < 6000; ++i) ASSERT_TRUE(doc.AddElement(L"more", std::wstring(100, L'm')));
+  ASSERT_TRUE(doc.SetAttributeAt(deep, L"long", L"short"));
+  EXPECT_EQ(xml_fuzz::CompareWithFreshParse(doc), "");
+  std::wstring value;
+  EXPECT_TRUE(doc.GetAttributeAt(value, deep, L"long") && value == L"short");
+  EXPECT_EQ(doc.GetText().substr(doc.GetText().size() - 9), u"\r\n</root>");
 }
 
 TEST(XmlBuild, RandomEditSequencesMatchAFreshParse) {

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "common/xml_document.h"
@@ -120,4 +121,59 @@ TEST(XmlFile, ASuccessfulWriteReplacesTheTarget) {
   EXPECT_EQ(FileBytes(target), "<new/>");
   EXPECT_EQ(log, L"<write encoding=\"UTF-8\" length=\"6\"/>");
   EXPECT_EQ(FilesIn(dir.path()), 1u);
+}
+
+TEST(XmlFile, ALargeUtf8WriteGivesTheBytesOfOneConversion) {
+  // Written in several pieces: a pair of surrogates across every even offset (the text starts
+  // with three units), ASCII and others between, and lone surrogates that are lost. The file holds
+  // what converting the whole text at once gives.
+  std::u16string text = u"<r>";
+  for (int i = 0; text.size() < 150'000; ++i) {
+    text += u"\xD83D\xDE00";
+    if (i % 4096 == 1) text += u"ab\u00e9\u4e2d\xDE00\xD83D";  // keeps the pairs' phase
+  }
+  text += u"</r>";
+  std::string expected;
+  bool lost = false;
+  ASSERT_TRUE(XmlDocument::ConvertText(expected, text, 65001, &lost));
+  ASSERT_TRUE(lost);
+  testing_support::TempDir dir;
+  std::wstring log;
+  ASSERT_TRUE(XmlDocument::WriteTextFile(text, log, dir.wpath() + L"large.xml"));
+  EXPECT_EQ(FileBytes(dir.path() + "large.xml"), expected);
+  EXPECT_EQ(log, L"<conversion_loss encoding=\"UTF-8\"/><write encoding=\"UTF-8\" length=\"" +
+                     std::to_wstring(expected.size()) + L"\"/>");
+}
+
+TEST(XmlFile, AFileReadsAsItsBytesDecode) {
+  // Sizes around the pieces a large file is read in, with sequences cut at every place, broken
+  // ones, zero bytes and other encodings: reading the file gives what decoding its bytes gives.
+  const char* const parts[] = {"a",     "<k v=\"1\">", "\xC3\xA9", "\xE4\xB8\xAD", "\xF0\x9F\x98\x80",
+                               "\xC3",  "\xE4\xB8",    "\x80",     "\xFF",         "\r\n",
+                               "&amp;", "</k>"};
+  const char* const heads[] = {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n",
+                               "<?xml version=\"1.0\" encoding=\"utf-8\"?>",
+                               "<?xml version=\"1.0\"?>",
+                               "<?xml version=\"1.0\" encoding=\"windows-1252\"?>",
+                               "\xEF\xBB\xBF<r>",
+                               ""};
+  std::mt19937 random(7);
+  testing_support::TempDir dir;
+  for (const size_t size :
+       {size_t{0}, size_t{1000}, size_t{65533}, size_t{65536}, size_t{65539}, size_t{200000}}) {
+    for (const char* head : heads) {
+      std::string bytes = head;
+      while (bytes.size() < size) bytes += parts[random() % std::size(parts)];
+      if (size == 65539) bytes[40000] = '\0';
+      dir.Write("read.xml", bytes);
+      std::u16string read, decoded;
+      std::wstring readLog, decodedLog;
+      int readFlags = -1, decodedFlags = -1;
+      ASSERT_TRUE(XmlDocument::ReadTextFile(read, readLog, dir.wpath() + L"read.xml", &readFlags));
+      XmlDocument::DecodeFileBytes(decoded, decodedLog, bytes, &decodedFlags);
+      EXPECT_TRUE(read == decoded) << size << " bytes after " << head;
+      EXPECT_EQ(readLog, decodedLog);
+      EXPECT_EQ(readFlags, decodedFlags);
+    }
+  }
 }

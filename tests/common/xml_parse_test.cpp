@@ -147,6 +147,12 @@ TEST(XmlParse, QuotedValuesMayHoldGreaterThanAndValuesMayBeUnquoted) {
   EXPECT_EQ(value, L"");
   EXPECT_FALSE(doc.GetAttribute(value, L"missing"));
   EXPECT_TRUE(Current(doc).flags & XmlDocument::kElementEmpty);
+  // A new text read into the document, as loading does: its own values, not the last tag's.
+  doc.Text() = u"<r><k w='new' v=\"other\"/></r>";
+  ASSERT_TRUE(doc.ParseDocument());
+  ASSERT_TRUE(doc.FindElement(L"r") && doc.EnterElement() && doc.FindElement(L"k"));
+  EXPECT_EQ(Attr(doc, L"v"), L"other");
+  EXPECT_EQ(Attr(doc, L"w"), L"new");
 }
 
 TEST(XmlParse, ALessThanInsideAQuotedValueBelongsToTheValue) {

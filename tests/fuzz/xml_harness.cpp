@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -153,6 +154,35 @@ std::string CompareWithFreshParse(const XmlDocument& doc) {
   return {};
 }
 
+// Reads attribute `name` of element `index` in `doc` and of the element at the same place in a
+// fresh parse of its text (whose element table must match); empty when both reads agree.
+std::string CompareAttributeWithFreshParse(const XmlDocument& doc, const XmlDocument& fresh, uint32_t index,
+                                           const wchar_t* name) {
+  const std::vector<XmlElement>& elements = fresh.Elements();
+  const auto at = std::lower_bound(elements.begin() + 1, elements.end(), doc.Elements()[index].start,
+                                   [](const XmlElement& e, size_t start) { return e.start < start; });
+  if (at == elements.end() || at->start != doc.Elements()[index].start) return "no fresh element";
+  std::wstring ours, theirs;
+  const bool found = doc.GetAttributeAt(ours, index, name);
+  if (found != fresh.GetAttributeAt(theirs, static_cast<uint32_t>(at - elements.begin()), name) ||
+      ours != theirs)
+    return "attribute of element " + std::to_string(index) + " reads otherwise after a fresh parse";
+  return {};
+}
+
+// Every attribute name the harnesses use, read from element `index` of `doc` and of a fresh parse.
+void CheckAttributesAgainstFreshParse(const XmlDocument& doc, uint32_t index) {
+  XmlDocument fresh;
+  fresh.SetFlags(doc.GetFlags());
+  fresh.SetDocumentText(doc.GetText());
+  for (const wchar_t* name : kNames) {
+    const std::string difference = CompareAttributeWithFreshParse(doc, fresh, index, name);
+    FUZZ_CHECK(difference.empty(), "%s", difference.c_str());
+  }
+  const std::string difference = CompareAttributeWithFreshParse(doc, fresh, index, L"name");
+  FUZZ_CHECK(difference.empty(), "%s", difference.c_str());
+}
+
 void FuzzParse(const uint8_t* data, size_t size) {
   if (size == 0) return;
   std::u16string text;
@@ -172,6 +202,15 @@ void FuzzParse(const uint8_t* data, size_t size) {
   const uint32_t target = doc.GetCurrentElement() ? doc.GetCurrentElement() : 1;
   doc.SetAttributeAt(target, L"a", L"<&\"'>\U0001F600");
   CheckInvariants(doc);
+  // Set again and add one after it, on whatever tag the input made: the reads of the edited tag
+  // must be the ones a fresh parse gives, as long as the edits left the structure as it was.
+  if (target < doc.Elements().size()) {
+    std::wstring value;
+    doc.GetAttributeAt(value, target, L"name");
+    doc.SetAttributeAt(target, L"a", L"x");
+    doc.SetAttributeAt(target, L"ab", L"\u00e9");
+    if (CompareWithFreshParse(doc).empty()) CheckAttributesAgainstFreshParse(doc, target);
+  }
   doc.AddElement(L"added");
   CheckInvariants(doc);
   doc.ParseDocument();
@@ -226,6 +265,9 @@ void FuzzBuild(const uint8_t* data, size_t size) {
         const bool set = doc.SetAttributeAt(index, name, value);
         FUZZ_CHECK(set == (index != 0), "SetAttributeAt(%u) gave %d", index, set);
         if (set) {
+          const std::string difference = CompareWithFreshParse(doc);
+          FUZZ_CHECK(difference.empty(), "%s", difference.c_str());
+          CheckAttributesAgainstFreshParse(doc, index);
           // Under case folding a name differing only in case is the same attribute.
           std::wstring key = name;
           if (doc.GetFlags() & XmlDocument::kFoldCase)
