@@ -733,10 +733,13 @@ void SimHidBackend::advance(int ms) {
 
 void SimHidBackend::wait(int ms) {
   if (ms <= 0) return;
-  if (virtualClock_)
+  if (virtualClock_) {
     virtualClock_->advance(ms);
-  else
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  } else {
+    // The real keyboard's latency, kept as exact as the protocol's own waits.
+    platform::SteadyClock real;
+    real.sleep(ms);
+  }
 }
 
 std::string SimHidBackend::newPath() { return "/dev/sim-hidraw" + std::to_string(nextPath_++); }
