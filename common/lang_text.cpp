@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -150,6 +151,13 @@ std::optional<std::wstring> IniFile::Find(const std::wstring& section, const std
   return std::nullopt;
 }
 
+namespace {
+std::atomic<std::size_t> g_iniParses{0};
+std::atomic<std::size_t> g_iniBytesRead{0};
+}  // namespace
+
+IniReadCounts GetIniReadCounts() { return IniReadCounts{g_iniParses.load(), g_iniBytesRead.load()}; }
+
 std::optional<IniFile> ReadIniFile(const std::wstring& file) {
   const std::string path = WideToUtf8(file);
   struct stat info {};
@@ -165,11 +173,13 @@ std::optional<IniFile> ReadIniFile(const std::wstring& file) {
   in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (in.bad()) return std::nullopt;
   bytes.resize(static_cast<size_t>(in.gcount()));
+  g_iniBytesRead += bytes.size();
   if (bytes.size() > kMaxIniFileBytes) {
     std::fprintf(stderr, "[lang] %s is over the %zu-byte limit of a text file; it is not read\n",
                  path.c_str(), kMaxIniFileBytes);
     return std::nullopt;
   }
+  ++g_iniParses;
   const std::wstring text = DecodeFile(bytes);
 
   IniFile ini;

@@ -49,6 +49,14 @@ inline constexpr size_t kMaxIniFileBytes = 4u << 20;
 // nullopt when the file cannot be read or is larger than kMaxIniFileBytes.
 std::optional<IniFile> ReadIniFile(const std::wstring& file);
 
+// What ReadIniFile has done since the program started: files it parsed and bytes it read. A file
+// refused for its size adds nothing. Any thread.
+struct IniReadCounts {
+  std::size_t parses = 0;
+  std::size_t bytesRead = 0;
+};
+IniReadCounts GetIniReadCounts();
+
 // The value of `key` in `section` of `file`; empty when the file, the section or the key is
 // missing.
 std::wstring ReadIniString(const std::wstring& section, const std::wstring& key, const std::wstring& file);
