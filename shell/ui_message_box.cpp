@@ -68,6 +68,7 @@ void CUIMessageBox::InitUI(const RECT& client) {
     int left = (w - kButtonWidth) / 2;
     MakeButton(*this, IdOkOrYes, RECT{left, top, left + kButtonWidth, top + kButtonHeight}, texts.ok);
   }
+  SetDefaultButtons(IdOkOrYes, m_buttons == ButtonsYesNo ? IdNo : IdOkOrYes);
 }
 
 LRESULT CUIMessageBox::OnMessage(int id, int code, LPARAM, LPARAM) {

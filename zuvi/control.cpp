@@ -55,6 +55,7 @@ void ControlWidget::mouseReleaseEvent(QMouseEvent* event) {
   if (!control_) return;
   control_->pressed_ = false;
   update();
+  if (std::exchange(doubleClicked_, false)) return;
   if (event->button() == Qt::LeftButton && control_->TakesDrag()) {
     // The drag ends wherever the button is let go.
     control_->DragEnd(ClientPoint(*control_, *event));
@@ -77,6 +78,7 @@ void ControlWidget::mouseDoubleClickEvent(QMouseEvent* event) {
   MouseInput input;
   input.button = event->button() == Qt::RightButton ? MouseInput::Right : MouseInput::Left;
   input.point = POINT{r.left + p.x(), r.top + p.y()};
+  doubleClicked_ = true;
   control_->DoubleClick(input);
 }
 
@@ -161,6 +163,7 @@ void MControl::AddMTimer() {
 bool MControl::Press(const MouseInput& input) {
   if (!IsEffectivelyVisible() || !IsEffectivelyEnabled()) return false;
   if (owner_ && !owner_->IsWindowEnabled()) return false;
+  ++inputsTaken_;
   OnInput(input);
   return true;
 }
@@ -168,6 +171,7 @@ bool MControl::Press(const MouseInput& input) {
 bool MControl::DoubleClick(const MouseInput& input) {
   if (!IsEffectivelyVisible() || !IsEffectivelyEnabled()) return false;
   if (owner_ && !owner_->IsWindowEnabled()) return false;
+  ++inputsTaken_;
   OnDoubleClick(input);
   return true;
 }
@@ -175,6 +179,7 @@ bool MControl::DoubleClick(const MouseInput& input) {
 bool MControl::DragBegin(POINT point) {
   if (!IsEffectivelyVisible() || !IsEffectivelyEnabled()) return false;
   if (owner_ && !owner_->IsWindowEnabled()) return false;
+  ++inputsTaken_;
   dragging_ = true;
   OnDragBegin(point);
   return true;
@@ -191,6 +196,8 @@ bool MControl::DragEnd(POINT point) {
   OnDragEnd(point);
   return true;
 }
+
+bool MControl::ItemPoint(int, POINT*) { return false; }
 
 void MControl::OnInput(const MouseInput& input) {
   Notify(input.button == MouseInput::Right ? NOTIFY_RCLICK : NOTIFY_CLICK);

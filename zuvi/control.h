@@ -66,6 +66,8 @@ class MControl {
   // A drag with the left button: the press, each move while it is held and the release, at window
   // client points. Controls that take drags (TakesDrag) get these instead of a click. DragBegin is
   // false when the control takes no input; DragMove and DragEnd are false without a drag begun.
+  // How many presses, double clicks and drags the control has taken.
+  int InputsTaken() const { return inputsTaken_.load(); }
   bool DragBegin(POINT point);
   bool DragMove(POINT point);
   bool DragEnd(POINT point);
@@ -90,6 +92,10 @@ class MControl {
   virtual bool TakesMouse() const { return true; }
   // Controls that follow the mouse while its left button is held.
   virtual bool TakesDrag() const { return false; }
+  // The window-client point in the middle of item `index` as the control shows it now (a tab, a
+  // row, a frame, a chooser item, a slider position), scrolled into view first where the control
+  // scrolls. False when there is no such item or it is out of sight. The test driver aims here.
+  virtual bool ItemPoint(int index, POINT* point);
 
  protected:
   // A double click that reached the control (after the click of its first press); nothing by
@@ -152,6 +158,7 @@ class MControl {
   std::atomic<bool> hovered_{false};
   std::atomic<bool> pressed_{false};
   std::atomic<bool> dragging_{false};
+  std::atomic<int> inputsTaken_{0};
   friend class ControlWidget;
 };
 

@@ -23,4 +23,5 @@ class ControlWidget : public QWidget {
 
  private:
   MControl* control_;
+  bool doubleClicked_ = false;  // the release that ends a double click is no click of its own
 };

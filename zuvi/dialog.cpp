@@ -62,6 +62,21 @@ std::vector<MControl*> MDialog::Controls() const {
   return result;
 }
 
+void MDialog::SetDefaultButtons(int returnId, int escapeId) {
+  returnButton_ = returnId;
+  escapeButton_ = escapeId;
+}
+
+bool MDialog::PressDefaultButton(bool escape) {
+  const int id = escape ? escapeButton_ : returnButton_;
+  MControl* button = id ? GetControl(id) : nullptr;
+  if (!button) return false;
+  const RECT r = button->GetRect();
+  MouseInput input;
+  input.point = POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  return button->Press(input);
+}
+
 void MDialog::SyncContained(MControl* root) {
   for (MControl* control : Controls()) {
     if (control == root) continue;

@@ -49,6 +49,11 @@ class MDialog : public MWindow {
   // End the modal loop with 1 and 2; any thread.
   void DoOK() { EndModal(IDOK); }
   void DoCancel() { EndModal(IDCANCEL); }
+  // The buttons that Return and Escape press when no control of the window takes those keys
+  // itself: the window's OK or yes button, and its cancel, no or close button (0: none).
+  void SetDefaultButtons(int returnId, int escapeId);
+  // Library side: a Return (or Escape) that reached the window; true when it pressed a button.
+  bool PressDefaultButton(bool escape);
 
   int OnLButtonDown(UINT flags, POINT point) override;
   // WM_NCLBUTTONDOWN with HTCAPTION starts a system move of a top-level window (ignored where the
@@ -82,6 +87,8 @@ class MDialog : public MWindow {
   int backValue_ = 0;
   bool drag_ = true;
   int systemMoves_ = 0;
+  int returnButton_ = 0;
+  int escapeButton_ = 0;
   void StartSystemMove();
   int mtimerMs_ = 0;
   void* mtimer_ = nullptr;  // the QTimer of the animation ticks

@@ -166,6 +166,16 @@ int ImageViewList::ItemAt(POINT point) const {
   return pos < static_cast<int>(items_.size()) ? pos : -1;
 }
 
+bool ImageViewList::ItemPoint(int pos, POINT* point) {
+  RECT r = GetRect();
+  std::lock_guard guard(lock_);
+  const int width = ItemWidth(r.Height());
+  const int first = FirstShown(r.Width(), r.Height());
+  if (pos < first || pos >= static_cast<int>(items_.size()) || (pos - first + 1) * width > r.Width()) return false;
+  *point = POINT{r.left + (pos - first) * width + width / 2, (r.top + r.bottom) / 2};
+  return true;
+}
+
 void ImageViewList::Paint(QPainter& painter, const QRect& area) {
   std::vector<Item> items;
   int current, first, itemWidth;

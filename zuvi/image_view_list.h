@@ -60,6 +60,8 @@ class ImageViewList : public MControlFont {
   bool UserDoubleClickItem(int pos);
   // The position under a window client point, -1 for none.
   int ItemAt(POINT point) const;
+  // The frame's middle while it is among the frames shown.
+  bool ItemPoint(int pos, POINT* point) override;
 
   void Paint(QPainter& painter, const QRect& area) override;
 

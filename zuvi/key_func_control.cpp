@@ -191,6 +191,26 @@ int KeyFuncControl::ItemIndexAt(POINT point) const {
   return -1;
 }
 
+bool KeyFuncControl::ItemPoint(int flatIndex, POINT* point) {
+  const RECT r = GetRect();
+  if (flatIndex < 0) return false;
+  {
+    std::lock_guard guard(lock_);
+    int total = 0;
+    const std::vector<Cell> cells = LayoutCells(r.Width(), &total);
+    auto cell = std::find_if(cells.begin(), cells.end(), [&](const Cell& c) { return c.flatIndex == flatIndex; });
+    if (cell == cells.end() || cell->height > r.Height()) return false;
+    if (cell->top < scroll_)
+      scroll_ = cell->top;
+    else if (cell->top + cell->height > scroll_ + r.Height())
+      scroll_ = cell->top + cell->height - r.Height();
+    scroll_ = ClampedScroll(scroll_, r.Width(), r.Height());
+    *point = POINT{r.left + cell->left + cell->width / 2, r.top + cell->top - scroll_ + cell->height / 2};
+  }
+  UpdateControl();
+  return true;
+}
+
 bool KeyFuncControl::UserPick(int flatIndex) {
   if (!IsEffectivelyVisible() || !IsEffectivelyEnabled()) return false;
   {

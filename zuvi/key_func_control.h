@@ -59,6 +59,8 @@ class KeyFuncControl : public MControlFont {
   bool UserPick(int flatIndex);
   // The flat index of the item at window-client point `point`, or -1 (headings and gaps).
   int ItemIndexAt(POINT point) const;
+  // The item's middle, scrolled into view first as the wheel would.
+  bool ItemPoint(int flatIndex, POINT* point) override;
 
   void Paint(QPainter& painter, const QRect& area) override;
 

@@ -142,6 +142,16 @@ int QelListBox::RowAt(POINT point) const {
   return row >= 0 && row < static_cast<int>(items_.size()) ? row : -1;
 }
 
+bool QelListBox::ItemPoint(int row, POINT* point) {
+  RECT r = GetRect();
+  std::lock_guard guard(lock_);
+  const int shown = r.Height() / itemHeight_;
+  const int first = FirstVisibleRow(shown);
+  if (row < first || row >= first + shown || row >= static_cast<int>(items_.size())) return false;
+  *point = POINT{(r.left + r.right) / 2, r.top + (row - first) * itemHeight_ + itemHeight_ / 2};
+  return true;
+}
+
 void QelListBox::OnInput(const MouseInput& input) {
   UserClickRow(RowAt(input.point), input.button == MouseInput::Right);
 }

@@ -46,6 +46,10 @@ class QelListBox : public MControlFont {
   bool UserDoubleClickRow(int row);
   // Closes the in-place editor with `text`: a text that is empty or blank keeps the old name.
   bool UserFinishEdit(const std::wstring& text);
+  // The row's middle while it is among the rows shown.
+  bool ItemPoint(int row, POINT* point) override;
+  // The in-place editor while it is open (UI thread).
+  QWidget* Editor() const { return static_cast<QWidget*>(editor_); }
 
   void Paint(QPainter& painter, const QRect& area) override;
 

@@ -31,14 +31,33 @@ bool MSlider::UserMove(int pos) {
   return true;
 }
 
+namespace {
+
+// The position a click at `x` of a slider `r` wide picks.
+int PositionAt(const RECT& r, int x, int min, int max) {
+  const int width = r.Width() > 1 ? r.Width() - 1 : 1;
+  return min + static_cast<int>((static_cast<long long>(x - r.left) * (max - min) + width / 2) / width);
+}
+
+}  // namespace
+
+bool MSlider::ItemPoint(int pos, POINT* point) {
+  const RECT r = GetRect();
+  const int min = GetMin(), max = GetMax();
+  pos = std::clamp(pos, min, max);  // beyond an end: the thumb pulled to that end
+  const int width = r.Width() > 1 ? r.Width() - 1 : 1;
+  int x = r.left + (max > min ? static_cast<int>(static_cast<long long>(pos - min) * width / (max - min)) : 0);
+  // The first pixel that picks `pos` (the rounding of PositionAt).
+  while (x > r.left && PositionAt(r, x - 1, min, max) >= pos) --x;
+  while (x < r.right - 1 && PositionAt(r, x, min, max) < pos) ++x;
+  if (PositionAt(r, x, min, max) != pos) return false;
+  *point = POINT{x, (r.top + r.bottom) / 2};
+  return true;
+}
+
 void MSlider::OnInput(const MouseInput& input) {
   if (input.button != MouseInput::Left) return;
-  RECT r = GetRect();
-  int width = r.Width() > 1 ? r.Width() - 1 : 1;
-  int min = GetMin(), max = GetMax();
-  int pos = min + static_cast<int>(
-                      (static_cast<long long>(input.point.x - r.left) * (max - min) + width / 2) / width);
-  UserMove(pos);
+  UserMove(PositionAt(GetRect(), input.point.x, GetMin(), GetMax()));
 }
 
 void MSlider::Paint(QPainter& painter, const QRect& area) {

@@ -15,6 +15,8 @@ class MSlider : public MControl {
   int GetPos() const;
   // The user moves the thumb to `pos`: clamped, stored, reported. False when refused.
   bool UserMove(int pos);
+  // Where a click sets position `pos` (an end for a position beyond it).
+  bool ItemPoint(int pos, POINT* point) override;
   void Paint(QPainter& painter, const QRect& area) override;
 
  protected:

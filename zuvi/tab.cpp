@@ -137,6 +137,14 @@ bool MTabCtrl::UserSelect(int index) {
   return true;
 }
 
+bool MTabCtrl::ItemPoint(int index, POINT* point) {
+  std::lock_guard guard(lock_);
+  if (index < 0 || index >= static_cast<int>(items_.size())) return false;
+  const RECT& r = items_[index]->rect;
+  *point = POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  return true;
+}
+
 void MTabCtrl::OnInput(const MouseInput& input) {
   if (input.button != MouseInput::Left) return;
   int hit = -1;

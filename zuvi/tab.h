@@ -53,6 +53,7 @@ class MTabCtrl : public MControlFont {
   TabItemInfo* GetItemInfo(int index);
 
   bool UserSelect(int index);
+  bool ItemPoint(int index, POINT* point) override;
   void Paint(QPainter& painter, const QRect& area) override;
 
  protected:

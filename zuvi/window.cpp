@@ -9,6 +9,7 @@
 #include <QPainterPath>
 #include <QScreen>
 
+#include "zuvi/dialog.h"
 #include "zuvi/internal.h"
 #include "zuvi/manager.h"
 
@@ -67,6 +68,19 @@ void WindowWidget::resizeEvent(QResizeEvent*) {
     window_->OnSize(width(), height());
     window_->Relayout();
   }
+}
+
+void WindowWidget::keyPressEvent(QKeyEvent* event) {
+  // Return and Escape that no control took press the dialog's default buttons.
+  const int key = event->key();
+  const bool escape = key == Qt::Key_Escape;
+  auto* dialog = dynamic_cast<MDialog*>(window_);
+  if (dialog && !event->isAutoRepeat() && (escape || key == Qt::Key_Return || key == Qt::Key_Enter) &&
+      (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && dialog->IsWindowEnabled() && dialog->PressDefaultButton(escape)) {
+    event->accept();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 void WindowWidget::closeEvent(QCloseEvent* event) {
@@ -361,19 +375,39 @@ void MWindow::EndModal(int code) {
   });
 }
 
+namespace {
+
+// Qt's window modality can only change while the window is hidden.
+void SetModality(QWidget* w, Qt::WindowModality modality) {
+  if (w->windowModality() == modality) return;
+  const bool shown = w->isVisible();
+  if (shown) w->hide();
+  w->setWindowModality(modality);
+  if (shown) w->show();
+}
+
+}  // namespace
+
 int MWindow::ShowModal(int showCommand) {
   if (!hwnd_ || !Manager::IsUiThread() || impl_->loop) return 0;
   HWND hwnd = hwnd_;
-  ShowWindow(showCommand);
-  // A popup takes the input away from its owner's top-level window while it runs.
+  // A popup takes the input away from every other window while it runs and keeps it itself: Qt
+  // blocks the others (disabling the owner's widget would disable the popup inside it as well).
+  // Its owner's top-level window also reads as disabled, as on Windows.
   MWindow* owner = nullptr;
-  if (!(style_ & WS_CHILD)) {
+  const bool popup = !(style_ & WS_CHILD);
+  if (popup) {
     owner = Manager::FromHandle(parent_);
     while (owner && (owner->style_ & WS_CHILD)) owner = Manager::FromHandle(owner->parent_);
+    if (QWidget* w = impl_->widget.data()) SetModality(w, Qt::ApplicationModal);
   }
   HWND ownerHwnd = owner ? owner->hwnd_ : nullptr;
-  bool ownerWasEnabled = owner && owner->IsWindowEnabled();
-  if (ownerWasEnabled) owner->EnableWindow(false);
+  bool ownerWasEnabled = owner && owner->enabled_.exchange(false);
+  ShowWindow(showCommand);
+  if (QWidget* w = impl_->widget.data(); popup && w && w->isVisible()) {
+    w->raise();
+    w->activateWindow();
+  }
 
   int stalled = 0;
   if (endCode_ < 0 && !Manager::QuitRequested()) {
@@ -389,7 +423,9 @@ int MWindow::ShowModal(int showCommand) {
     }
     inModal_ = false;
   }
-  if (ownerWasEnabled && Manager::FromHandle(ownerHwnd) == owner) owner->EnableWindow(true);
+  if (QWidget* w = impl_->widget.data(); popup && w && Manager::FromHandle(hwnd) == this)
+    SetModality(w, Qt::NonModal);
+  if (ownerWasEnabled && Manager::FromHandle(ownerHwnd) == owner) owner->enabled_ = true;
   if (Manager::FromHandle(hwnd) != this || stalled) {
     endCode_ = -1;
     return 0;

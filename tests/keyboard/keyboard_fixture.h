@@ -117,6 +117,9 @@ class KeyboardTest : public ::testing::Test {
     sim_.clearLog();
     clock_.clearSleeps();
     ASSERT_TRUE(main_.Create(nullptr, L"Varnel Keyboard", WS_POPUP, RECT{0, 0, 1200, 720}));
+    // Shown as the program's main window is, so that the keyboard window inside it takes input
+    // (not counted among the shows the keyboard window asks for).
+    main_.MDialog::ShowWindow(SW_SHOW);
   }
 
   void TearDown() override {

@@ -27,15 +27,19 @@ class ControlsTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(window.CreatePopup()); }
 
+  // Each control gets a place of its own in a grid of three by three, so that none covers another.
   template <typename T>
   T* Make(const wchar_t* className, int id, MControl* container = nullptr) {
-    auto* control = dynamic_cast<T*>(window.CreateControl(className, id, kBox, nullptr, 1, 1, container));
+    const int cell = made_++ % 9;
+    const RECT box{5 + cell % 3 * 98, 5 + cell / 3 * 65, 100 + cell % 3 * 98, 65 + cell / 3 * 65};
+    auto* control = dynamic_cast<T*>(window.CreateControl(className, id, box, nullptr, 1, 1, container));
     EXPECT_NE(control, nullptr) << "class " << id;
     return control;
   }
 
   Driver driver;
   RecordingDialog window;
+  int made_ = 0;
 };
 
 }  // namespace
@@ -225,7 +229,8 @@ TEST_F(ControlsTest, EditsFilterTheUsersTypingAndCountTheLimitInUtf16Units) {
   edit->SetLimitText(3);
   EXPECT_TRUE(Driver::Type(window, 84, L"2a5x59"));
   EXPECT_EQ(edit->GetTitle(), L"255");
-  EXPECT_EQ(window.notifications, (std::vector<Notification>{{84, NOTIFY_EDIT_CHANGED, 0}}));
+  EXPECT_EQ(window.notifications,
+            (std::vector<Notification>{{84, NOTIFY_FOCUS, 0}, {84, NOTIFY_EDIT_CHANGED, 0}}));
   EXPECT_FALSE(Driver::Type(window, 84, L"255")) << "no change, no report";
   EXPECT_TRUE(Driver::FinishEdit(window, 84));
   EXPECT_EQ(window.notifications.back(), (Notification{84, NOTIFY_EDIT_END, 0}));

@@ -17,7 +17,7 @@ constexpr std::uint32_t kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000, kW
 class LcdPalettesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(window.CreatePopup());
+    ASSERT_TRUE(window.Create(nullptr, L"Test", WS_POPUP | WS_VISIBLE, RECT{10, 10, 400, 320}));
     // 360 pixels wide: the hue is x - 10.
     bar = dynamic_cast<LCDPalette2*>(window.CreateControl(L"LCDPalette2", kBar, RECT{10, 10, 370, 30}));
     // 256 x 256: saturation x - 10, brightness 255 - (y - 40).

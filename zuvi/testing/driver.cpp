@@ -2,57 +2,162 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
-#include <QKeyEvent>
-#include <QMouseEvent>
+#include <QLineEdit>
+#include <QTest>
+#include <QWindow>
+#include <cstdio>
 
 #include "zuvi/combo.h"
+#include "zuvi/control_widget.h"
 #include "zuvi/edit.h"
-#include "zuvi/image_view_list.h"
 #include "zuvi/internal.h"
-#include "zuvi/key_func_control.h"
 #include "zuvi/list_box.h"
 #include "zuvi/manager.h"
 #include "zuvi/menu.h"
-#include "zuvi/range_controls.h"
-#include "zuvi/tab.h"
 
 namespace zuvi_testing {
 
 namespace {
 
-bool PressAtCentre(MDialog& window, int id, MouseInput::Button button) {
-  MControl* control = window.GetControl(id);
-  if (!control) return false;
-  RECT r = control->GetRect();
-  MouseInput input;
-  input.button = button;
-  input.point = POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-  return control->Press(input);
+std::string Utf8(const std::wstring& text) { return QString::fromStdWString(text).toStdString(); }
+
+std::string WindowName(const MWindow& window) { return "window \"" + Utf8(window.GetWindowText()) + "\""; }
+
+std::string ControlName(const MDialog& window, int id) {
+  const MControl* control = window.GetControl(id);
+  std::string name = "control " + std::to_string(id);
+  if (control) name += " (" + Utf8(control->ClassName()) + ")";
+  return name + " of " + WindowName(window);
 }
 
-bool PressAt(MDialog& window, int id, POINT point, MouseInput::Button button) {
+bool Refuse(const std::string& what, const std::string& why) {
+  std::fprintf(stderr, "[driver] %s takes no input: %s\n", what.c_str(), why.c_str());
+  return false;
+}
+
+// Names a widget the way a test reads it: the control or window it belongs to.
+std::string WidgetName(QWidget* widget) {
+  for (QWidget* w = widget; w; w = w->parentWidget()) {
+    auto* root = dynamic_cast<zuvi_internal::WindowWidget*>(w);
+    MWindow* window = root ? root->Window() : nullptr;
+    if (!window) continue;
+    if (auto* dialog = dynamic_cast<MDialog*>(window))
+      for (MControl* control : dialog->Controls())
+        for (QWidget* c = widget; c && c != w; c = c->parentWidget())
+          if (control->GetWidget() == c) return ControlName(*dialog, control->GetID());
+    return WindowName(*window);
+  }
+  return std::string("a ") + widget->metaObject()->className();
+}
+
+zuvi_internal::WindowWidget* RootOf(const MWindow& window) {
+  return window.Impl() ? window.Impl()->widget.data() : nullptr;
+}
+
+// Where the window system hands a mouse event: the top-level window and the point in it.
+struct Aim {
+  QWindow* window = nullptr;
+  QPoint at;
+};
+
+// Why Qt would not deliver input to `target` of `window` now, or empty when it would.
+std::string Blocked(const MWindow& window, QWidget* target) {
+  QWidget* root = RootOf(window);
+  if (!root) return "its window does not exist";
+  QWidget* top = root->window();
+  if (!top->isVisible()) return WindowName(window) + " is not shown";
+  if (!target->isVisible()) return "it is hidden";
+  if (!target->isEnabled()) return "it is disabled";
+  QWindow* handle = top->windowHandle();
+  if (!handle) return "its window has no window of the window system";
+  QWindow* modal = QGuiApplication::modalWindow();
+  if (modal && modal != handle && !modal->isAncestorOf(handle, QWindow::IncludeTransients))
+    return "the modal window \"" + modal->title().toStdString() + "\" blocks its window";
+  return {};
+}
+
+// Checks that a mouse event at window-client `point` of `window` reaches `target` (or a widget
+// inside it; with `exact`, `target` itself) and says where to send it.
+bool AimAt(const MWindow& window, QWidget* target, POINT point, bool exact, const std::string& what, Aim* aim) {
+  // Whatever the event loop would have done before the user's input arrives is done first.
+  QCoreApplication::sendPostedEvents();
+  if (std::string why = Blocked(window, target); !why.empty()) return Refuse(what, why);
+  QWidget* root = RootOf(window);
+  QWidget* top = root->window();
+  const QPoint at = root->mapTo(top, QPoint(point.x, point.y));
+  if (!top->rect().contains(at)) return Refuse(what, "the point lies outside its window");
+  QWidget* hit = top->childAt(at);
+  if (!hit) hit = top;
+  if (hit != target && (exact || !target->isAncestorOf(hit)))
+    return Refuse(what, "the point is covered by " + WidgetName(hit));
+  *aim = Aim{top->windowHandle(), at};
+  return true;
+}
+
+void Mouse(QTest::MouseAction action, const Aim& aim, Qt::MouseButton button) {
+  QTest::mouseEvent(action, aim.window, button, Qt::NoModifier, aim.at);
+}
+
+POINT Middle(const RECT& r) { return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+
+// Aims at control `id` of `window` at `point` (its middle when null).
+bool AimAtControl(MDialog& window, int id, const POINT* point, Aim* aim) {
+  const std::string what = ControlName(window, id);
   MControl* control = window.GetControl(id);
-  if (!control) return false;
-  RECT r = control->GetRect();
-  if (point.x < r.left || point.x >= r.right || point.y < r.top || point.y >= r.bottom) return false;
-  MouseInput input;
-  input.button = button;
-  input.point = point;
-  return control->Press(input);
+  if (!control) return Refuse(what, "there is no such control");
+  QWidget* widget = control->GetWidget();
+  if (!widget) return Refuse(what, "it has no widget");
+  const RECT r = control->GetRect();
+  const POINT p = point ? *point : Middle(r);
+  if (p.x < r.left || p.x >= r.right || p.y < r.top || p.y >= r.bottom)
+    return Refuse(what, "the point lies outside the control");
+  return AimAt(window, widget, p, false, what, aim);
+}
+
+// A click on control `id`; true when it reached the control and the control took it (a painted
+// control can still refuse it, e.g. when a worker disabled it in between).
+bool ClickControl(MDialog& window, int id, const POINT* point, Qt::MouseButton button) {
+  Aim aim;
+  if (!AimAtControl(window, id, point, &aim)) return false;
+  MControl* control = window.GetControl(id);
+  const bool painted = dynamic_cast<ControlWidget*>(control->GetWidget()) != nullptr;
+  const int taken = control->InputsTaken();
+  const HWND hwnd = window.GetSafeHwnd();
+  Mouse(QTest::MouseClick, aim, button);
+  // A click that ended its window (and maybe the object) was taken; nothing of it is read again.
+  if (Manager::FromHandle(hwnd) != &window) return true;
+  return !painted || control->InputsTaken() > taken;
 }
 
 Qt::Key QtKeyOf(int vk) {
   if (vk >= 'A' && vk <= 'Z') return static_cast<Qt::Key>(Qt::Key_A + (vk - 'A'));
   if (vk >= '0' && vk <= '9') return static_cast<Qt::Key>(Qt::Key_0 + (vk - '0'));
+  if (vk >= 0x70 && vk <= 0x87) return static_cast<Qt::Key>(Qt::Key_F1 + (vk - 0x70));
   switch (vk) {
+    case 8:
+      return Qt::Key_Backspace;
+    case 9:
+      return Qt::Key_Tab;
     case 13:
       return Qt::Key_Return;
     case 27:
       return Qt::Key_Escape;
     case 32:
       return Qt::Key_Space;
+    case 37:
+      return Qt::Key_Left;
+    case 38:
+      return Qt::Key_Up;
+    case 39:
+      return Qt::Key_Right;
+    case 40:
+      return Qt::Key_Down;
+    case 46:
+      return Qt::Key_Delete;
     default:
       return Qt::Key_unknown;
   }
@@ -66,21 +171,71 @@ Qt::KeyboardModifiers QtModifiersOf(int modifiers) {
   return result;
 }
 
+// One key event through the window system to the focus widget of `window`'s top-level window.
 void SendKey(QWidget* widget, bool press, int vk, int modifiers, bool autoRepeat) {
   // Letters and digits carry the character they type.
   QString text;
   if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9'))
     text = (modifiers & Driver::kShift) ? QString(QChar(vk)) : QString(QChar(vk)).toLower();
-  QKeyEvent event(press ? QEvent::KeyPress : QEvent::KeyRelease, QtKeyOf(vk), QtModifiersOf(modifiers), text,
-                  autoRepeat);
-  QCoreApplication::sendEvent(widget, &event);
+  QTest::simulateEvent(widget->window()->windowHandle(), press, QtKeyOf(vk), QtModifiersOf(modifiers), text,
+                       autoRepeat);
 }
 
-QWidget* WindowWidgetOf(MWindow& window) { return window.Impl() ? window.Impl()->widget.data() : nullptr; }
+// A key event that carries `text`, as a keyboard or an input method delivers typed text.
+void SendText(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers, const QString& text) {
+  QWindow* handle = widget->window()->windowHandle();
+  QTest::simulateEvent(handle, true, key, modifiers, text, false);
+  QTest::simulateEvent(handle, false, key, modifiers, text, false);
+}
 
-QWidget* ControlWidgetOf(MDialog& window, int id) {
-  MControl* control = window.GetControl(id);
-  return control ? control->GetWidget() : nullptr;
+// Gives the window the keyboard focus when none of its widgets has it, as a click on it would.
+bool FocusWindow(MWindow& window, const std::string& what) {
+  QCoreApplication::sendPostedEvents();
+  QWidget* root = RootOf(window);
+  if (!root) return Refuse(what, "its window does not exist");
+  if (std::string why = Blocked(window, root); !why.empty()) return Refuse(what, why);
+  QWidget* focus = root->window()->focusWidget();
+  if (focus != root && !root->isAncestorOf(focus)) root->setFocus(Qt::MouseFocusReason);
+  return true;
+}
+
+// Gives control `id` the keyboard focus (a click on an edit, or the window's keyboard handed to a
+// painted control); its widget, or null when it takes no input.
+QWidget* FocusControl(MDialog& window, int id) {
+  const std::string what = ControlName(window, id);
+  Aim aim;
+  if (!AimAtControl(window, id, nullptr, &aim)) return nullptr;
+  QWidget* widget = window.GetControl(id)->GetWidget();
+  if (widget->hasFocus()) return widget;
+  if (widget->focusPolicy() & Qt::ClickFocus)
+    Mouse(QTest::MouseClick, aim, Qt::LeftButton);
+  else
+    widget->setFocus(Qt::OtherFocusReason);
+  return widget;
+}
+
+// Selects all text of the focused line edit and types `text` over it.
+void TypeOver(QWidget* edit, const std::wstring& text) {
+  SendText(edit, Qt::Key_A, Qt::ControlModifier, QString());
+  if (text.empty())
+    SendText(edit, Qt::Key_Delete, Qt::NoModifier, QString());
+  else
+    SendText(edit, Qt::Key_unknown, Qt::NoModifier, QString::fromStdWString(text));
+}
+
+bool SelectInCombo(MDialog& window, int id, QComboBox* combo, int index) {
+  const std::string what = ControlName(window, id);
+  if (index < 0 || index >= combo->count()) return Refuse(what, "it has no item " + std::to_string(index));
+  if (!ClickControl(window, id, nullptr, Qt::LeftButton)) return false;
+  QAbstractItemView* view = combo->view();
+  QWidget* popup = view->window();
+  if (!popup->isVisible()) return Refuse(what, "its list did not open");
+  const QModelIndex item = combo->model()->index(index, combo->modelColumn(), combo->rootModelIndex());
+  view->scrollTo(item);
+  const QPoint at = view->viewport()->mapTo(popup, view->visualRect(item).center());
+  QTest::mouseClick(popup->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
+  if (popup->isVisible()) return Refuse(what, "its list stayed open");
+  return combo->currentIndex() == index;
 }
 
 }  // namespace
@@ -121,92 +276,120 @@ Driver::~Driver() {
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-bool Driver::Click(MDialog& window, int id) { return PressAtCentre(window, id, MouseInput::Left); }
+bool Driver::Click(MDialog& window, int id) { return ClickControl(window, id, nullptr, Qt::LeftButton); }
 
-bool Driver::RightClick(MDialog& window, int id) { return PressAtCentre(window, id, MouseInput::Right); }
+bool Driver::RightClick(MDialog& window, int id) { return ClickControl(window, id, nullptr, Qt::RightButton); }
 
 bool Driver::ClickAt(MDialog& window, int id, POINT clientPoint) {
-  return PressAt(window, id, clientPoint, MouseInput::Left);
+  return ClickControl(window, id, &clientPoint, Qt::LeftButton);
 }
 
 bool Driver::RightClickAt(MDialog& window, int id, POINT clientPoint) {
-  return PressAt(window, id, clientPoint, MouseInput::Right);
+  return ClickControl(window, id, &clientPoint, Qt::RightButton);
 }
 
 bool Driver::Select(MDialog& window, int id, int index) {
   MControl* control = window.GetControl(id);
-  if (auto* combo = dynamic_cast<MComboBox*>(control)) return combo->UserSelect(index);
-  if (auto* list = dynamic_cast<QelListBox*>(control)) return list->UserClickRow(index);
-  if (auto* frames = dynamic_cast<ImageViewList*>(control)) return frames->UserClickItem(index);
-  if (auto* tab = dynamic_cast<MTabCtrl*>(control)) return tab->UserSelect(index);
-  if (auto* slider = dynamic_cast<MSlider*>(control)) return slider->UserMove(index);
-  if (auto* chooser = dynamic_cast<KeyFuncControl*>(control)) return chooser->UserPick(index);
-  return false;
+  if (!control) return Refuse(ControlName(window, id), "there is no such control");
+  if (auto* combo = qobject_cast<QComboBox*>(control->GetWidget()))
+    return SelectInCombo(window, id, combo, index);
+  POINT point;
+  if (!control->ItemPoint(index, &point))
+    return Refuse(ControlName(window, id), "it shows no item " + std::to_string(index));
+  return ClickControl(window, id, &point, Qt::LeftButton);
 }
 
 bool Driver::DoubleClickRow(MDialog& window, int id, int row) {
   MControl* control = window.GetControl(id);
-  if (auto* frames = dynamic_cast<ImageViewList*>(control)) return frames->UserDoubleClickItem(row);
-  auto* list = dynamic_cast<QelListBox*>(control);
-  return list && list->UserDoubleClickRow(row);
+  POINT point;
+  if (!control || !control->ItemPoint(row, &point))
+    return Refuse(ControlName(window, id), "it shows no row " + std::to_string(row));
+  Aim aim;
+  if (!AimAtControl(window, id, &point, &aim)) return false;
+  Mouse(QTest::MouseDClick, aim, Qt::LeftButton);
+  return true;
 }
 
 bool Driver::Drag(MDialog& window, int id, const std::vector<POINT>& points) {
-  MControl* control = window.GetControl(id);
-  if (!control || points.empty() || !control->DragBegin(points.front())) return false;
-  for (size_t i = 1; i + 1 < points.size(); ++i) control->DragMove(points[i]);
-  return control->DragEnd(points.back());
+  Aim aim;
+  if (points.empty() || !AimAtControl(window, id, &points.front(), &aim)) return false;
+  if (!window.GetControl(id)->TakesDrag()) return Refuse(ControlName(window, id), "it takes no drag");
+  QWidget* root = RootOf(window);
+  auto at = [&](POINT p) { return root->mapTo(root->window(), QPoint(p.x, p.y)); };
+  QTest::mousePress(aim.window, Qt::LeftButton, Qt::NoModifier, aim.at);
+  for (size_t i = 1; i + 1 < points.size(); ++i) QTest::mouseMove(aim.window, at(points[i]));
+  QTest::mouseRelease(aim.window, Qt::LeftButton, Qt::NoModifier, at(points.back()));
+  return true;
 }
 
 bool Driver::Type(MDialog& window, int id, const std::wstring& text) {
   auto* edit = dynamic_cast<MEdit*>(window.GetControl(id));
-  return edit && edit->UserInput(text);
+  if (!edit) return Refuse(ControlName(window, id), "it is not an edit");
+  QWidget* widget = FocusControl(window, id);
+  if (!widget) return false;
+  const std::wstring before = edit->GetTitle();
+  TypeOver(widget, text);
+  return edit->GetTitle() != before;
 }
 
 bool Driver::FinishEdit(MDialog& window, int id, const std::wstring& text) {
   MControl* control = window.GetControl(id);
-  if (auto* list = dynamic_cast<QelListBox*>(control)) return list->UserFinishEdit(text);
-  auto* edit = dynamic_cast<MEdit*>(control);
-  if (!edit || !edit->IsEffectivelyEnabled()) return false;
-  edit->UserFinish();
+  if (auto* list = dynamic_cast<QelListBox*>(control)) {
+    QCoreApplication::sendPostedEvents();
+    auto* editor = list->Editor();
+    if (!list->IsEditing() || !editor) return Refuse(ControlName(window, id), "no row is being edited");
+    if (std::string why = Blocked(window, editor); !why.empty()) return Refuse(ControlName(window, id), why);
+    if (!editor->hasFocus()) editor->setFocus(Qt::MouseFocusReason);
+    TypeOver(editor, text);
+    SendText(editor, Qt::Key_Return, Qt::NoModifier, QString());
+    return !list->IsEditing();
+  }
+  if (!dynamic_cast<MEdit*>(control)) return Refuse(ControlName(window, id), "it is not an edit");
+  QWidget* widget = FocusControl(window, id);
+  if (!widget) return false;
+  // The focus goes to the window, as a click on a free part of it takes it.
+  RootOf(window)->setFocus(Qt::MouseFocusReason);
   return true;
 }
 
 bool Driver::Focus(MDialog& window, int id) {
-  auto* edit = dynamic_cast<MEdit*>(window.GetControl(id));
-  return edit && edit->UserFocus();
+  if (!dynamic_cast<MEdit*>(window.GetControl(id))) return Refuse(ControlName(window, id), "it is not an edit");
+  return FocusControl(window, id) != nullptr;
 }
 
-void Driver::ClickWindow(MWindow& window, POINT point) {
-  QWidget* widget = window.Impl() ? window.Impl()->widget.data() : nullptr;
-  if (!widget) return;
-  QPointF at(point.x, point.y);
-  QMouseEvent press(QEvent::MouseButtonPress, at, widget->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
-                    Qt::NoModifier);
-  QCoreApplication::sendEvent(widget, &press);
+bool Driver::ClickWindow(MWindow& window, POINT point) {
+  QWidget* root = RootOf(window);
+  if (!root) return Refuse(WindowName(window), "it does not exist");
+  Aim aim;
+  if (!AimAt(window, root, point, true, "the free area of " + WindowName(window), &aim)) return false;
+  Mouse(QTest::MouseClick, aim, Qt::LeftButton);
+  return true;
 }
 
-void Driver::PressKey(MWindow& window, int virtualKey) {
-  KeyDown(window, virtualKey);
-  KeyUp(window, virtualKey);
+bool Driver::PressKey(MWindow& window, int virtualKey) {
+  return KeyDown(window, virtualKey) && KeyUp(window, virtualKey);
 }
 
-void Driver::KeyDown(MWindow& window, int virtualKey, int modifiers, bool autoRepeat) {
-  if (QWidget* widget = WindowWidgetOf(window)) SendKey(widget, true, virtualKey, modifiers, autoRepeat);
+bool Driver::KeyDown(MWindow& window, int virtualKey, int modifiers, bool autoRepeat) {
+  if (!FocusWindow(window, WindowName(window))) return false;
+  SendKey(RootOf(window), true, virtualKey, modifiers, autoRepeat);
+  return true;
 }
 
-void Driver::KeyUp(MWindow& window, int virtualKey, int modifiers, bool autoRepeat) {
-  if (QWidget* widget = WindowWidgetOf(window)) SendKey(widget, false, virtualKey, modifiers, autoRepeat);
+bool Driver::KeyUp(MWindow& window, int virtualKey, int modifiers, bool autoRepeat) {
+  if (!FocusWindow(window, WindowName(window))) return false;
+  SendKey(RootOf(window), false, virtualKey, modifiers, autoRepeat);
+  return true;
 }
 
 bool Driver::KeyDownOn(MDialog& window, int id, int virtualKey, int modifiers, bool autoRepeat) {
-  QWidget* widget = ControlWidgetOf(window, id);
+  QWidget* widget = FocusControl(window, id);
   if (widget) SendKey(widget, true, virtualKey, modifiers, autoRepeat);
   return widget != nullptr;
 }
 
 bool Driver::KeyUpOn(MDialog& window, int id, int virtualKey, int modifiers, bool autoRepeat) {
-  QWidget* widget = ControlWidgetOf(window, id);
+  QWidget* widget = FocusControl(window, id);
   if (widget) SendKey(widget, false, virtualKey, modifiers, autoRepeat);
   return widget != nullptr;
 }
