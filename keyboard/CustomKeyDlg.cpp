@@ -130,6 +130,8 @@ void CustomKeyDlg::Layout(const RECT& c, bool create) {
 }
 
 void CustomKeyDlg::InitUI(const RECT& client) {
+  // Return is a key the dialog captures; only Escape closes it.
+  SetDefaultButtons(0, IdClose);
   Layout(client, true);
   if (auto* back = GetControlAs<CArea>(IdBackground)) back->SetTransparent(255, 0, 0x3F4447);
   if (auto* frame = GetControlAs<CArea>(IdFrame)) frame->SetTransparent(0, 255, 0x3F4447);

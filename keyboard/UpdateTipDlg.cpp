@@ -21,6 +21,7 @@ int UpdateTipDlg::OnInitDialog() {
 }
 
 void UpdateTipDlg::InitUI(const RECT& client) {
+  SetDefaultButtons(IdOk, IdClose);
   const int r = client.right;
   const int b = client.bottom;
   auto text = [this](int id, int textId, ARGB color, const RECT& rect) {

@@ -36,6 +36,7 @@ void StartWaitWindow(MDialog& dialog) {
 LCDDelayEditDlg::~LCDDelayEditDlg() = default;
 
 void LCDDelayEditDlg::InitUI(const RECT& client) {
+  SetDefaultButtons(IdApply, IdClose);
   if (auto* title = dynamic_cast<MText*>(CreateArea(L"MText", IdTitle, RECT{}, nullptr, 1, 1))) {
     title->SetTitle(m_title);
     title->SetAlignment(1);

@@ -41,6 +41,7 @@ int MainSysSetDlg::OnInitDialog() {
 }
 
 void MainSysSetDlg::InitUI(const RECT&) {
+  SetDefaultButtons(0, IdClose);
   auto* background = static_cast<CArea*>(CreateArea(L"CArea", 30, RECT{}));
   background->SetTransparent(255, 0, 0x141414);
   auto* title = static_cast<MText*>(CreateArea(L"MText", IdTitle, RECT{}, MainText(50).c_str()));

@@ -37,6 +37,7 @@ int SoftwareUpdateDlg::OnInitDialog() {
 }
 
 void SoftwareUpdateDlg::InitUI(const RECT&) {
+  SetDefaultButtons(IdDownload, IdClose);
   auto* background = static_cast<CArea*>(CreateArea(L"CArea", IdBackground, RECT{}));
   background->SetTransparent(255, 0, 0x3F4447);
   auto* title = static_cast<MText*>(CreateArea(L"MText", IdTitle, RECT{}, KbText(620).c_str()));

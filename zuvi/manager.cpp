@@ -112,23 +112,28 @@ void SetModalState(MWindow* window, bool inLoop) {
 }
 
 void BeforeModalLoop(MWindow& window, QEventLoop& loop, int* stalled) {
-  if (g_modalHook) {
-    // The hook acts like a user: it runs once the loop is running, not before.
-    HWND hwnd = window.GetSafeHwnd();
-    auto hook = g_modalHook;
-    QTimer::singleShot(0, &loop, [hwnd, hook] {
-      if (MWindow* w = Manager::FromHandle(hwnd)) hook(*w);
-    });
-  }
-  if (g_watchdogMs > 0) {
-    auto onStall = g_onStall;
-    QTimer::singleShot(g_watchdogMs, &loop, [&loop, onStall, stalled] {
+  // The watchdog counts from the moment the loop is left to itself: after the hook's answer,
+  // however long the answer took.
+  auto startWatchdog = [loop = &loop, stalled, ms = g_watchdogMs, onStall = g_onStall] {
+    if (ms <= 0) return;
+    QTimer::singleShot(ms, loop, [loop, onStall, stalled] {
       *stalled = 1;
       if (onStall)
         onStall("a modal loop had nothing left to do; open windows:\n" + Manager::DescribeWindows());
-      loop.exit(0);
+      loop->exit(0);
     });
+  };
+  if (!g_modalHook) {
+    startWatchdog();
+    return;
   }
+  // The hook acts like a user: it runs once the loop is running, not before.
+  HWND hwnd = window.GetSafeHwnd();
+  auto hook = g_modalHook;
+  QTimer::singleShot(0, &loop, [hwnd, hook, startWatchdog] {
+    if (MWindow* w = Manager::FromHandle(hwnd)) hook(*w);
+    startWatchdog();
+  });
 }
 
 }  // namespace zuvi_internal

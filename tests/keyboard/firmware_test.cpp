@@ -26,6 +26,9 @@ class FirmwareTest : public FrameTest {
     dlg.calls.clear();
     return dlg;
   }
+  // The tests make the checks themselves: the window's own one-time check must not come as well
+  // while a tip's loop runs.
+  static void WithoutOwnCheck(RecordingDlg& dlg) { dlg.KillTimer(KeyboardDlg::kTimerFirmwareCheck); }
 };
 
 TEST_F(FirmwareTest, TheTipComesWhenThePackagedFirmwareIsNewer) {
@@ -49,6 +52,7 @@ TEST_F(FirmwareTest, TheTipComesWhenThePackagedFirmwareIsNewer) {
   manager_->Reopen();  // keyboards 1 to 6, in the order of the cases
   RecordingDlg& dlg = CreateRecording();
   Drain(dlg);
+  WithoutOwnCheck(dlg);
   dlg.calls.clear();
   dlg.m_canUpdateFirmware = 1;
   for (size_t i = 0; i < std::size(cases); ++i) {
@@ -70,6 +74,7 @@ TEST_F(FirmwareTest, TheTipComesWhenThePackagedFirmwareIsNewer) {
 
 TEST_F(FirmwareTest, WithoutTheCapabilityNothingIsReadAndAnUnreadableReleaseCountsAsZero) {
   RecordingDlg& dlg = OnKeyboard(0x0099);
+  WithoutOwnCheck(dlg);
   dlg.m_canUpdateFirmware = 0;
   dlg.CheckFirmwareUpdate();  // a tip would fail the test: no answer is queued
   EXPECT_TRUE(dlg.calls.empty());
@@ -103,6 +108,7 @@ TEST_F(FirmwareTest, OkStartsTheUpdaterAndTheTimerChecksOnce) {
 
 TEST_F(FirmwareTest, TheTipIsATopmostPopupOfTheMainWindowWithItsLayout) {
   RecordingDlg& dlg = OnKeyboard(0x0099);
+  WithoutOwnCheck(dlg);
   const int saved = g_languageId.load();
   g_languageId.store(0x409);
   driver_.AnswerNextModal([&](MDialog& tip) {
@@ -131,6 +137,7 @@ TEST_F(FirmwareTest, TheTipIsATopmostPopupOfTheMainWindowWithItsLayout) {
 
 TEST_F(FirmwareTest, NoUpdaterStartsForAWindowEndedWhileTheTipWasOpen) {
   RecordingDlg& dlg = OnKeyboard(0x0099);
+  WithoutOwnCheck(dlg);
   driver_.AnswerNextModal([&](MDialog& tip) {
     dlg.DestroyWindow();
     tip.DoOK();
@@ -141,6 +148,7 @@ TEST_F(FirmwareTest, NoUpdaterStartsForAWindowEndedWhileTheTipWasOpen) {
 
 TEST_F(FirmwareTest, ThePromptBoxPassesEachAnswerThrough) {
   RecordingDlg& dlg = CreateRecording();
+  WithoutOwnCheck(dlg);
   struct Case {
     int mode;
     int button;

@@ -101,8 +101,12 @@ TEST_F(WindowMessageTest, EnterReleasedInTheScreenTextEditAddsTheTextOnce) {
   EXPECT_EQ(release(WM_KEYUP, 13), 0) << "other pages pass";
   EXPECT_TRUE(dlg.TakeCalls().empty());
 
-  // As a user presses it: held down, the key repeats its press but is released once.
-  dlg.m_curTab = TabScreen;
+  // As a user presses it on the screen page: held down, the key repeats its press but is released once.
+  constexpr int kScreenTabPosition = 3;
+  ASSERT_TRUE(Driver::Select(dlg, kb_ids::kTabs, kScreenTabPosition));
+  ASSERT_EQ(dlg.m_curTab.load(), TabScreen);
+  edit->SetEnabled(true);  // as while a frame of a slot is edited
+  dlg.TakeCalls();
   ASSERT_TRUE(Driver::KeyDownOn(dlg, kb_ids::kScreenTextEdit, 13));
   ASSERT_TRUE(Driver::KeyDownOn(dlg, kb_ids::kScreenTextEdit, 13, 0, true));
   ASSERT_TRUE(Driver::KeyUpOn(dlg, kb_ids::kScreenTextEdit, 13, 0, true));

@@ -188,6 +188,7 @@ TEST_F(LcdPageTest, SlotKeysPageSelectAndDownloadWithinTheirGuards) {
   ASSERT_EQ(list->GetCount(), 3);
 
   // Hidden, another tab, a queued task or a running screen task: dropped.
+  main_.ShowWindow(SW_HIDE);
   EXPECT_EQ(dlg.OnDeviceLcdSlotKey(0, 3), 0);
   Show(dlg);
   dlg.m_curTab = TabLighting;

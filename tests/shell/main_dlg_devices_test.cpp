@@ -58,6 +58,7 @@ TEST_F(MainDlgTest, SlotsShowConnectedEntriesFirstAndAtMostFour) {
   EXPECT_EQ(main->OpenDevice(47), 1);
   EXPECT_EQ(windows.size(), 1u);
   // Clicking a connected slot opens its own entry.
+  GoHome();
   EXPECT_TRUE(Driver::Click(*main, 45));
   ASSERT_EQ(windows.size(), 2u);
   EXPECT_EQ(windows[1]->name(), L"E");
@@ -81,6 +82,7 @@ TEST_F(MainDlgTest, RemovalHidesEveryWindowAndTheNextArrivalReconnects) {
   auto& alpha = Plug(0xB108);
   Plug(0xB109);
   Open();
+  GoHome();
   ASSERT_TRUE(Driver::Click(*main, 45));  // Beta's window too
   ASSERT_EQ(windows.size(), 2u);
   log.clear();

@@ -197,6 +197,13 @@ class MainDlgTest : public ::testing::Test {
     ASSERT_TRUE(main->Create(nullptr, L"Varnel Keyboard", WS_POPUP | WS_VISIBLE, 0, RECT{0, 0, 1200, 720}));
   }
 
+  // The user goes back to the device list: every keyboard window hides, as its home button does,
+  // and uncovers the main window's controls.
+  void GoHome() {
+    for (FakeKeyboardWindow* window : windows)
+      if (window->GetSafeHwnd()) window->ShowWindow(SW_HIDE);
+  }
+
   // Delivers a device event as the source thread would, and runs the queue until it is handled.
   void Inject(bool arrival, const std::string& name) {
     ASSERT_TRUE(events && events->Inject({arrival, name}));

@@ -82,6 +82,7 @@ TEST_F(MainWindowTest, LayoutFollowsTheClientSizeAndKeyboardWindowsFillIt) {
 
 TEST_F(MainWindowTest, HideRequestsGoToTheTrayAndTheTrayBringsTheWindowBack) {
   Open();
+  GoHome();
   for (int way = 0; way < 3; ++way) {
     if (way == 0) {
       EXPECT_TRUE(Driver::Click(*main, 34));
@@ -102,6 +103,7 @@ TEST_F(MainWindowTest, WithoutATrayHidingMinimisesInstead) {
   Open();
   EXPECT_FALSE(main->TrayShown());
   EXPECT_EQ(main->RemoveTrayIcon(), 1);
+  GoHome();
   Driver::Click(*main, 34);
   SendMessage(main->GetSafeHwnd(), WM_MAIN_HIDE, 0, 0);
   SendMessage(main->GetSafeHwnd(), WM_CLOSE, 0, 0);
@@ -143,6 +145,7 @@ TEST_F(MainWindowTest, QuitMessagesNeedTheirKey) {
 
 TEST_F(MainWindowTest, LanguageChangeIsStoredAndPassedOnOncePerKeyboardWindow) {
   Open();
+  GoHome();
   Driver::Click(*main, 45);
   ASSERT_EQ(windows.size(), 2u);
   log.clear();
@@ -170,6 +173,7 @@ TEST_F(MainWindowTest, LanguageChangeIsStoredAndPassedOnOncePerKeyboardWindow) {
 
 TEST_F(MainWindowTest, SlotKeysReachEveryConnectedKeyboardWindow) {
   Open();
+  GoHome();
   Driver::Click(*main, 45);
   log.clear();
   PostMessage(windows[0]->GetSafeHwnd(), WM_DEVICE_SLOT_KEY, 2, 7);  // a keyboard window's own message
@@ -181,6 +185,7 @@ TEST_F(MainWindowTest, StoreAndWebsiteOpenTheBrowser) {
   platform::RecordingOpener opener;
   platform::SetDesktopOpener(&opener);
   Open();
+  GoHome();
   EXPECT_TRUE(Driver::Click(*main, 41));
   EXPECT_EQ(main->OnMessage(40, NOTIFY_CLICK, 0, 0), 1);
   platform::SetDesktopOpener(nullptr);
