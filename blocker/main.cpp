@@ -63,9 +63,11 @@ int Block(Display* display) {
       }
       continue;
     }
+    // The keyboard waits for this client after each event: let it go on before posting.
+    const std::optional<unsigned> vk = grab.VirtualKeyToPost(event);
+    grab.OnKeyEvent(event);
     // Without a server the key is swallowed all the same; nothing is posted.
-    if (const std::optional<unsigned> vk = grab.VirtualKeyToPost(event))
-      channel.PostToTitledWindow(kDialogTitle, WM_WIN_KEY, *vk, 0);
+    if (vk) channel.PostToTitledWindow(kDialogTitle, WM_WIN_KEY, *vk, 0);
   }
 }
 

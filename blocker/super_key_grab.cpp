@@ -53,13 +53,16 @@ SuperKeyGrab::Outcome SuperKeyGrab::Grab() {
   g_grabFailed = false;
   auto* previous = XSetErrorHandler(RecordGrabError);
   for (const GrabbedKey& key : wanted)
-    XGrabKey(display_, static_cast<int>(key.keycode), AnyModifier, root, False, GrabModeAsync, GrabModeAsync);
+    XGrabKey(display_, static_cast<int>(key.keycode), AnyModifier, root, False, GrabModeAsync, GrabModeSync);
   XSync(display_, False);
   XSetErrorHandler(previous);
   // Key codes that were Super before and are not now go back to the other clients.
   for (const GrabbedKey& key : keys_)
     if (!Holds(wanted, key.keycode)) XUngrabKey(display_, static_cast<int>(key.keycode), AnyModifier, root);
   keys_ = std::move(wanted);
+  // A held key that is no Super key any more keeps the keyboard no longer.
+  std::erase_if(held_, [this](unsigned keycode) { return !Holds(keys_, keycode); });
+  if (held_.empty()) ReleaseKeyboard();
   if (g_grabFailed) {
     Release();
     return Outcome::Refused;
@@ -68,6 +71,9 @@ SuperKeyGrab::Outcome SuperKeyGrab::Grab() {
 }
 
 void SuperKeyGrab::Release() {
+  held_.clear();
+  ReleaseKeyboard();
+  XFlush(display_);
   if (keys_.empty()) return;
   const Window root = DefaultRootWindow(display_);
   for (const GrabbedKey& key : keys_) XUngrabKey(display_, static_cast<int>(key.keycode), AnyModifier, root);
@@ -88,6 +94,38 @@ std::optional<unsigned> SuperKeyGrab::VirtualKeyToPost(const XEvent& event) cons
                                                        : KeyEventKind::Other;
   if (kind == KeyEventKind::Other) return std::nullopt;
   return blocker::VirtualKeyToPost(keys_, kind, event.xkey.keycode);
+}
+
+void SuperKeyGrab::OnKeyEvent(const XEvent& event) {
+  if (event.type != KeyPress && event.type != KeyRelease) return;
+  const unsigned keycode = event.xkey.keycode;
+  if (Holds(keys_, keycode)) {
+    if (event.type == KeyPress)
+      held_.insert(keycode);
+    else
+      held_.erase(keycode);
+  }
+  if (!held_.empty()) {
+    // The key grab becomes ours until we release it; it stays synchronous, so each event waits
+    // for this client.
+    if (!keyboardGrabbed_)
+      keyboardGrabbed_ = XGrabKeyboard(display_, DefaultRootWindow(display_), False, GrabModeAsync,
+                                       GrabModeSync, CurrentTime) == GrabSuccess;
+    XAllowEvents(display_, SyncKeyboard, CurrentTime);
+  } else if (keyboardGrabbed_) {
+    ReleaseKeyboard();  // the events that wait go to their windows
+  } else {
+    XAllowEvents(display_, AsyncKeyboard, CurrentTime);  // a key grab not taken over goes on by itself
+  }
+  XFlush(display_);
+}
+
+void SuperKeyGrab::ReleaseKeyboard() {
+  // Only a grab taken over: a key grab the server started, whose press is still on its way to
+  // us, must stay.
+  if (!keyboardGrabbed_) return;
+  XUngrabKeyboard(display_, CurrentTime);
+  keyboardGrabbed_ = false;
 }
 
 }  // namespace blocker

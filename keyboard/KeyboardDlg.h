@@ -686,6 +686,8 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   // The analyser picture's rows and columns under the keys of the music view (worker).
   std::array<int, 6> m_musicKeyRows{};
   std::array<int, 23> m_musicKeyCols{};
+  // The last music block that went to the keyboard lit a key: a black picture sends one dark block.
+  bool m_musicKeyboardLit = false;
 
   // ---- screen page helpers (lighting/LcdPage.cpp) ----
   // A free time-stamp name (`suffix` appended) in `folder`, after the 2 ms pause of every name.

@@ -360,11 +360,20 @@ void KeyboardDlg::UpdateMusicKeyLevels() {
       music_keys::SamplePicture(picture, music_keys::BandTables{m_musicKeyRows, m_musicKeyCols});
   for (const MusicKeyColor& key : sample.keys) view->SetCustomModeColor(key.keyCode, key.color);
   view->UpdateControl();
-  if (!sample.lit || !m_musicOutputEnabled) return;
+  // The keyboard holds the last block it got. When the picture turns black (silence, capture lost
+  // or stopped) or the output is switched off after a lit block, one block with every key dark
+  // follows, so that the keys do not go on showing music that has stopped; then nothing until a
+  // key lights again.
+  const bool lit = sample.lit && m_musicOutputEnabled;
+  if (!lit && !m_musicKeyboardLit) return;
   const std::optional<DeviceLink> link = Link();
   if (!link) return;
   std::vector<MusicKeyColor> keys;
-  for (const KeyItem& item : view->GetKeyItems()) keys.push_back(MusicKeyColor{item.code, item.color});
+  for (const KeyItem& item : view->GetKeyItems())
+    keys.push_back(MusicKeyColor{item.code, lit ? item.color : 0u});
   const std::shared_ptr<const KeyLayoutMaps> maps = GetLayoutMaps();
-  SendMusicColorFrame(*link, keys, maps->ledIndex, m_isRgb != 0);  // the next pass tries again
+  // A lit block counts as shown even when it failed: part of it may have arrived. A failed block
+  // is sent again by the next pass.
+  if (lit) m_musicKeyboardLit = true;
+  if (SendMusicColorFrame(*link, keys, maps->ledIndex, m_isRgb != 0) && !lit) m_musicKeyboardLit = false;
 }

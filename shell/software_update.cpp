@@ -1,5 +1,8 @@
 #include "shell/software_update.h"
 
+#include <cstdio>
+#include <string_view>
+
 #include "common/strings.h"
 #include "platform/http/http_get.h"
 
@@ -11,6 +14,38 @@ size_t Utf16Length(const std::wstring& text) {
   size_t units = 0;
   for (wchar_t c : text) units += static_cast<unsigned>(c) > 0xffff ? 2 : 1;
   return units;
+}
+
+bool IsBlank(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
+
+// A version text is one to four dot-separated runs of decimal digits, once the white space around
+// it is dropped. Captive portals and error pages served with status 200 answer with anything else;
+// each such answer is logged once, as no update.
+bool IsVersionText(std::wstring_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  int runs = 0;
+  bool inRun = false;
+  for (wchar_t c : text) {
+    if (c >= L'0' && c <= L'9') {
+      runs += inRun ? 0 : 1;
+      inRun = true;
+    } else if (c == L'.' && inRun) {
+      inRun = false;
+    } else {
+      return false;
+    }
+  }
+  return inRun && runs <= 4;
+}
+
+void LogNoVersion(const std::wstring& text) {
+  constexpr size_t kShown = 16;
+  std::wstring shown = text.substr(0, kShown);
+  for (wchar_t& c : shown)
+    if (c < L' ' || c == 0x7f) c = L'?';
+  std::fprintf(stderr, "[update] version.txt holds no version (%zu characters: \"%s%s\"); no update\n",
+               text.size(), WideToUtf8(shown).c_str(), text.size() > kShown ? "..." : "");
 }
 
 }  // namespace
@@ -63,6 +98,10 @@ std::optional<std::wstring> FindNewerVersion(const std::wstring& baseUrl) {
   std::wstring text;
   HttpGetText(fetch, baseUrl + L"version.txt", &text);  // only the text counts
   if (!text.empty() && text[0] == 0xfeff) text.erase(0, 1);
+  if (!text.empty() && !IsVersionText(text)) {
+    LogNoVersion(text);
+    return std::nullopt;
+  }
   if (text.empty() || Utf16Length(text) > 10) return std::nullopt;
   const int order = CompareVersion(kSoftwareVersion, text);
   if (order != 1 && order != 2) return std::nullopt;

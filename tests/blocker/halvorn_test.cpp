@@ -228,26 +228,33 @@ class HalvornTest : public ::testing::Test {
     Key(keycode, true);
     Key(keycode, false);
   }
-  // Key codes of the presses the focused window received so far (each event read once).
-  std::vector<unsigned> WindowPresses() {
-    std::vector<unsigned> presses;
-    XSync(x_, False);
-    while (XPending(x_) > 0) {
-      XEvent event;
-      XNextEvent(x_, &event);
-      if (event.type == KeyPress) presses.push_back(event.xkey.keycode);
-    }
-    return presses;
-  }
-  // Taps `marker` and reads the window's presses up to and including it (bounded): what arrived
-  // before it arrived in order, so nothing else is on its way.
-  std::vector<unsigned> PressesUpTo(unsigned marker) {
+  struct KeyEvent {
+    bool press = false;
+    unsigned keycode = 0;
+    bool operator==(const KeyEvent&) const = default;
+  };
+  // Taps `marker` and reads the focused window's key events up to and including its release
+  // (bounded): what arrived before it arrived in order, so nothing else is on its way.
+  std::vector<KeyEvent> EventsUpTo(unsigned marker) {
     Tap(marker);
-    std::vector<unsigned> presses;
+    std::vector<KeyEvent> events;
     WaitUntil([&] {
-      for (unsigned key : WindowPresses()) presses.push_back(key);
-      return !presses.empty() && presses.back() == marker;
+      XSync(x_, False);
+      while (XPending(x_) > 0) {
+        XEvent event;
+        XNextEvent(x_, &event);
+        if (event.type == KeyPress || event.type == KeyRelease)
+          events.push_back(KeyEvent{event.type == KeyPress, event.xkey.keycode});
+      }
+      return !events.empty() && events.back() == KeyEvent{false, marker};
     });
+    return events;
+  }
+  // The same, the presses only.
+  std::vector<unsigned> PressesUpTo(unsigned marker) {
+    std::vector<unsigned> presses;
+    for (const KeyEvent& event : EventsUpTo(marker))
+      if (event.press) presses.push_back(event.keycode);
     return presses;
   }
 
@@ -291,6 +298,35 @@ TEST_F(HalvornTest, SuperKeysArePostedAndSwallowedOtherKeysPass) {
                                              Post(0x5B), Post(0x5C), Post(0x5C), Post(0x5B), Post(0x5B)};
   EXPECT_EQ(server.WaitFor(expected.size()), expected)
       << "a press and a release each, nothing for other keys";
+}
+
+// Both Super keys in every order of their presses and releases, and a hold that passes from one
+// key to the other and back with an ordinary key typed meanwhile: each Super event is posted once,
+// none reaches the focused window, the ordinary key is held back, and the next key arrives.
+TEST_F(HalvornTest, EveryOrderOfBothSuperKeysIsPostedOnceAndSwallowed) {
+  RecordingServer server(runtime_.path());
+  Halvorn halvorn(xvfb_.Display(), runtime_.path());
+  ASSERT_TRUE(halvorn.WaitForOutput("halvorn: blocking\n")) << halvorn.Errors();
+  const unsigned L = superL_, R = superR_, a = letterA_, letterB = XKeysymToKeycode(x_, XK_b);
+  const std::vector<std::vector<KeyEvent>> orders = {
+      {{true, L}, {false, L}, {true, R}, {false, R}},
+      {{true, L}, {true, R}, {false, L}, {false, R}},
+      {{true, L}, {true, R}, {false, R}, {false, L}},
+      {{true, R}, {false, R}, {true, L}, {false, L}},
+      {{true, R}, {true, L}, {false, R}, {false, L}},
+      {{true, R}, {true, L}, {false, L}, {false, R}},
+      {{true, L}, {true, R}, {false, L}, {true, a}, {false, a}, {true, L}, {false, R}, {false, L}},
+  };
+  std::vector<std::string> expected;
+  for (size_t i = 0; i < orders.size(); ++i) {
+    SCOPED_TRACE("order " + std::to_string(i));
+    for (const KeyEvent& step : orders[i]) {
+      Key(step.keycode, step.press);
+      if (step.keycode != a) expected.push_back(Post(step.keycode == L ? 0x5B : 0x5C));
+    }
+    EXPECT_EQ(EventsUpTo(letterB), (std::vector<KeyEvent>{{true, letterB}, {false, letterB}}));
+    EXPECT_EQ(server.WaitFor(expected.size()), expected);
+  }
 }
 
 TEST_F(HalvornTest, WithoutAServerTheKeysAreSwallowedAndALaterServerIsFound) {

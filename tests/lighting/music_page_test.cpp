@@ -10,6 +10,7 @@
 #include "keyboard/KeyboardText.h"
 #include "keyboard_fixture.h"
 #include "lighting/MusicKeys.h"
+#include "support/pulse_server.h"
 #include "zuvi/combo.h"
 #include "zuvi/list_box.h"
 #include "zuvi/range_controls.h"
@@ -243,6 +244,19 @@ class MusicLiveColoursTest : public MusicPageTest {
       if (item.code == code) return item.color;
     return 0xDEAD;
   }
+  // A block that lights no key: RGB records keep their LED index with red, green and blue 0; a
+  // single-colour block is all 0.
+  static bool Dark(const std::vector<std::uint8_t>& block, bool rgb) {
+    for (size_t k = 0; k < block.size(); ++k)
+      if (block[k] != 0 && (!rgb || k % 4 != 0)) return false;
+    return !block.empty();
+  }
+  // The LED indexes of an RGB block's records, in order.
+  static std::vector<std::uint8_t> Leds(const std::vector<std::uint8_t>& block) {
+    std::vector<std::uint8_t> leds;
+    for (size_t k = 0; k + 3 < block.size(); k += 4) leds.push_back(block[k]);
+    return leds;
+  }
 };
 
 TEST_F(MusicLiveColoursTest, TheSampledKeysShowThePictureAndTheKeyboardGetsIt) {
@@ -267,17 +281,108 @@ TEST_F(MusicLiveColoursTest, TheSampledKeysShowThePictureAndTheKeyboardGetsIt) {
       EXPECT_EQ(got.liveColors[ledA], 0xFD);
     }
 
-    // A black picture is shown but not sent; nor is anything with the output switched off.
-    sim_.clearLog();
+    // The picture turns black: one dark block of the same form puts the keys out, then nothing
+    // goes until a key lights again.
+    const std::vector<std::uint8_t> lit = got.liveColors;
     Paint(dlg, 0);
     dlg.UpdateMusicKeyLevels();
     EXPECT_EQ(ColourOf(dlg, 0x04), 0u);
+    ASSERT_EQ(sim_.keyboard(0).received().liveFrames, framesBefore + 2);
+    const std::vector<std::uint8_t> dark = sim_.keyboard(0).received().liveColors;
+    EXPECT_TRUE(Dark(dark, rgb));
+    if (rgb) {
+      EXPECT_EQ(Leds(dark), Leds(lit)) << "every key of the lit block, put out";
+    }
+    sim_.clearLog();
+    dlg.UpdateMusicKeyLevels();
+    EXPECT_TRUE(Sent().empty());
+
+    // Switching the output off after a lit block puts the keys out once as well.
     Paint(dlg, 2);
+    dlg.UpdateMusicKeyLevels();
     dlg.m_musicOutputEnabled = 0;
     dlg.UpdateMusicKeyLevels();
     EXPECT_EQ(ColourOf(dlg, 0x04), 0x0000FEu);
+    EXPECT_EQ(sim_.keyboard(0).received().liveFrames, framesBefore + 4);
+    EXPECT_TRUE(Dark(sim_.keyboard(0).received().liveColors, rgb));
+    sim_.clearLog();
+    dlg.UpdateMusicKeyLevels();
     EXPECT_TRUE(Sent().empty());
   }
+}
+
+// The page on a real sound server: a private PulseAudio server plays a tone into its default sink,
+// the window's analyser renders on its own thread, and each pass of the page's idle job is run here.
+class MusicPulseTest : public MusicLiveColoursTest {
+ protected:
+  void SetUp() override {
+    MusicLiveColoursTest::SetUp();
+    if (!server_.Running()) GTEST_SKIP() << "no private PulseAudio server: " << server_.Error();
+  }
+  KeyboardDlg& PulsePage() {
+    KeyboardDlg& dlg = OpenIdleWindow([this](KeyboardDlg& d) {
+      d.m_isRgb = 1;
+      KeyboardDlg::Services services = TestServices();
+      services.makeAudio = [] { return platform::audio::MakePulseAudioBackend(); };
+      d.SetServices(std::move(services));
+    });
+    dlg.m_curTab = TabMusic;
+    dlg.m_visualizer->m_active = 1;
+    return dlg;
+  }
+  // Runs passes (10 ms apart, 5 s at most) until `done`; false when it never was.
+  static bool PassUntil(KeyboardDlg& dlg, const std::function<bool()>& done) {
+    for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+         std::chrono::steady_clock::now() < end;) {
+      dlg.UpdateMusicKeyLevels();
+      if (done()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+  bool KeyboardLit() {
+    const auto got = sim_.keyboard(0).received();
+    return got.liveFrames > 0 && !Dark(got.liveColors, true);
+  }
+  // Runs passes until one sends nothing. While the picture is lit every pass sends a block, so the
+  // pass after the one that saw the picture turn black is the first quiet one: the block before it
+  // must have put the keyboard out, and no later pass sends anything.
+  void ExpectDarkOnceTheMusicStops(KeyboardDlg& dlg) {
+    int frames = -1, darkBlocks = 0;
+    ASSERT_TRUE(PassUntil(dlg, [&] {
+      const auto got = sim_.keyboard(0).received();
+      const bool quiet = got.liveFrames == frames;
+      darkBlocks += !quiet && Dark(got.liveColors, true);
+      frames = got.liveFrames;
+      return quiet;
+    })) << "the picture never turned black";
+    EXPECT_TRUE(Dark(sim_.keyboard(0).received().liveColors, true)) << "the keyboard still shows the music";
+    EXPECT_EQ(darkBlocks, 1);
+    sim_.clearLog();
+    for (int pass = 0; pass < 10; ++pass) dlg.UpdateMusicKeyLevels();
+    EXPECT_TRUE(Sent().empty());
+  }
+
+  testing_support::PulseServer server_;
+  testing_support::ScopedEnv pulseEnv_{"PULSE_SERVER", server_.Address()};
+};
+
+TEST_F(MusicPulseTest, TheKeyboardGoesDarkWhenTheMusicStopsAndWhenTheServerGoes) {
+  KeyboardDlg& dlg = PulsePage();
+  ASSERT_EQ(dlg.m_visualizer->DeviceNames().size(), 1u);
+  std::thread tone([&] { server_.PlayTone(3000, 0.1f, 600); });
+  const bool lit = PassUntil(dlg, [&] { return KeyboardLit(); });
+  tone.join();  // played out: silence from here
+  ASSERT_TRUE(lit) << "the tone never lit the keyboard";
+  ExpectDarkOnceTheMusicStops(dlg);
+
+  // Capture lost: the server ends while the tone plays.
+  std::thread again([&] { server_.PlayTone(3000, 0.1f, 3000); });
+  const bool litAgain = PassUntil(dlg, [&] { return KeyboardLit(); });
+  ASSERT_TRUE(server_.Kill());
+  again.join();
+  ASSERT_TRUE(litAgain) << "the second tone never lit the keyboard";
+  ExpectDarkOnceTheMusicStops(dlg);
 }
 
 // The page as the user sees it while music plays: bars of the rainbow scheme over a dimmed

@@ -108,6 +108,28 @@ TEST_F(UpdateFetchTest, DecidesOnTheFetchedText) {
   }
 }
 
+// What a captive portal or an error page served with status 200 answers is no version: no update,
+// and one line in the log. Versions with white space around them keep the comparison rule.
+TEST_F(UpdateFetchTest, AnAnswerThatIsNoVersionIsNoUpdateAndLoggedOnce) {
+  auto check = [&](const std::string& body) {
+    Serve(body);
+    testing::internal::CaptureStderr();
+    std::optional<std::wstring> newer = FindNewerVersion(Base());
+    const std::string log = testing::internal::GetCapturedStderr();
+    size_t lines = 0;
+    for (size_t at = log.find("[update]"); at != std::string::npos; at = log.find("[update]", at + 1))
+      ++lines;
+    return std::make_pair(newer, lines);
+  };
+  for (const std::string body :
+       {"hello", "<html>", "v2", "1..2", ".1", "1.0.0.0.1", "1.0.0.1a", "1,0", " \r\n", "\xef\xbc\x92.0",
+        "<html><body>Sign in to this network</body></html>"})
+    EXPECT_EQ(check(body), std::make_pair(std::optional<std::wstring>(), size_t{1})) << body;
+  EXPECT_EQ(check(" 1.0.0.1\r\n"), std::make_pair(std::optional<std::wstring>(L" 1.0.0.1\r\n"), size_t{0}));
+  EXPECT_EQ(check("\t2\n"), std::make_pair(std::optional<std::wstring>(L"\t2\n"), size_t{0}));
+  EXPECT_EQ(check("1.0.0.0 "), std::make_pair(std::optional<std::wstring>(), size_t{0}));
+}
+
 TEST_F(UpdateFetchTest, ErrorPagesAndBrokenTransfersAreNoAnswer) {
   for (int status : {404, 500, 301}) {
     Serve("9.9.9.9", status);
