@@ -2,6 +2,10 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <QAccessible>
+#include <QPointer>
+#include <QWidget>
+
 #include "common/lang_text.h"
 #include "keyboard_fixture.h"
 #include "zuvi/tab.h"
@@ -269,6 +273,31 @@ TEST_F(KeyboardTest, TheFirmwareTimerFiresOnce) {
   zuvi_testing::Driver::RunFor(10);
   EXPECT_FALSE(dlg.IsTimerActive(KeyboardDlg::kTimerFirmwareCheck));
   EXPECT_FALSE(zuvi_testing::Driver::FireTimer(dlg, KeyboardDlg::kTimerFirmwareCheck));
+}
+
+// Qt keeps a record per widget that accessibility has seen (a widget whose enabled state changed,
+// for one) and drops it when the widget goes; a window that cut that connection left every record
+// behind on each opening. Counted: the records of the window's widgets left after it closed.
+TEST_F(KeyboardTest, OpeningAndClosingTheWindowLeavesNoRecordOfItsWidgets) {
+  for (int cycle = 0; cycle < 3; ++cycle) {
+    SCOPED_TRACE(cycle);
+    KeyboardDlg& dlg = OpenIdleWindow();
+    ASSERT_TRUE(zuvi_testing::Driver::Select(dlg, kb_ids::kTabs, 1));  // controls change state
+    std::vector<std::pair<QPointer<QObject>, QAccessible::Id>> records;
+    for (MControl* control : dlg.Controls()) {
+      QObject* widget = control->GetWidget();
+      if (QAccessibleInterface* record = widget ? QAccessible::queryAccessibleInterface(widget) : nullptr)
+        records.emplace_back(widget, QAccessible::uniqueId(record));
+    }
+    ASSERT_GT(records.size(), 50u);
+    EXPECT_TRUE(dlg.DestroyWindow());
+    dlg_.reset();
+    zuvi_testing::Driver::RunFor(1);  // deferred deletes run
+    size_t left = 0;
+    for (const auto& [widget, id] : records)
+      if (!widget && QAccessible::accessibleInterface(id)) ++left;
+    EXPECT_EQ(left, 0u) << "of " << records.size();
+  }
 }
 
 TEST_F(KeyboardTest, DestroyingWithoutAListenerSkipsItAndTheObjectCanGoAtOnce) {
