@@ -215,3 +215,12 @@ TEST(StoreCopies, ARenamedStoreTakesItsCompanionsAndOnlyTheNewestThreeStay) {
 }
 
 }  // namespace
+
+TEST_F(IntegrityTest, AStoreThatLacksATableIsDamaged) {
+  MakeCurrent();
+  EXPECT_EQ(store_.CheckVersion(1), ConfigDB::VersionState::Current);
+  ASSERT_EQ(Raw().Exec("DROP TABLE t_ledframe_data"), SQLITE_OK);
+  int code = 0;
+  EXPECT_EQ(store_.CheckVersion(1, &code), ConfigDB::VersionState::Damaged);
+  EXPECT_EQ(code, SQLITE_CORRUPT);
+}
