@@ -52,7 +52,8 @@ bool DeleteDirectoryTree(const wchar_t* path, const std::wstring& within) {
     return false;
   if (!fs::exists(fs::symlink_status(target, error))) return false;
   // Where the entry really lies: its parent with every link resolved, then its own name.
-  const fs::path parent = fs::canonical(target.parent_path().empty() ? fs::path(".") : target.parent_path(), error);
+  const fs::path parent =
+      fs::canonical(target.parent_path().empty() ? fs::path(".") : target.parent_path(), error);
   if (error) return false;
   const fs::path root = fs::canonical(fs::path(WideToUtf8(within)), error);
   if (error) return false;

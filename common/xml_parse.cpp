@@ -62,8 +62,9 @@ void XmlDocument::CheckAttributeNames(uint32_t index) {
   if (count <= kPairwise) {
     for (size_t i = 0; i < count && !twice; ++i)
       for (size_t j = i + 1; j < count && !twice; ++j)
-        twice = NameMatches(m_attributes[j].nameStart, m_attributes[j].nameEnd,
-                            text.substr(m_attributes[i].nameStart, m_attributes[i].nameEnd - m_attributes[i].nameStart));
+        twice = NameMatches(
+            m_attributes[j].nameStart, m_attributes[j].nameEnd,
+            text.substr(m_attributes[i].nameStart, m_attributes[i].nameEnd - m_attributes[i].nameStart));
   } else {
     std::vector<std::u16string> names;
     names.reserve(count);

@@ -705,7 +705,8 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   std::wstring LcdSlotFolder(int led_id);
   // Removes the pictures in `folder` that neither `rows` (the slot's stored frames) nor the slot's
   // first file name: those a save replaced, or left when it ended before its commit.
-  void RemoveUnnamedLcdPictures(int led_id, const std::wstring& folder, const std::vector<LedFrameRow*>& rows);
+  void RemoveUnnamedLcdPictures(int led_id, const std::wstring& folder,
+                                const std::vector<LedFrameRow*>& rows);
   // Selects the list position of slot `led_id` and shows it: the one current slot.
   void SelectLcdSlot(int index);
   // Shows frame `pos` of the frame list in the editor (nothing selected: an empty editor).

@@ -533,7 +533,8 @@ int KeyboardDlg::ImportMacro() {
   macro_exchange::ParsedMacro parsed;
   if (!macro_exchange::ParseMacroFile(text, &parsed)) return refuse("not a macro file");
   if (!parsed.hasItems) parsed.events.clear();
-  if (!macro_exchange::FitsMacroMemory(parsed.events)) return refuse("more events than the macro memory holds");
+  if (!macro_exchange::FitsMacroMemory(parsed.events))
+    return refuse("more events than the macro memory holds");
   // The macro and its events are one transaction: a failure leaves no macro behind.
   int macroId = 0;
   if (!m_configDB.Atomically([&] {

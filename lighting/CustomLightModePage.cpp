@@ -233,8 +233,9 @@ int KeyboardDlg::OnCustomLightModeCheckWasd() { return custom_editor::CheckWasdK
 
 bool KeyboardDlg::ReplaceCustomModeKeys(int id, std::vector<CustomRgbRow> rows) {
   // The old keys go only together with the new ones: a refused row keeps the stored scheme.
-  if (m_configDB.Atomically(
-          [&] { return m_configDB.DeleteCustomModeRgb(id) && m_configDB.SetCustomModeRgbList(std::move(rows)); }))
+  if (m_configDB.Atomically([&] {
+        return m_configDB.DeleteCustomModeRgb(id) && m_configDB.SetCustomModeRgbList(std::move(rows));
+      }))
     return true;
   TellNotSaved("custom light mode: store");
   return false;

@@ -1,7 +1,8 @@
 // The editing half of the screen page: the frames of the current slot with their delays, the
 // editor's tools and palette, added, copied and deleted frames, saving them back into the slot's
-// folder and rows, and the GIF import (task 10) and export (task 8) run by the worker. Frame
-// files that are replaced are written under a temporary name first and then renamed into place.
+// folder and rows, and the GIF import (task 10) and export (task 8) run by the worker. A saved edit
+// goes to a new frame file (copied under a temporary name, then renamed); the rows that name it are
+// committed in one transaction, and only then are the pictures no row names removed.
 #include <filesystem>
 #include <system_error>
 
@@ -414,8 +415,8 @@ int KeyboardDlg::SaveLcdFrames() {
   const int count = static_cast<int>(rows.size());
   if (!m_configDB.Atomically([&] {
         return m_configDB.ReplaceLedFrames(ledId, rows) &&
-               (!listed ||
-                (m_configDB.SetLedLayerFirstFile(ledId, first) && m_configDB.SetLedLayerFrameSize(ledId, count)));
+               (!listed || (m_configDB.SetLedLayerFirstFile(ledId, first) &&
+                            m_configDB.SetLedLayerFrameSize(ledId, count)));
       }))
     return giveUp("the frames cannot be stored");
   LoadLcdFrames(ledId);  // also removes the pictures that no row names any more

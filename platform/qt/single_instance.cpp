@@ -29,7 +29,7 @@ struct PeerState {
 
 // The identity of the socket file the server made; zero when there is none.
 ino_t SocketInode(const std::string& path) {
-  struct stat info{};
+  struct stat info {};
   if (lstat(path.c_str(), &info) != 0 || !S_ISSOCK(info.st_mode)) return 0;
   return info.st_ino;
 }
@@ -195,7 +195,8 @@ SingleInstanceGuard::Result SingleInstanceGuard::Acquire(std::function<void()> o
       while (QLocalSocket* peer = server->nextPendingConnection()) state->Serve(peer);
     });
     state_->socketCheck = new QTimer(server);
-    QObject::connect(state_->socketCheck, &QTimer::timeout, server, [state = state_.get()] { state->CheckSocket(); });
+    QObject::connect(state_->socketCheck, &QTimer::timeout, server,
+                     [state = state_.get()] { state->CheckSocket(); });
     state_->socketCheck->start(kSocketCheckMs);
   } else {
     state_->server = nullptr;

@@ -158,8 +158,8 @@ TEST(XmlParse, QuotedValuesMayHoldGreaterThanAndValuesMayBeUnquoted) {
 TEST(XmlParse, AnAttributeNamedTwiceInOneTagIsAParseError) {
   std::wstring many;
   for (int i = 0; i < 20; ++i) many += L" a" + std::to_wstring(i) + L"=\"" + std::to_wstring(i) + L"\"";
-  for (const std::wstring& tag : {std::wstring(L"<k v=\"1\" w=\"2\" v=\"3\"/>"), std::wstring(L"<k v='1' v='1'>x</k>"),
-                                  L"<k" + many + L" a7=\"again\"/>"}) {
+  for (const std::wstring& tag : {std::wstring(L"<k v=\"1\" w=\"2\" v=\"3\"/>"),
+                                  std::wstring(L"<k v='1' v='1'>x</k>"), L"<k" + many + L" a7=\"again\"/>"}) {
     SCOPED_TRACE(tag);
     XmlDocument doc;
     EXPECT_FALSE(doc.SetDocumentText((L"<r>" + tag + L"</r>").c_str()));

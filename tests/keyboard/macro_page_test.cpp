@@ -230,12 +230,13 @@ TEST_F(MacroPageTest, ARefusedEventKeepsTheStoredMacroAndTheEditsAndIsToldOnce) 
   const int a = AddStoredMacro(dlg, L"a", {{2, 65}, {2, 66}, {3, 65}});
   Reload(dlg);
   dlg.SelectMacro();
-  ASSERT_TRUE(Exec(StorePath(), "CREATE TRIGGER refuse BEFORE INSERT ON t_macrorecord WHEN NEW.value = 66 "
-                                "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+  ASSERT_TRUE(Exec(StorePath(),
+                   "CREATE TRIGGER refuse BEFORE INSERT ON t_macrorecord WHEN NEW.value = 66 "
+                   "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
   ASSERT_TRUE(Driver::Click(dlg, 251));
   ASSERT_TRUE(Driver::Type(dlg, 252, L"25"));
-  const std::string options = "SELECT delay_type || ',' || delay_time FROM t_macro_data WHERE macro_id=" +
-                              std::to_string(a);
+  const std::string options =
+      "SELECT delay_type || ',' || delay_time FROM t_macro_data WHERE macro_id=" + std::to_string(a);
   std::wstring message;
   AnswerPrompt(&message);
   EXPECT_EQ(dlg.ApplyMacro(), 0);
@@ -249,7 +250,8 @@ TEST_F(MacroPageTest, ARefusedEventKeepsTheStoredMacroAndTheEditsAndIsToldOnce) 
   AnswerPrompt(&message);
   EXPECT_EQ(dlg.CopyMacro(), 0);
   testing_support::TempDir files;
-  const std::string file = files.Write("a.xml", MacroFileBytes({0, L"in", 1, 1, 0}, {{0, 0, 2, 0, 66, L"B"}}));
+  const std::string file =
+      files.Write("a.xml", MacroFileBytes({0, L"in", 1, 1, 0}, {{0, 0, 2, 0, 66, L"B"}}));
   driver_.AnswerNextFileDialog({Utf8ToWide(file)});
   AnswerPrompt(&message);
   EXPECT_EQ(dlg.ImportMacro(), 0);
@@ -268,7 +270,8 @@ TEST_F(MacroPageTest, AnImportLargerThanTheMacroMemoryIsRefused) {
   testing_support::TempDir files;
   const auto fileOf = [&](const std::string& name, size_t events, size_t padding) {
     const std::vector<MacroRecordRow> rows(events, {0, 0, 2, 0, 65, L"A"});
-    return Utf8ToWide(files.Write(name, MacroFileBytes({0, L"big", 1, 1, 0}, rows) + std::string(padding, ' ')));
+    return Utf8ToWide(
+        files.Write(name, MacroFileBytes({0, L"big", 1, 1, 0}, rows) + std::string(padding, ' ')));
   };
   for (const std::wstring& path : {fileOf("over-4MiB.xml", 1, 4u << 20), fileOf("too-many.xml", 700, 0)}) {
     driver_.AnswerNextFileDialog({path});

@@ -205,8 +205,9 @@ TEST_F(CustomLightModePageTest, ARefusedKeyRowLeavesTheStoreAsItWasAndIsTold) {
   const std::filesystem::path file = std::filesystem::directory_iterator(exports_.path())->path();
   ClearQueue(dlg);
 
-  ASSERT_TRUE(Exec(StorePath(), "CREATE TRIGGER refuse BEFORE INSERT ON t_custommodergb_data WHEN NEW.keycode = 5 "
-                                "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+  ASSERT_TRUE(Exec(StorePath(),
+                   "CREATE TRIGGER refuse BEFORE INSERT ON t_custommodergb_data WHEN NEW.keycode = 5 "
+                   "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
   const std::string stored = Rows(id);
   const std::string schemes = QueryText(StorePath(), "SELECT count(*) FROM t_customlightmode_data");
   std::vector<std::wstring> messages;
@@ -220,7 +221,8 @@ TEST_F(CustomLightModePageTest, ARefusedKeyRowLeavesTheStoreAsItWasAndIsTold) {
   dialogs_.answers.push_back({file.wstring()});
   answer();
   EXPECT_EQ(dlg.OnImportCustomLightMode(), 0);
-  EXPECT_EQ(QueryText(StorePath(), "SELECT count(*) FROM t_customlightmode_data"), schemes) << "no empty scheme";
+  EXPECT_EQ(QueryText(StorePath(), "SELECT count(*) FROM t_customlightmode_data"), schemes)
+      << "no empty scheme";
   EXPECT_EQ(List(dlg).GetCount(), listed);
   answer();
   EXPECT_EQ(dlg.OnCustomLightModeApplyColor(), 0);

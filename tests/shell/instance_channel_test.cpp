@@ -151,18 +151,20 @@ TEST_F(InstanceChannelTest, ConnectionsAreCappedAndIdleOrFloodingOnesAreClosed) 
   std::vector<std::unique_ptr<RawClient>> held;
   for (int i = 0; i < 40; ++i) held.push_back(std::make_unique<RawClient>(path));
   EXPECT_TRUE(Driver::RunUntil(
-      [&] { return std::count_if(held.begin(), held.end(), [](auto& c) { return c->Closed(); }) == 24; }, 5000));
+      [&] { return std::count_if(held.begin(), held.end(), [](auto& c) { return c->Closed(); }) == 24; },
+      5000));
   EXPECT_EQ(guard.ConnectionCount(), SingleInstanceGuard::kMaxConnections);
   held.clear();
   EXPECT_TRUE(Driver::RunUntil([&] { return guard.ConnectionCount() == 0; }, 5000));
 
-  guard.SetIdleLimit(100);
-  RawClient idle(path);
   RawClient flooding(path);
   flooding.Send(std::string(SingleInstanceGuard::kMaxPeerLineBytes + 1, 'x'));
-  EXPECT_TRUE(Driver::RunUntil([&] { return flooding.Closed(); }, 5000)) << "a line over the limit";
+  EXPECT_TRUE(Driver::RunUntil([&] { return flooding.Closed(); }, 2500)) << "long before the idle limit";
+  guard.SetIdleLimit(100);
+  RawClient idle(path);
   EXPECT_TRUE(Driver::RunUntil([&] { return idle.Closed(); }, 5000)) << "nothing sent for the idle limit";
   EXPECT_TRUE(Driver::RunUntil([&] { return guard.ConnectionCount() == 0; }, 5000));
+  guard.SetIdleLimit(SingleInstanceGuard::kIdleLimitMs);
   RawClient next(path);
   next.Send("activate\n");
   EXPECT_TRUE(Driver::RunUntil([&] { return activations == 1; }, 5000)) << "the server serves on";

@@ -198,7 +198,8 @@ TEST_F(IntegrityTest, AMacroSaveKilledAnywhereLeavesOneWholeSave) {
       if (!writer.Open(folder_.wpath(), L"", L"kb")) _exit(1);
       const char byte = 1;
       if (write(ready[1], &byte, 1) != 1) _exit(1);
-      for (int save = 0; save < 1000; ++save) writer.ReplaceMacroRecords({macro, L"m", 1, 1, 0}, events(save + 2));
+      for (int save = 0; save < 1000; ++save)
+        writer.ReplaceMacroRecords({macro, L"m", 1, 1, 0}, events(save + 2));
       _exit(0);
     }
     close(ready[1]);
@@ -212,9 +213,10 @@ TEST_F(IntegrityTest, AMacroSaveKilledAnywhereLeavesOneWholeSave) {
     ASSERT_TRUE(WIFSIGNALED(status)) << "the writer ran to its end before the kill";
     RawDb after(DbFile());  // a new connection rolls back what the killed one left
     EXPECT_EQ(after.Rows("PRAGMA quick_check"), Rows{"ok"});
-    EXPECT_EQ(after.Rows("SELECT count(*) || ',' || count(DISTINCT value) FROM t_macrorecord WHERE macro_id = " +
-                         std::to_string(macro)),
-              Rows{std::to_string(kEvents) + ",1"});
+    EXPECT_EQ(
+        after.Rows("SELECT count(*) || ',' || count(DISTINCT value) FROM t_macrorecord WHERE macro_id = " +
+                   std::to_string(macro)),
+        Rows{std::to_string(kEvents) + ",1"});
   }
 }
 

@@ -205,10 +205,12 @@ TEST_F(TablesTest, EachBatchIsOneCommitAndARefusedRowKeepsNoneOfIt) {
         std::to_string(macro));
   };
   const Rows stored = snapshot();
-  EXPECT_EQ(store_.SaveLedFrames({{0, 7, L"ok1", 0, 0, L""}, {0, 7, L"bad", 99, 1, L""}, {0, 7, L"ok2", 0, 2, L""}}),
+  EXPECT_EQ(store_.SaveLedFrames(
+                {{0, 7, L"ok1", 0, 0, L""}, {0, 7, L"bad", 99, 1, L""}, {0, 7, L"ok2", 0, 2, L""}}),
             -1);
   EXPECT_FALSE(store_.SaveMacroRecords({{0, 1, 1, 7, 1, L"ok"}, {0, 1, 1, 8, 99, L"bad"}}));
-  EXPECT_FALSE(store_.ReplaceMacroRecords({macro, L"m", 1, 3, 50}, {{0, 0, 2, 0, 66, L"B"}, {0, 0, 2, 1, 99, L"C"}}));
+  EXPECT_FALSE(
+      store_.ReplaceMacroRecords({macro, L"m", 1, 3, 50}, {{0, 0, 2, 0, 66, L"B"}, {0, 0, 2, 1, 99, L"C"}}));
   EXPECT_FALSE(store_.SetCustomRgbList({{0, 1, 1, 5, 1, 0, 0}, {0, 1, 2, 99, 1, 0, 0}}));
   EXPECT_FALSE(store_.SetCustomModeRgbList({{0, 1, 2, 5, 1, 0, 0}, {0, 1, 3, 99, 1, 0, 0}}));
   EXPECT_EQ(snapshot(), stored);
