@@ -1,5 +1,6 @@
 #include "common/folders.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 
@@ -39,12 +40,26 @@ bool CreateDirectoryRecursive(const wchar_t* path) {
   return fs::is_directory(target, error);
 }
 
-bool DeleteDirectoryTree(const wchar_t* path) {
-  if (!path || !*path) return false;
-  const fs::path target(WideToUtf8(path));
+bool DeleteDirectoryTree(const wchar_t* path, const std::wstring& within) {
+  if (!path || !*path || within.empty()) return false;
+  // Without its trailing '/' the path names the entry itself, so a link is seen as a link.
+  std::string text = WideToUtf8(path);
+  while (text.size() > 1 && text.back() == '/') text.pop_back();
+  const fs::path target = fs::path(text).lexically_normal();
   std::error_code error;
-  if (target.relative_path().empty() || target.lexically_normal() == target.root_path()) return false;
+  if (target.relative_path().empty() || !target.has_filename() || target.filename() == "." ||
+      target.filename() == "..")
+    return false;
   if (!fs::exists(fs::symlink_status(target, error))) return false;
-  fs::remove_all(target, error);
+  // Where the entry really lies: its parent with every link resolved, then its own name.
+  const fs::path parent =
+      fs::canonical(target.parent_path().empty() ? fs::path(".") : target.parent_path(), error);
+  if (error) return false;
+  const fs::path root = fs::canonical(fs::path(WideToUtf8(within)), error);
+  if (error) return false;
+  const fs::path resolved = parent / target.filename();
+  const auto [rootEnd, at] = std::mismatch(root.begin(), root.end(), resolved.begin(), resolved.end());
+  if (rootEnd != root.end() || at == resolved.end()) return false;  // outside, or the folder itself
+  fs::remove_all(target, error);  // a link itself, or a tree whose links are removed as links
   return !error && !fs::exists(fs::symlink_status(target, error));
 }

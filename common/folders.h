@@ -17,6 +17,9 @@ std::wstring GetUserDataFolder();
 // a file standing in the way is a failure. Null or empty: false.
 bool CreateDirectoryRecursive(const wchar_t* path);
 
-// Deletes the folder (or file) with everything below it, for good. False when nothing was there,
-// when anything could not be removed, and for an empty path or the root, which are never deleted.
-bool DeleteDirectoryTree(const wchar_t* path);
+// Deletes the folder (or file) with everything below it, for good. A symbolic link is never
+// followed: `path` naming a link (with or without a trailing '/') loses the link only, and links
+// below it are removed as links. Nothing is deleted unless `path`, its parent folders' links
+// resolved, lies strictly inside `within` (the working folder). False when nothing was there or
+// it lies elsewhere, when anything could not be removed, and for an empty path or `within`.
+bool DeleteDirectoryTree(const wchar_t* path, const std::wstring& within);

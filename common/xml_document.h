@@ -209,6 +209,9 @@ class XmlDocument {
   };
   // Fills m_attributes with every attribute of element `index`'s start tag, in order.
   void ScanAttributes(uint32_t index) const;
+  // Logs "duplicate_attribute" and marks the parse failed when the start tag of element `index`
+  // names one attribute twice.
+  void CheckAttributeNames(uint32_t index);
   // Replaces text inside element `owner`; `owner` and every element around it grow by the change
   // and every element after the edit moves, so that the table keeps matching the text.
   void ReplaceText(size_t pos, size_t removed, std::u16string_view inserted, uint32_t owner);

@@ -4,6 +4,7 @@
 // (from then on kept up to date), so that a lone end tag is known as one at once and a search down
 // the stack only happens when it will find its element, which it closes with all above it: hostile
 // input stays linear.
+#include <algorithm>
 #include <unordered_map>
 
 #include "common/xml_detail.h"
@@ -35,6 +36,47 @@ void XmlDocument::ResetTable() {
 size_t XmlDocument::NameEnd(size_t from, size_t limit) const {
   while (from < limit && !EndsName(m_text[from])) ++from;
   return from;
+}
+
+// An attribute named twice in one start tag makes the document not well-formed. A few names are
+// compared pairwise without allocating; many are compared sorted, so that a hostile tag costs no
+// more than sorting its names.
+void XmlDocument::CheckAttributeNames(uint32_t index) {
+  const XmlElement& e = m_elements[index];
+  const size_t tagEnd = e.start + e.startTagLength;
+  const size_t nameEnd = NameEnd(e.start + 1, tagEnd);
+  if (nameEnd + 3 >= tagEnd) return;  // no room for two attributes
+  ScanAttributes(index);
+  const size_t count = m_attributes.size();
+  if (count < 2) return;
+  const std::u16string_view text(m_text);
+  const bool fold = m_flags & kFoldCase;
+  auto nameOf = [&](const AttributeSpan& a) {
+    std::u16string name(text.substr(a.nameStart, a.nameEnd - a.nameStart));
+    if (fold)
+      for (char16_t& c : name) c = FoldAscii(c);
+    return name;
+  };
+  bool twice = false;
+  constexpr size_t kPairwise = 8;
+  if (count <= kPairwise) {
+    for (size_t i = 0; i < count && !twice; ++i)
+      for (size_t j = i + 1; j < count && !twice; ++j)
+        twice = NameMatches(
+            m_attributes[j].nameStart, m_attributes[j].nameEnd,
+            text.substr(m_attributes[i].nameStart, m_attributes[i].nameEnd - m_attributes[i].nameStart));
+  } else {
+    std::vector<std::u16string> names;
+    names.reserve(count);
+    for (const AttributeSpan& a : m_attributes) names.push_back(nameOf(a));
+    std::sort(names.begin(), names.end());
+    twice = std::adjacent_find(names.begin(), names.end()) != names.end();
+  }
+  if (!twice) return;
+  AddResult({.name = L"duplicate_attribute",
+             .tagname = FromUtf16(text.substr(e.start + 1, nameEnd - e.start - 1)),
+             .offset = static_cast<long long>(e.start)});
+  MarkParseError();
 }
 
 bool XmlDocument::ParseDocument() {
@@ -155,6 +197,7 @@ void XmlDocument::ParseElements() {
       if (node.empty) e.flags |= kElementEmpty;
       m_elements.push_back(e);
       LinkChild(index, parent, 0);
+      CheckAttributeNames(index);
       if (!node.empty) {
         const size_t nameEnd = NameEnd(pos + 1, node.end);
         open.push_back({index, pos + 1, nameEnd - pos - 1});

@@ -212,10 +212,12 @@ DataFileStatus ReadKeyboardLayout(const std::wstring& path, bool isRgb, Keyboard
         layout.warnings.push_back(KeyWarning(position, key, "code given twice"));
       MapKey(key, position, maxLedIndex, layout, owners);
     }
-  } else {
-    HidDebugLog("key layout %s: no KeyItems, no keys", WideToUtf8(path).c_str());
   }
   CapWarnings(layout.warnings);
+  // A layout without a single key leaves every key view empty: never without a word.
+  if (layout.keys.empty())
+    layout.warnings.push_back(layout.hasKeyItems ? "no usable key item: the key views stay empty"
+                                                 : "no KeyItems: the key views stay empty");
   for (const std::string& warning : layout.warnings)
     HidDebugLog("key layout %s: %s", WideToUtf8(path).c_str(), warning.c_str());
   out = std::move(layout);

@@ -95,7 +95,7 @@ struct KeyboardLayout {
   // One line per key that was drawn but left out of the index maps (an index out of range or
   // taken by an earlier key), whose code came twice, or that was refused for a rectangle outside
   // the window; one for a picture size outside it. At most kMaxLayoutWarnings lines, then one
-  // "and N more".
+  // "and N more"; a layout without any key ends with a line that says so.
   std::vector<std::string> warnings;
 };
 

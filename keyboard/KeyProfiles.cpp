@@ -190,6 +190,7 @@ int KeyboardDlg::ImportProfile() {
   const int profileId = StoreImportedProfile(m_configDB, contents);
   if (profileId <= 0) {
     KeyboardLog("key profiles: import of %s: the store refused it", WideToUtf8(path).c_str());
+    TellNotSaved("key profiles: import");
     return 1;
   }
   list->AddString(ShownName(contents.name), profileId);

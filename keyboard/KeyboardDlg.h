@@ -258,6 +258,13 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   std::atomic<bool> m_transferFailed{false};
   std::atomic<int> m_transferPrompts{0};  // prompts shown, for tests
 
+  // ---- refused writes (KeyboardTasks.cpp) ----
+  static constexpr int kTextNotSaved = 991;
+  // A page's save or import that the store refused as a whole (its batch was rolled back): `what`
+  // goes to the log and the prompt with text kTextNotSaved of "KB.DIALOG" tells the user once
+  // that nothing was changed. UI thread.
+  void TellNotSaved(const char* what);
+
   // A stop of the window was requested: no further pass runs and a long transfer ends early.
   bool StopRequested() const { return m_stopRequested.load(); }
 
@@ -330,8 +337,8 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   virtual int CopyMacro();
   // Shows the events and play options of `macroId` in the editing column and list 262.
   void ShowMacroRecords(int macroId);
-  // Stores the delay mode and fixed delay of the selected macro.
-  void SaveMacroPlayOptions();
+  // The play options shown for `macroId` (delay mode and fixed delay), as ApplyMacro stores them.
+  MacroDataRow ShownPlayOptions(int macroId);
   void EnableMacroPageControls(bool enable);
   void EnableMacroEditControls(bool enable);
   // The macro whose events list 262 shows; 0 for none.
@@ -426,6 +433,9 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   virtual int OnCustomLightModeCheckDigits();
   virtual int OnCustomLightModeCheckWasd();
   virtual int OnCustomLightModeApplyColor();
+  // Replaces the stored keys of scheme `id` by `rows` in one transaction; false (and the user
+  // told) when the store refused them, the stored keys then kept.
+  bool ReplaceCustomModeKeys(int id, std::vector<CustomRgbRow> rows);
   virtual int OnCustomLightModeApplyColorType();
 
   // ---- lighting page (lighting/LightPage.cpp) ----
@@ -695,6 +705,10 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
   // The folder of slot `led_id` as its row names it; empty when the row cannot be read or its
   // folder name is not a plain name.
   std::wstring LcdSlotFolder(int led_id);
+  // Removes the pictures in `folder` that neither `rows` (the slot's stored frames) nor the slot's
+  // first file name: those a save replaced, or left when it ended before its commit.
+  void RemoveUnnamedLcdPictures(int led_id, const std::wstring& folder,
+                                const std::vector<LedFrameRow*>& rows);
   // Selects the list position of slot `led_id` and shows it: the one current slot.
   void SelectLcdSlot(int index);
   // Shows frame `pos` of the frame list in the editor (nothing selected: an empty editor).
@@ -709,6 +723,7 @@ class KeyboardDlg : public MDialog, public KeyboardWindow {
     bool damaged = false;  // the file broke off after some frames
     bool unreadable = false;
     bool unwritable = false;  // the slot's folder could not be made
+    bool notStored = false;   // the store refused the slot's rows
     bool exportFailed = false;
   };
   mutable std::mutex m_lcdLock;  // m_lcdGifPath and m_lcdOutcome

@@ -185,6 +185,13 @@ void KeyboardDlg::ShowTransferFailedPrompt() {
   ShowMessageBox(GetSafeHwnd(), text, m_deviceName, CUIMessageBox::ButtonsOk);
 }
 
+void KeyboardDlg::TellNotSaved(const char* what) {
+  KeyboardLog("%s: the store refused the change; nothing of it was stored", what);
+  std::wstring text;
+  GetLangText(&text, kTextNotSaved, L"KB.DIALOG");
+  ShowMessageBox(GetSafeHwnd(), text, m_deviceName, CUIMessageBox::ButtonsOk);
+}
+
 void KeyboardDlg::RunIdleJob() {
   switch (m_curTab.load()) {
     case TabLighting:

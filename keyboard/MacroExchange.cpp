@@ -1,8 +1,12 @@
 #include "keyboard/MacroExchange.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "common/strings.h"
 #include "common/xml_detail.h"
 #include "common/xml_document.h"
+#include "device/MacroImage.h"
 #include "keyboard/ExchangeText.h"
 
 namespace macro_exchange {
@@ -71,6 +75,15 @@ std::wstring ExportFileName(const std::wstring& folder, const std::wstring& show
     if (c == L'/' || c == L'\\' || c < 0x20 || c == 0x7F) c = L'_';
   if (name.empty() || name == L"." || name == L"..") name = L"_";
   return folder + name + L"-" + std::to_wstring(tick) + L".xml";
+}
+
+bool FitsMacroMemory(const std::vector<MacroRecordRow>& events) {
+  MacroImageInput input;
+  input.storedRecords = static_cast<int>(std::min<size_t>(events.size(), INT32_MAX));
+  input.listedMacros = 1;
+  // The estimate alone refuses a long list before its image is built.
+  input.macros.push_back(events.size() <= kMacroImageSize ? events : std::vector<MacroRecordRow>{});
+  return events.size() <= kMacroImageSize && BuildMacroImage(input).status == MacroImageStatus::kBuilt;
 }
 
 }  // namespace macro_exchange

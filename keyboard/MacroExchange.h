@@ -28,6 +28,14 @@ struct ParsedMacro {
 // missing numbers read as 0.
 bool ParseMacroFile(const std::u16string& text, ParsedMacro* out);
 
+// A macro file larger than this is refused before it is read (4 MiB holds far more events than
+// the keyboard's macro memory).
+inline constexpr std::uintmax_t kMaxMacroFileBytes = std::uintmax_t{4} << 20;
+
+// True when `events` alone fit the keyboard's whole macro memory by the download's own capacity
+// rule: a macro that does not can never be downloaded.
+bool FitsMacroMemory(const std::vector<MacroRecordRow>& events);
+
 // The file an export writes: "<folder><name>-<tick>.xml". `folder` ends in '/'. A name that could
 // leave the folder or make an unusable file name is made safe: '/', '\', control characters and
 // the names "." and ".." become "_", and an empty name becomes "_".

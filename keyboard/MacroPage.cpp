@@ -1,6 +1,7 @@
 // The macro page (tab 2): the list of macros with its menu, the play options of the selected
 // macro, saving a macro with its download to the keyboard, and the exchange files.
 #include <algorithm>
+#include <filesystem>
 
 #include "common/strings.h"
 #include "common/xml_document.h"
@@ -219,16 +220,14 @@ void KeyboardDlg::ShowMacroRecords(int macroId) {
   FreeRows(rows);
 }
 
-void KeyboardDlg::SaveMacroPlayOptions() {
-  const int macroId = SelectedMacroId(*this);
-  if (macroId < 1) return;
+MacroDataRow KeyboardDlg::ShownPlayOptions(int macroId) {
   ReadDelayChoice(*this);
   MacroDataRow row;
   row.macro_id = macroId;
   row.play_times = 1;
   row.delay_type = m_delayMode;
   row.delay_time = m_fixedDelay;
-  m_configDB.UpdateMacroSettings(&row);
+  return row;
 }
 
 int KeyboardDlg::OnMacroListNotify(int code) {
@@ -389,20 +388,29 @@ int KeyboardDlg::CopyMacro() {
   MacroDataRow macro;
   if (!list || source < 1 || !m_configDB.GetMacro(source, &macro)) return 0;
   macro.macro_id = 0;
-  const int copyId = m_configDB.InsertMacro(macro);
-  if (copyId <= 0) return 0;
-  list->AddString(ShownName(macro.name), copyId);
   std::vector<MacroRecordRow*> rows;
-  m_configDB.GetMacroRecords(source, rows);
-  std::vector<MacroRecordRow> copies;
-  for (const MacroRecordRow* row : rows) {
-    MacroRecordRow copy = *row;
-    copy.record_id = 0;
-    copy.macro_id = copyId;
-    copies.push_back(std::move(copy));
+  if (m_configDB.GetMacroRecords(source, rows) < 0) {
+    TellNotSaved("macros: copy");
+    return 0;
   }
+  std::vector<MacroRecordRow> copies;
+  for (const MacroRecordRow* row : rows) copies.push_back(*row);
   FreeRows(rows);
-  if (!copies.empty()) m_configDB.SaveMacroRecords(std::move(copies));
+  // The copy and its events are one transaction: no empty copy is ever left in the list.
+  int copyId = 0;
+  if (!m_configDB.Atomically([&] {
+        copyId = m_configDB.InsertMacro(macro);
+        if (copyId <= 0) return false;
+        for (MacroRecordRow& copy : copies) {
+          copy.record_id = 0;
+          copy.macro_id = copyId;
+        }
+        return m_configDB.SaveMacroRecords(copies);
+      })) {
+    TellNotSaved("macros: copy");
+    return 0;
+  }
+  list->AddString(ShownName(macro.name), copyId);
   return 1;
 }
 
@@ -432,9 +440,15 @@ int KeyboardDlg::ApplyMacro() {
       rows.push_back(std::move(row));
     }
   }
-  m_configDB.DeleteMacroRecords(macroId);
-  if (!rows.empty()) m_configDB.SaveMacroRecords(std::move(rows));
-  SaveMacroPlayOptions();
+  if (!m_configDB.ReplaceMacroRecords(ShownPlayOptions(macroId), rows)) {
+    // The stored macro is as it was; the edits stay on screen to be saved again.
+    {
+      std::lock_guard guard(m_macroLock);
+      m_macroSaved = 0;
+    }
+    TellNotSaved("macros: save");
+    return 0;
+  }
 
   const MacroDownloadResult result = DownloadMacros();
   switch (result.status) {
@@ -510,16 +524,27 @@ int KeyboardDlg::ImportMacro() {
     ShowBox(KbText(565), KbText(50));
     return 0;
   };
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(WideToUtf8(path), error);
+  if (!error && size > macro_exchange::kMaxMacroFileBytes) return refuse("larger than a macro file can be");
   std::u16string text;
   std::wstring log;
   if (!XmlDocument::ReadTextFile(text, log, path)) return refuse("not readable");
   macro_exchange::ParsedMacro parsed;
   if (!macro_exchange::ParseMacroFile(text, &parsed)) return refuse("not a macro file");
-  const int macroId = m_configDB.InsertMacro(parsed.macro);
-  if (macroId <= 0) return refuse("the store refused it");
-  if (parsed.hasItems && !parsed.events.empty()) {
-    for (MacroRecordRow& event : parsed.events) event.macro_id = macroId;
-    m_configDB.SaveMacroRecords(std::move(parsed.events));
+  if (!parsed.hasItems) parsed.events.clear();
+  if (!macro_exchange::FitsMacroMemory(parsed.events))
+    return refuse("more events than the macro memory holds");
+  // The macro and its events are one transaction: a failure leaves no macro behind.
+  int macroId = 0;
+  if (!m_configDB.Atomically([&] {
+        macroId = m_configDB.InsertMacro(parsed.macro);
+        if (macroId <= 0) return false;
+        for (MacroRecordRow& event : parsed.events) event.macro_id = macroId;
+        return m_configDB.SaveMacroRecords(parsed.events);
+      })) {
+    TellNotSaved("macros: import");
+    return 0;
   }
   list->AddString(parsed.macro.name, macroId);
   return 1;

@@ -150,18 +150,17 @@ ProfileReadStatus ReadProfileFile(const std::wstring& path, ProfileFileContents*
 int StoreImportedProfile(ConfigDB& db, const ProfileFileContents& contents) {
   KeyProfileRow profile;
   profile.name = contents.name;
-  const int id = db.NewKeyProfile(&profile);
-  if (id <= 0) {
-    KeyboardLog("profiles: the store refused the imported profile");
-    return 0;
-  }
   std::vector<KeyDataRow> rows = contents.rows;
-  for (KeyDataRow& row : rows) row.profile = id;
-  if (db.SetKeyDataList(rows) < 0) {
-    // A profile without its rows would look imported; take it away again.
-    KeyboardLog("profiles: storing the %zu imported rows failed", rows.size());
-    if (!db.DeleteKeyProfile(id))
-      KeyboardLog("profiles: the empty imported profile %d could not be removed", id);
+  // The profile and its rows are one transaction: a failure (or a kill) leaves no empty profile.
+  int id = 0;
+  const bool stored = db.Atomically([&] {
+    id = db.NewKeyProfile(&profile);
+    if (id <= 0) return false;
+    for (KeyDataRow& row : rows) row.profile = id;
+    return db.SetKeyDataList(rows) >= 0;
+  });
+  if (!stored) {
+    KeyboardLog("profiles: the store refused the imported profile with its %zu rows", rows.size());
     return 0;
   }
   return id;

@@ -64,6 +64,5 @@ ProfileReadStatus ParseProfileText(std::u16string text, ProfileFileContents* out
 
 // Creates a user profile {name, app ""} and stores the rows under it in one transaction, a later
 // row of the same key and layer replacing an earlier one. Returns the new profile id, or 0 when
-// nothing was created: the store refused the profile, or the rows failed and the profile was
-// removed again.
+// the store refused the profile or any row (nothing of it is stored then).
 int StoreImportedProfile(ConfigDB& db, const ProfileFileContents& contents);

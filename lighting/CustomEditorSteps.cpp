@@ -250,10 +250,17 @@ int ImportScheme(KeyboardDlg& dlg, const Editor& editor) {
   scheme_file::Scheme scheme;
   if (!scheme_file::ParseSchemeFile(editor.kind, text, &scheme))
     return refuse(std::string("not a ") + editor.fileTag + " file");
-  const int id = (dlg.m_configDB.*editor.create)(dlg.m_profile, scheme.name);
-  if (id <= 0) return refuse("the store refused it");
-  (dlg.m_configDB.*editor.setValue)(id, scheme.value);
-  (dlg.m_configDB.*editor.setKeys)(scheme_file::ImportedRows(std::move(scheme.rows), id));
+  // The scheme, its value and its keys are one transaction: a failure leaves no scheme behind.
+  ConfigDB& store = dlg.m_configDB;
+  int id = 0;
+  if (!store.Atomically([&] {
+        id = (store.*editor.create)(dlg.m_profile, scheme.name);
+        return id > 0 && (store.*editor.setValue)(id, scheme.value) &&
+               (store.*editor.setKeys)(scheme_file::ImportedRows(std::move(scheme.rows), id));
+      })) {
+    dlg.TellNotSaved(editor.logName);
+    return 0;
+  }
   list->AddString(ShownName(scheme.name), id);
   return 1;
 }

@@ -49,7 +49,7 @@ struct Editor {
   bool (ConfigDB::*getValue)(int id, int* out) = nullptr;
   bool (ConfigDB::*setValue)(int id, int value) = nullptr;
   int (ConfigDB::*getKeys)(int id, std::vector<CustomRgbRow*>& out) = nullptr;
-  void (ConfigDB::*setKeys)(std::vector<CustomRgbRow> rows) = nullptr;
+  bool (ConfigDB::*setKeys)(std::vector<CustomRgbRow> rows) = nullptr;
   void (CustomLightMode::*showValue)(int value) = nullptr;
 
   scheme_file::Kind kind = scheme_file::Kind::kEffects;

@@ -231,6 +231,16 @@ int KeyboardDlg::OnCustomLightModeCheckDigits() { return custom_editor::CheckDig
 
 int KeyboardDlg::OnCustomLightModeCheckWasd() { return custom_editor::CheckWasdKeys(*this, kEditor); }
 
+bool KeyboardDlg::ReplaceCustomModeKeys(int id, std::vector<CustomRgbRow> rows) {
+  // The old keys go only together with the new ones: a refused row keeps the stored scheme.
+  if (m_configDB.Atomically([&] {
+        return m_configDB.DeleteCustomModeRgb(id) && m_configDB.SetCustomModeRgbList(std::move(rows));
+      }))
+    return true;
+  TellNotSaved("custom light mode: store");
+  return false;
+}
+
 int KeyboardDlg::OnCustomLightModeApplyColor() {
   CustomLightMode* view = View(*this);
   if (!view) return 0;
@@ -238,11 +248,10 @@ int KeyboardDlg::OnCustomLightModeApplyColor() {
   view->ResetAllItemsColor(0);
   const int id = CurrentData(Schemes(*this));
   if (id < 1) return 0;
-  m_configDB.DeleteCustomModeRgb(id);
   std::vector<CustomRgbRow> rows;
   for (const CustomLightItem& item : view->GetKeyItems())
     rows.push_back(CustomRgbRow{0, id, item.code, static_cast<int>(item.color), 0, 1, item.type});
-  m_configDB.SetCustomModeRgbList(std::move(rows));
+  if (!ReplaceCustomModeKeys(id, std::move(rows))) return 0;
   PostTask(TaskSendCustomModeColors);
   return 1;
 }
@@ -256,12 +265,11 @@ int KeyboardDlg::OnCustomLightModeApplyColorType() {
     view->SetKeyLightMode(1);
     view->SetCheckKeyColor(0xFFFFFF, 1);
   }
-  m_configDB.DeleteCustomModeRgb(id);
   view->SetCheckColorType(0);
   std::vector<CustomRgbRow> rows;
   for (const CustomLightItem& item : view->GetKeyItems())
     rows.push_back(CustomRgbRow{0, id, item.code, static_cast<int>(item.color), 1, 0, 0});
-  m_configDB.SetCustomModeRgbList(std::move(rows));
+  if (!ReplaceCustomModeKeys(id, std::move(rows))) return 0;
   PostTask(TaskSendCustomModeColors);
   return 1;
 }

@@ -314,7 +314,10 @@ int KeyboardDlg::OnCustomLightApplyEffect() {
   view->SetKeyLightMode(0);
   const int id = CurrentData(Schemes(*this));
   if (id < 1) return 0;
-  m_configDB.SetCustomRgbList(CheckedRows(*view, id, 0, 1));
+  if (!m_configDB.SetCustomRgbList(CheckedRows(*view, id, 0, 1))) {
+    TellNotSaved("custom light: store");
+    return 0;
+  }
   return 1;
 }
 
@@ -326,7 +329,10 @@ int KeyboardDlg::OnCustomLightApplyColor() {
   view->SetKeyLightMode(effect);
   const int colorful = SwitchOn(*this) ? 1 : 0;
   view->SetCheckColorType(colorful);
-  m_configDB.SetCustomRgbList(CheckedRows(*view, id, effect, colorful));
+  if (!m_configDB.SetCustomRgbList(CheckedRows(*view, id, effect, colorful))) {
+    TellNotSaved("custom light: store");
+    return 0;
+  }
   return 1;
 }
 

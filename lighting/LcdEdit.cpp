@@ -1,7 +1,8 @@
 // The editing half of the screen page: the frames of the current slot with their delays, the
 // editor's tools and palette, added, copied and deleted frames, saving them back into the slot's
-// folder and rows, and the GIF import (task 10) and export (task 8) run by the worker. Frame
-// files that are replaced are written under a temporary name first and then renamed into place.
+// folder and rows, and the GIF import (task 10) and export (task 8) run by the worker. A saved edit
+// goes to a new frame file (copied under a temporary name, then renamed); the rows that name it are
+// committed in one transaction, and only then are the pictures no row names removed.
 #include <filesystem>
 #include <system_error>
 
@@ -384,28 +385,43 @@ int KeyboardDlg::SaveLcdFrames() {
     KeyboardLog("screen: slot %d has no usable folder; nothing saved", ledId);
     return 0;
   }
+  // An edited frame is written under a new name: the pictures the stored rows name stay as they
+  // are until the rows naming the new ones are committed, so a slot is always old or new, whole.
   const std::vector<ImageViewItem> items = frames->GetImageViewItems();
   std::vector<LedFrameRow> rows;
+  std::vector<std::wstring> written;
+  const auto giveUp = [&](const char* why) {
+    std::error_code error;
+    for (const std::wstring& file : written) std::filesystem::remove(FsPath(file), error);
+    KeyboardLog("screen: %s; the stored frames of slot %d are kept", why, ledId);
+    TellNotSaved("screen: save");
+    return 0;
+  };
   for (size_t i = 0; i < items.size(); ++i) {
     const ImageViewItem& item = items[i];
-    if (!item.editFile.empty() && item.editFile != item.pictureFile &&
-        !ReplaceFileWith(item.editFile, item.pictureFile)) {
-      KeyboardLog("screen: frame %zu of slot %d cannot be written; nothing saved", i, ledId);
-      return 0;
+    std::wstring fileName = item.fileName;
+    if (!item.editFile.empty() && item.editFile != item.pictureFile) {
+      const std::wstring name = NewLcdName(folder, L".png");
+      if (name.empty() || !ReplaceFileWith(item.editFile, folder + name + L".png"))
+        return giveUp("an edited frame cannot be written");
+      fileName = name + L".png";
+      written.push_back(folder + fileName);
     }
-    rows.push_back(LedFrameRow{0, ledId, item.fileName, item.delayMs, static_cast<int>(i), item.fileName});
+    rows.push_back(LedFrameRow{0, ledId, fileName, item.delayMs, static_cast<int>(i), fileName});
   }
-  if (!m_configDB.ReplaceLedFrames(ledId, rows)) {
-    KeyboardLog("screen: the frames of slot %d cannot be stored; the stored ones are kept", ledId);
-    return 0;
-  }
-  LoadLcdFrames(ledId);
+  LCDViewList* slots = SlotList(*this);
+  const bool listed = slots && slots->GetCurSel() >= 0;
+  const std::wstring first = rows.empty() ? std::wstring() : rows.front().file_name;
+  const int count = static_cast<int>(rows.size());
+  if (!m_configDB.Atomically([&] {
+        return m_configDB.ReplaceLedFrames(ledId, rows) &&
+               (!listed || (m_configDB.SetLedLayerFirstFile(ledId, first) &&
+                            m_configDB.SetLedLayerFrameSize(ledId, count)));
+      }))
+    return giveUp("the frames cannot be stored");
+  LoadLcdFrames(ledId);  // also removes the pictures that no row names any more
   m_lcdDirty = 0;
-  if (LCDViewList* slots = SlotList(*this); slots && slots->GetCurSel() >= 0) {
-    const int count = m_configDB.CountLedFrames(ledId);
-    const std::wstring first = rows.empty() ? std::wstring() : rows.front().file_name;
-    m_configDB.SetLedLayerFirstFile(ledId, first);
-    m_configDB.SetLedLayerFrameSize(ledId, count);
+  if (listed) {
     for (int index = 0; index < slots->GetCount(); ++index)
       if (slots->GetItemLEDId(index) == ledId)
         slots->SetFrameData(index, first.empty() ? L"" : folder + first, count);
@@ -458,28 +474,27 @@ void KeyboardDlg::ImportLcdGif() {
   const std::wstring work = GetUserDataFolder();
   if (!slots || gif.empty() || work.empty()) return finish();
   const std::wstring name = NewLcdName(work + L"led/", L"");
-  const int id = name.empty() ? 0 : m_configDB.NewLedLayer(m_profile, name);
-  if (id <= 0) {
-    KeyboardLog("screen: no slot row could be made for the import");
-    return finish();
-  }
-  const std::wstring folder = lcd_logic::SlotFolder(work, name).value_or(std::wstring());
-  const bool madeFolder = CreateDirectoryRecursive(folder.c_str());
+  const std::wstring folder =
+      name.empty() ? std::wstring() : lcd_logic::SlotFolder(work, name).value_or(std::wstring());
+  const bool madeFolder = !folder.empty() && CreateDirectoryRecursive(folder.c_str());
   if (!madeFolder) KeyboardLog("screen: the folder of the imported slot cannot be made");
   const int count = madeFolder ? slots->LoadGIFImageFile(gif, folder) : 0;
-  bool stored = false;
-  if (count > 0) {
-    stored =
-        m_configDB.ReplaceLedFrames(id, lcd_logic::NumberedFrameRows(id, count, slots->GetDelayTimes())) &&
-        m_configDB.SetLedLayerFirstFile(id, L"0.png") && m_configDB.SetLedLayerFrameSize(id, count);
-    if (!stored) KeyboardLog("screen: the imported frames cannot be stored");
-  }
+  // The slot row, its frames and its first file are one transaction, made once the pictures are
+  // in place: a slot is listed only with all of its frames.
+  int id = 0;
+  const bool stored = count > 0 && m_configDB.Atomically([&] {
+    id = m_configDB.NewLedLayer(m_profile, name);
+    return id > 0 &&
+           m_configDB.ReplaceLedFrames(id, lcd_logic::NumberedFrameRows(id, count, slots->GetDelayTimes())) &&
+           m_configDB.SetLedLayerFirstFile(id, L"0.png") && m_configDB.SetLedLayerFrameSize(id, count);
+  });
   if (!stored) {
     // Nothing of a failed import stays: no row, no folder, no item.
     outcome.unreadable = madeFolder && count == 0;
     outcome.unwritable = !madeFolder;
-    if (!m_configDB.DeleteLedLayer(id)) KeyboardLog("screen: the row of the failed import cannot be removed");
-    if (madeFolder && !DeleteDirectoryTree(folder.c_str()))
+    outcome.notStored = count > 0;
+    if (outcome.notStored) KeyboardLog("screen: the imported frames cannot be stored");
+    if (madeFolder && !DeleteDirectoryTree(folder.c_str(), work))
       KeyboardLog("screen: the folder of the failed import cannot be removed");
     return finish();
   }

@@ -5,6 +5,7 @@
 // calls from any thread.
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <system_error>
 
 #include "common/folders.h"
@@ -242,6 +243,32 @@ std::wstring KeyboardDlg::NewLcdName(const std::wstring& folder, const std::wstr
   return *name;
 }
 
+// A save writes its pictures under new names and commits the rows that name them; the pictures
+// they replaced, and those of a save that ended before its commit, are removed here. Only plain
+// files of the slot's own folder go: a name no row of the slot (nor its first file) holds, ending
+// in ".png" or in the ".part" of a copy that was cut short.
+void KeyboardDlg::RemoveUnnamedLcdPictures(int led_id, const std::wstring& folder,
+                                           const std::vector<LedFrameRow*>& rows) {
+  std::set<std::string> named;
+  for (const LedFrameRow* row : rows) named.insert(WideToUtf8(row->file_name));
+  LedLayerRow layer;
+  if (!m_configDB.GetLedLayer(led_id, &layer)) return;  // the first file is not known
+  named.insert(WideToUtf8(layer.first_file));
+  const auto endsWith = [](const std::string& name, std::string_view tail) {
+    return name.size() > tail.size() && name.compare(name.size() - tail.size(), tail.size(), tail) == 0;
+  };
+  std::error_code error;
+  std::vector<std::filesystem::path> unnamed;
+  for (const auto& entry : std::filesystem::directory_iterator(WideToUtf8(folder), error)) {
+    const std::string name = entry.path().filename().string();
+    if (!entry.is_regular_file(error) || entry.is_symlink(error) || named.count(name)) continue;
+    if (endsWith(name, ".png") || endsWith(name, ".part")) unnamed.push_back(entry.path());
+  }
+  for (const std::filesystem::path& path : unnamed)
+    if (!std::filesystem::remove(path, error))
+      KeyboardLog("screen: %s of slot %d cannot be removed", path.filename().string().c_str(), led_id);
+}
+
 std::wstring KeyboardDlg::LcdSlotFolder(int led_id) {
   LedLayerRow row;
   if (led_id <= 0 || !m_configDB.GetLedLayer(led_id, &row)) return {};
@@ -336,10 +363,11 @@ void KeyboardDlg::LoadLcdFrames(int led_id) {
   m_lcdFrameIndex = -1;
   if (!frames || led_id <= 0) return;
   std::vector<LedFrameRow*> rows;
-  m_configDB.GetLedFrames(led_id, rows);
-  const std::wstring folder = rows.empty() ? std::wstring() : LcdSlotFolder(led_id);
+  const bool read = m_configDB.GetLedFrames(led_id, rows) >= 0;
+  const std::wstring folder = LcdSlotFolder(led_id);
   if (!rows.empty() && folder.empty())
     KeyboardLog("screen: slot %d has no usable folder; no frames shown", led_id);
+  if (read && !folder.empty()) RemoveUnnamedLcdPictures(led_id, folder, rows);
   if (!folder.empty()) {
     for (const LedFrameRow* row : rows) {
       if (!lcd_logic::IsPlainName(row->file_name)) {
@@ -458,6 +486,7 @@ int KeyboardDlg::OnAddLcdGif() {
   }
   if (outcome.unreadable) ShowMessageBox(GetSafeHwnd(), KbText(849), KbText(834), CUIMessageBox::ButtonsOk);
   if (outcome.unwritable) ShowMessageBox(GetSafeHwnd(), KbText(854), KbText(834), CUIMessageBox::ButtonsOk);
+  if (outcome.notStored) TellNotSaved("screen: import");
   if (outcome.damaged) ShowMessageBox(GetSafeHwnd(), KbText(853), KbText(834), CUIMessageBox::ButtonsOk);
   if (outcome.frames > LCD_MAX_FRAMES)
     ShowMessageBox(GetSafeHwnd(), FrameCountMessage(outcome.frames), KbText(834), CUIMessageBox::ButtonsOk);
@@ -495,7 +524,7 @@ int KeyboardDlg::OnDeleteLcdSlot() {
     KeyboardLog("screen: slot %d cannot be deleted from the store", ledId);
     return 1;
   }
-  if (PathExists(*folder) && !DeleteDirectoryTree(folder->c_str()))
+  if (PathExists(*folder) && !DeleteDirectoryTree(folder->c_str(), GetUserDataFolder()))
     KeyboardLog("screen: the folder of slot %d could not be removed completely", ledId);
   slots->DeleteString(index);
   m_lcdDirty = 0;

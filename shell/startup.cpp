@@ -103,7 +103,7 @@ int RunKelvane(StartupServices& services) {
     Trace(services, "db-folder");
     CreateDirectoryRecursive((data + L"db").c_str());
     Trace(services, "edit-folder");
-    DeleteDirectoryTree((data + L"edit").c_str());
+    DeleteDirectoryTree((data + L"edit").c_str(), data);
     CreateDirectoryRecursive((data + L"edit").c_str());
   }
   // 10. COM and OLE: nothing to start.

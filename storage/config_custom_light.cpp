@@ -93,11 +93,8 @@ int ConfigDB::SetCustomRgb(const CustomRgbRow* row) {
 // other, would leave: per key the last element of the list, under the id that its turn would have
 // given it (the ids of the elements it replaced stay unused, as before). Each stored row of an
 // affected key is found through the parent index and deleted by id once, and each kept element
-// is inserted once. A key whose old row cannot be deleted keeps it and gets no new one.
-void ConfigDB::SetCustomRgbList(std::vector<CustomRgbRow> rows) {
-  std::lock_guard guard(lock);
-  SQLiteAutoTransaction transaction(&db);
-  transaction.Begin();
+// is inserted once. Any failing statement rolls the whole list back.
+bool ConfigDB::SetCustomRgbList(std::vector<CustomRgbRow> rows) {
   // Key (effect, key code) -> position of its last element in the list.
   std::map<std::pair<int, int>, std::size_t> lastOf;
   std::set<int> effects;
@@ -105,60 +102,47 @@ void ConfigDB::SetCustomRgbList(std::vector<CustomRgbRow> rows) {
     lastOf[{rows[i].customlight_id, rows[i].keycode}] = i;
     effects.insert(rows[i].customlight_id);
   }
-  std::set<std::pair<int, int>> kept;  // keys whose old row refused to go
-  const auto keepAllOf = [&](int effect) {
-    for (const auto& entry : lastOf)
-      if (entry.first.first == effect) kept.insert(entry.first);
-  };
-  SQLiteStatement statement;
-  for (int effect : effects) {
-    std::vector<std::pair<int, int>> stored;  // (row id, key code) of the affected rows
-    if (Prepare(statement, "SELECT customrgb_id, keycode FROM t_customrgb_data WHERE customlight_id = ?",
-                {effect}) != SQLITE_OK) {
-      keepAllOf(effect);
-      continue;
+  return Atomically([&] {
+    SQLiteStatement statement;
+    for (int effect : effects) {
+      std::vector<int> stored;  // ids of the affected rows
+      if (Prepare(statement, "SELECT customrgb_id, keycode FROM t_customrgb_data WHERE customlight_id = ?",
+                  {effect}) != SQLITE_OK)
+        return false;
+      int code;
+      while ((code = statement.Step()) == SQLITE_ROW)
+        if (lastOf.count({effect, statement.GetInt(1)})) stored.push_back(statement.GetInt(0));
+      if (code != SQLITE_DONE) return false;  // not every row was seen
+      if (stored.empty()) continue;
+      if (db.Prepare(statement, "DELETE FROM t_customrgb_data WHERE customrgb_id = ?", -1) != SQLITE_OK)
+        return false;
+      for (int id : stored) {
+        statement.Reset();
+        statement.BindInt(1, id);
+        if (!IsWriteOk(statement.Step())) return false;
+      }
     }
-    int code;
-    while ((code = statement.Step()) == SQLITE_ROW)
-      if (lastOf.count({effect, statement.GetInt(1)}))
-        stored.emplace_back(statement.GetInt(0), statement.GetInt(1));
-    if (code != SQLITE_DONE) {  // not every row was seen: none of this effect's keys is safe
-      keepAllOf(effect);
-      continue;
-    }
-    if (stored.empty() ||
-        db.Prepare(statement, "DELETE FROM t_customrgb_data WHERE customrgb_id = ?", -1) != SQLITE_OK) {
-      for (const auto& [id, keycode] : stored) kept.insert({effect, keycode});
-      continue;
-    }
-    for (const auto& [id, keycode] : stored) {
-      statement.Reset();
-      statement.BindInt(1, id);
-      if (!IsWriteOk(statement.Step())) kept.insert({effect, keycode});
-    }
-  }
-  // The id the first element would have had: one above every id the table has handed out.
-  std::int64_t base = -1;
-  if (Prepare(statement,
-              "SELECT max(ifnull((SELECT seq FROM sqlite_sequence WHERE name = 't_customrgb_data'), 0), "
-              "ifnull((SELECT max(customrgb_id) FROM t_customrgb_data), 0))",
-              {}) == SQLITE_OK &&
-      statement.Step() == SQLITE_ROW)
-    base = statement.GetInt(0);
-  const bool numbered = base >= 0 && base + static_cast<std::int64_t>(rows.size()) <= INT32_MAX;
-  if (db.Prepare(statement, numbered ? kInsertNumberedCustomRgb : kInsertCustomRgb, -1) == SQLITE_OK) {
+    // The id the first element would have had: one above every id the table has handed out.
+    std::int64_t base = -1;
+    if (Prepare(statement,
+                "SELECT max(ifnull((SELECT seq FROM sqlite_sequence WHERE name = 't_customrgb_data'), 0), "
+                "ifnull((SELECT max(customrgb_id) FROM t_customrgb_data), 0))",
+                {}) == SQLITE_OK &&
+        statement.Step() == SQLITE_ROW)
+      base = statement.GetInt(0);
+    const bool numbered = base >= 0 && base + static_cast<std::int64_t>(rows.size()) <= INT32_MAX;
+    if (db.Prepare(statement, numbered ? kInsertNumberedCustomRgb : kInsertCustomRgb, -1) != SQLITE_OK)
+      return false;
     for (std::size_t i = 0; i < rows.size(); ++i) {
       const CustomRgbRow& row = rows[i];
-      const std::pair<int, int> key{row.customlight_id, row.keycode};
-      if (lastOf[key] != i || kept.count(key)) continue;
+      if (lastOf[{row.customlight_id, row.keycode}] != i) continue;
       statement.Reset();
       BindCustomRgb(statement, row);
       if (numbered) statement.BindInt(7, static_cast<int>(base + static_cast<std::int64_t>(i) + 1));
-      statement.Step();
+      if (!IsWriteOk(statement.Step())) return false;
     }
-  }
-  statement.Finalize();
-  transaction.Commit();
+    return true;
+  });
 }
 
 int ConfigDB::GetCustomRgbList(int customlight_id, std::vector<CustomRgbRow*>& out) {
@@ -203,8 +187,8 @@ int ConfigDB::SetCustomModeRgb(const CustomRgbRow* row) {
                           kInsertCustomModeRgb, *row);
 }
 
-void ConfigDB::SetCustomModeRgbList(std::vector<CustomRgbRow> rows) {
-  InsertEach(kInsertCustomModeRgb, rows, BindCustomRgb);
+bool ConfigDB::SetCustomModeRgbList(std::vector<CustomRgbRow> rows) {
+  return InsertEach(kInsertCustomModeRgb, rows, BindCustomRgb);
 }
 
 bool ConfigDB::DeleteCustomModeRgb(int customlight_id) {

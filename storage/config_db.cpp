@@ -114,10 +114,37 @@ ConfigDB::VersionState ConfigDB::CheckPages(int* code) {
   *code = rc;
   if (rc == SQLITE_ROW) {
     const char* verdict = statement.GetText(0);
-    if (verdict && std::string(verdict) == "ok") return VersionState::Current;
-    *code = SQLITE_CORRUPT;
-    return VersionState::Damaged;
+    if (!verdict || std::string(verdict) != "ok") {
+      *code = SQLITE_CORRUPT;
+      return VersionState::Damaged;
+    }
+    statement.Finalize();
+    return CheckTables(code);
   }
+  return IsForeignFile(rc) ? VersionState::Damaged : VersionState::Unreadable;
+}
+
+// A table the schema has but the file lacks is damage too: every page would read nothing from it
+// and save into nothing.
+ConfigDB::VersionState ConfigDB::CheckTables(int* code) {
+  static constexpr std::string_view kCreate = "CREATE TABLE IF NOT EXISTS ";
+  SQLiteStatement statement;
+  int rc = db.Prepare(statement, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?", -1);
+  for (const std::string& sql : ConfigSchemaStatements()) {
+    if (rc != SQLITE_OK) break;
+    if (sql.compare(0, kCreate.size(), kCreate) != 0) continue;
+    const std::string table = sql.substr(kCreate.size(), sql.find('(') - kCreate.size());
+    statement.Reset();
+    statement.BindText(1, table.c_str(), static_cast<int>(table.size()));
+    rc = statement.Step();
+    if (rc == SQLITE_DONE) {
+      *code = SQLITE_CORRUPT;
+      return VersionState::Damaged;
+    }
+    if (rc == SQLITE_ROW) rc = SQLITE_OK;
+  }
+  *code = rc;
+  if (rc == SQLITE_OK) return VersionState::Current;
   return IsForeignFile(rc) ? VersionState::Damaged : VersionState::Unreadable;
 }
 

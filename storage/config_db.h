@@ -17,8 +17,8 @@
 //   caller never takes part of a list for all of it.
 // - An operation that runs several statements runs them in one transaction: it takes effect
 //   whole or not at all.
-// - A batch writer stores its whole list in one transaction; an element whose statement fails is
-//   skipped and the others are kept.
+// - A batch writer stores its whole list in one transaction: the first element whose statement
+//   fails ends it, nothing of the list is kept and the result is false.
 #pragma once
 
 #include <cstdint>
@@ -41,7 +41,7 @@ class ConfigDB {
     Current,     // the "version" row reads kVersion
     Other,       // not this version, or not a store at all: discard the file and create it anew
     Unreadable,  // could not be read right now (busy, locked, I/O, not open): keep the file
-    Damaged,     // the version is current but pages of the file are damaged or missing
+    Damaged,     // the version is current but pages or tables of the file are damaged or missing
   };
 
   ConfigDB();
@@ -64,7 +64,8 @@ class ConfigDB {
   // failing schema statement does not stop the others nor the default rows.
   bool CreateDatabase();
   // Reads the "version" row of `profile` without inserting anything; a current store then gets
-  // SQLite's quick check of its pages. `code` (optional) receives the SQLite code for the
+  // SQLite's quick check of its pages and must hold every table of the schema (Damaged
+  // otherwise). `code` (optional) receives the SQLite code for the
   // caller's log (SQLITE_CORRUPT when the check found damage).
   VersionState CheckVersion(int profile, int* code = nullptr);
 
@@ -112,7 +113,7 @@ class ConfigDB {
   // Replaces the row of (customlight_id, keycode); light_mode 0 only clears it. As SetKeyRgb.
   int SetCustomRgb(const CustomRgbRow* row);
   // For each element: the same delete, then the insert whatever light_mode is.
-  void SetCustomRgbList(std::vector<CustomRgbRow> rows);
+  bool SetCustomRgbList(std::vector<CustomRgbRow> rows);
   int GetCustomRgbList(int customlight_id, std::vector<CustomRgbRow*>& out);
 
   // --- Custom light modes (t_customlightmode_data, t_custommodergb_data) ---------------------
@@ -126,7 +127,7 @@ class ConfigDB {
   int SetCustomModeRgb(const CustomRgbRow* row);  // as SetCustomRgb
   // Inserts every element without deleting first; callers empty the mode with
   // DeleteCustomModeRgb.
-  void SetCustomModeRgbList(std::vector<CustomRgbRow> rows);
+  bool SetCustomModeRgbList(std::vector<CustomRgbRow> rows);
   bool DeleteCustomModeRgb(int customlight_id);
   int GetCustomModeRgbList(int customlight_id, std::vector<CustomRgbRow*>& out);
 
@@ -184,7 +185,11 @@ class ConfigDB {
   bool GetMacro(int macro_id, MacroDataRow* out);
   int GetAllMacros(std::vector<MacroDataRow*>& out);
   // Appends the events (nothing is deleted first; see DeleteMacroRecords).
-  void SaveMacroRecords(std::vector<MacroRecordRow> rows);
+  bool SaveMacroRecords(std::vector<MacroRecordRow> rows);
+  // Replaces the events of macro.macro_id by `rows` (their macro_id ignored) and writes the
+  // macro's play options as UpdateMacroSettings does, in one transaction; on any failure nothing
+  // changes and the result is false.
+  bool ReplaceMacroRecords(const MacroDataRow& macro, const std::vector<MacroRecordRow>& rows);
   int GetMacroRecords(int macro_id, std::vector<MacroRecordRow*>& out);  // by record_index
   bool DeleteMacroRecords(int macro_id);
   int CountMacroRecords();  // events of all macros together; 0 on failure
@@ -198,7 +203,8 @@ class ConfigDB {
   bool DeleteLedLayer(int led_id);
   bool GetLedLayer(int led_id, LedLayerRow* out);
   int GetLedLayers(int profile, std::vector<LedLayerRow*>& out);
-  // Appends the frames (nothing is deleted first); returns the number handed in.
+  // Appends the frames (nothing is deleted first); returns the number handed in, -1 when the
+  // batch failed.
   int SaveLedFrames(std::vector<LedFrameRow> rows);
   // Deletes the slot's frames and stores `rows` (their led_id ignored: all go to `led_id`) in one
   // transaction; on any failure nothing changes and the result is false.
@@ -207,6 +213,15 @@ class ConfigDB {
   int GetLedFrames(int led_id, std::vector<LedFrameRow*>& out);  // by frame_index
   int CountLedFrames(int led_id);                                // 0 on failure
   void DeleteAllLedData();
+
+  // --- Several operations as one -------------------------------------------------------------
+
+  // Runs `steps` under the lock in one transaction: committed when they return true, rolled back
+  // (nothing of them kept) when they return false. Inside a transaction that is open already the
+  // steps simply join it, so the operations above may be combined: an import creates its parent
+  // row and stores its rows within one call. A step's id is only valid once the call returned
+  // true. False when no transaction could be begun (nothing is run then).
+  bool Atomically(const std::function<bool()>& steps);
 
   // The connection; owners may Close it directly (the version check does).
   SQLiteDB db;
@@ -223,6 +238,7 @@ class ConfigDB {
 
   bool OpenPath(const std::wstring& path);
   VersionState CheckPages(int* code);
+  VersionState CheckTables(int* code);
   void InsertDefaultConfig(int profile);
   void InsertDefaultProfiles();
   void InsertMacLayoutKeys();
@@ -230,10 +246,6 @@ class ConfigDB {
   int InsertKeyProfile(const std::wstring& name, const std::wstring& app, int type);
   int ReuseKeyOtherDataId(const std::wstring& macro_desc, const std::wstring& param, int type);
 
-  // Runs `steps` under the lock in one transaction: committed when they return true, rolled back
-  // (nothing of them kept) when they return false. Inside a transaction that is open already the
-  // steps simply join it. False when no transaction could be begun (nothing is run then).
-  bool Atomically(const std::function<bool()>& steps);
   // Adds the lookup indexes that files made before them lack; never waits for another connection.
   void AddLookupIndexes();
   // Removes rows whose parent row is gone (left by files written before every delete was one
@@ -264,7 +276,7 @@ class ConfigDB {
   template <class Row, class Read>
   int ReadList(const char* sql, std::initializer_list<Arg> args, std::vector<Row*>& out, Read read);
   template <class Row, class BindRow>
-  void InsertEach(const char* sql, const std::vector<Row>& rows, BindRow bind);
+  bool InsertEach(const char* sql, const std::vector<Row>& rows, BindRow bind);
 
   std::recursive_mutex lock;  // ResetAll and DeleteLedLayer enter it again
   std::string key1;           // never set: every store is a plain SQLite file

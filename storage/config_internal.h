@@ -95,19 +95,17 @@ int ConfigDB::ReadList(const char* sql, std::initializer_list<Arg> args, std::ve
 }
 
 // One transaction around the whole list; the statement is prepared once and re-bound per element.
+// The first element whose statement fails ends the batch and rolls all of it back.
 template <class Row, class BindRow>
-void ConfigDB::InsertEach(const char* sql, const std::vector<Row>& rows, BindRow bind) {
-  std::lock_guard guard(lock);
-  SQLiteAutoTransaction transaction(&db);
-  transaction.Begin();
-  SQLiteStatement statement;
-  if (db.Prepare(statement, sql, -1) == SQLITE_OK) {
+bool ConfigDB::InsertEach(const char* sql, const std::vector<Row>& rows, BindRow bind) {
+  return Atomically([&] {
+    SQLiteStatement statement;
+    if (db.Prepare(statement, sql, -1) != SQLITE_OK) return false;
     for (const Row& row : rows) {
       statement.Reset();
       bind(statement, row);
-      statement.Step();
+      if (!IsWriteOk(statement.Step())) return false;
     }
-  }
-  statement.Finalize();
-  transaction.Commit();
+    return true;
+  });
 }

@@ -4,6 +4,10 @@
 
 namespace {
 
+constexpr const char* kInsertMacroRecord =
+    "INSERT INTO t_macrorecord(macro_id, type, record_index, desc, value) VALUES (?, ?, ?, ?, ?);";
+constexpr const char* kInsertLedFrame =
+    "INSERT INTO t_ledframe_data(led_id, name, delay_time, frame_index, file_name) VALUES (?, ?, ?, ?, ?);";
 constexpr const char* kInsertMacro =
     "INSERT INTO t_macro_data(play_times, delay_type, delay_time, name) VALUES (?, ?, ?, ?);";
 
@@ -58,13 +62,24 @@ int ConfigDB::GetAllMacros(std::vector<MacroDataRow*>& out) {
   return ReadList("SELECT * FROM t_macro_data", {}, out, ReadMacro);
 }
 
-void ConfigDB::SaveMacroRecords(std::vector<MacroRecordRow> rows) {
-  InsertEach(
-      "INSERT INTO t_macrorecord(macro_id, type, record_index, desc, value) "
-      "VALUES (?, ?, ?, ?, ?);",
-      rows, [](SQLiteStatement& statement, const MacroRecordRow& row) {
-        Bind(statement, {row.macro_id, row.type, row.record_index, row.desc, row.value});
-      });
+bool ConfigDB::SaveMacroRecords(std::vector<MacroRecordRow> rows) {
+  return InsertEach(kInsertMacroRecord, rows, [](SQLiteStatement& statement, const MacroRecordRow& row) {
+    Bind(statement, {row.macro_id, row.type, row.record_index, row.desc, row.value});
+  });
+}
+
+// A process killed during the save leaves the old events: the delete, every insert and the play
+// options are one transaction.
+bool ConfigDB::ReplaceMacroRecords(const MacroDataRow& macro, const std::vector<MacroRecordRow>& rows) {
+  const int id = macro.macro_id;
+  return Atomically([&] {
+    return DeleteMacroRecords(id) &&
+           InsertEach(kInsertMacroRecord, rows,
+                      [id](SQLiteStatement& statement, const MacroRecordRow& row) {
+                        Bind(statement, {id, row.type, row.record_index, row.desc, row.value});
+                      }) &&
+           UpdateMacroSettings(&macro);
+  });
 }
 
 int ConfigDB::GetMacroRecords(int macro_id, std::vector<MacroRecordRow*>& out) {
@@ -120,31 +135,20 @@ int ConfigDB::GetLedLayers(int profile, std::vector<LedLayerRow*>& out) {
 }
 
 int ConfigDB::SaveLedFrames(std::vector<LedFrameRow> rows) {
-  InsertEach(
-      "INSERT INTO t_ledframe_data(led_id, name, delay_time, frame_index, file_name) "
-      "VALUES (?, ?, ?, ?, ?);",
-      rows, [](SQLiteStatement& statement, const LedFrameRow& row) {
+  const bool stored =
+      InsertEach(kInsertLedFrame, rows, [](SQLiteStatement& statement, const LedFrameRow& row) {
         Bind(statement, {row.led_id, row.name, row.delay_time, row.frame_index, row.file_name});
       });
-  return static_cast<int>(rows.size());
+  return stored ? static_cast<int>(rows.size()) : -1;
 }
 
 // The old rows stay when any statement fails: the delete and every insert are one transaction.
 bool ConfigDB::ReplaceLedFrames(int led_id, const std::vector<LedFrameRow>& rows) {
   return Atomically([&] {
-    if (!DeleteLedFrames(led_id)) return false;
-    SQLiteStatement statement;
-    if (db.Prepare(statement,
-                   "INSERT INTO t_ledframe_data(led_id, name, delay_time, frame_index, file_name) "
-                   "VALUES (?, ?, ?, ?, ?);",
-                   -1) != SQLITE_OK)
-      return false;
-    for (const LedFrameRow& row : rows) {
-      statement.Reset();
-      Bind(statement, {led_id, row.name, row.delay_time, row.frame_index, row.file_name});
-      if (statement.Step() != SQLITE_DONE) return false;
-    }
-    return true;
+    return DeleteLedFrames(led_id) &&
+           InsertEach(kInsertLedFrame, rows, [led_id](SQLiteStatement& statement, const LedFrameRow& row) {
+             Bind(statement, {led_id, row.name, row.delay_time, row.frame_index, row.file_name});
+           });
   });
 }
 

@@ -233,9 +233,12 @@ void MControl::DetachWidget() {
     widget_ = nullptr;
   }
   if (!widget) return;
-  // No queued sync and no signal may reach this control any more.
+  // No queued sync and no signal may reach this control any more. The library connects a widget's
+  // signals with the widget itself as their context; only those are cut. Connections that others
+  // made stay, such as the one through which Qt drops the widget's accessibility record when the
+  // widget goes (cut, the record would outlive the widget).
   QCoreApplication::removePostedEvents(widget);
-  QObject::disconnect(widget, nullptr, nullptr, nullptr);
+  QObject::disconnect(widget, nullptr, widget, nullptr);
   if (auto* painted = dynamic_cast<ControlWidget*>(widget)) painted->Detach();
 }
 

@@ -66,12 +66,44 @@ TEST(DeleteDirectoryTree, RemovesTheWholeTreeAndRefusesWhatMustStay) {
   temp.Write("edit/one/frame.png", "png");
   temp.Write("edit/two.txt", "text");
   temp.Write("keep.txt", "keep");
-  EXPECT_TRUE(DeleteDirectoryTree((temp.wpath() + L"edit").c_str()));
+  EXPECT_TRUE(DeleteDirectoryTree((temp.wpath() + L"edit").c_str(), temp.wpath()));
   EXPECT_FALSE(fs::exists(temp.path() + "edit"));
   EXPECT_TRUE(fs::exists(temp.path() + "keep.txt"));
-  EXPECT_FALSE(DeleteDirectoryTree((temp.wpath() + L"edit").c_str()));
-  EXPECT_FALSE(DeleteDirectoryTree(L"/"));
-  EXPECT_FALSE(DeleteDirectoryTree(L"//"));
-  EXPECT_FALSE(DeleteDirectoryTree(L""));
-  EXPECT_FALSE(DeleteDirectoryTree(nullptr));
+  EXPECT_FALSE(DeleteDirectoryTree((temp.wpath() + L"edit").c_str(), temp.wpath()));
+  EXPECT_FALSE(DeleteDirectoryTree(L"/", L"/"));
+  EXPECT_FALSE(DeleteDirectoryTree(L"//", L"/"));
+  EXPECT_FALSE(DeleteDirectoryTree(L"", temp.wpath()));
+  EXPECT_FALSE(DeleteDirectoryTree(nullptr, temp.wpath()));
+  EXPECT_FALSE(DeleteDirectoryTree(temp.wpath().c_str(), temp.wpath())) << "the working folder itself";
+  EXPECT_FALSE(DeleteDirectoryTree((temp.wpath() + L"keep.txt").c_str(), L"")) << "no working folder";
+  EXPECT_TRUE(fs::exists(temp.path() + "keep.txt"));
+}
+
+TEST(DeleteDirectoryTree, NeverFollowsALinkNorLeavesTheWorkingFolder) {
+  TempDir temp;
+  temp.Write("outside/precious.txt", "keep");
+  temp.Write("work/led/real/0.png", "png");
+  const std::string work = temp.path() + "work/";
+  fs::create_directory_symlink(temp.path() + "outside", work + "led/slot");
+  fs::create_directory_symlink(temp.path() + "outside", work + "led/real/inner");
+  const std::wstring within = Utf8ToWide(work);
+  // A slot folder that is a link, named with its trailing '/': the link goes, its target stays.
+  EXPECT_TRUE(DeleteDirectoryTree(Utf8ToWide(work + "led/slot/").c_str(), within));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(work + "led/slot")));
+  // A tree holding a link: the link is removed as a link.
+  EXPECT_TRUE(DeleteDirectoryTree(Utf8ToWide(work + "led/real/").c_str(), within));
+  EXPECT_FALSE(fs::exists(work + "led/real"));
+  EXPECT_TRUE(fs::exists(temp.path() + "outside/precious.txt"));
+  // `led/` itself a link: a folder below it lies outside the working folder and stays.
+  fs::remove_all(work + "led");
+  fs::create_directory_symlink(temp.path() + "outside", work + "led");
+  temp.Write("outside/slot2/0.png", "png");
+  EXPECT_FALSE(DeleteDirectoryTree(Utf8ToWide(work + "led/slot2/").c_str(), within));
+  EXPECT_TRUE(fs::exists(temp.path() + "outside/slot2/0.png"));
+  EXPECT_FALSE(DeleteDirectoryTree(Utf8ToWide(work + "../outside/").c_str(), within));
+  EXPECT_FALSE(DeleteDirectoryTree(Utf8ToWide(temp.path() + "outside").c_str(), within));
+  EXPECT_TRUE(fs::exists(temp.path() + "outside/precious.txt"));
+  EXPECT_TRUE(DeleteDirectoryTree(Utf8ToWide(work + "led/").c_str(), within)) << "the link itself goes";
+  EXPECT_FALSE(fs::exists(fs::symlink_status(work + "led")));
+  EXPECT_TRUE(fs::exists(temp.path() + "outside/precious.txt"));
 }

@@ -155,6 +155,24 @@ TEST(XmlParse, QuotedValuesMayHoldGreaterThanAndValuesMayBeUnquoted) {
   EXPECT_EQ(Attr(doc, L"w"), L"new");
 }
 
+TEST(XmlParse, AnAttributeNamedTwiceInOneTagIsAParseError) {
+  std::wstring many;
+  for (int i = 0; i < 20; ++i) many += L" a" + std::to_wstring(i) + L"=\"" + std::to_wstring(i) + L"\"";
+  for (const std::wstring& tag : {std::wstring(L"<k v=\"1\" w=\"2\" v=\"3\"/>"),
+                                  std::wstring(L"<k v='1' v='1'>x</k>"), L"<k" + many + L" a7=\"again\"/>"}) {
+    SCOPED_TRACE(tag);
+    XmlDocument doc;
+    EXPECT_FALSE(doc.SetDocumentText((L"<r>" + tag + L"</r>").c_str()));
+    EXPECT_NE(doc.GetResult().find(L"<duplicate_attribute tagname=\"k\""), std::wstring::npos)
+        << doc.GetResult();
+  }
+  XmlDocument distinct;
+  EXPECT_TRUE(distinct.SetDocumentText((L"<r><k" + many + L" v=\"x\" vv=\"y\"/></r>").c_str()));
+  XmlDocument folded;
+  folded.SetFlags(XmlDocument::kFoldCase);
+  EXPECT_FALSE(folded.SetDocumentText(L"<r><k V=\"1\" v=\"2\"/></r>")) << "one name under the flag";
+}
+
 TEST(XmlParse, ALessThanInsideAQuotedValueBelongsToTheValue) {
   struct Case {
     const wchar_t* text;

@@ -176,8 +176,13 @@ TEST_F(LayoutTest, OnlyTheFirstModelCountsAndKeyItemsIsFoundByName) {
   EXPECT_FALSE(layout_.hasKeyItems);
   EXPECT_TRUE(layout_.keys.empty());
   EXPECT_TRUE(layout_.maps.keyIndex.empty());
+  EXPECT_EQ(layout_.warnings, std::vector<std::string>{"no KeyItems: the key views stay empty"});
   ASSERT_EQ(Read("<KeyboardLayout><K1 width=\"100\"/></KeyboardLayout>"), DataFileStatus::kOk);
   EXPECT_FALSE(layout_.hasKeyItems);
+  EXPECT_EQ(layout_.warnings.size(), 1u) << "an empty layout is never taken without a word";
+  ASSERT_EQ(Read("<KeyboardLayout><K1 width=\"100\"><KeyItems/></K1></KeyboardLayout>"), DataFileStatus::kOk);
+  EXPECT_TRUE(layout_.hasKeyItems);
+  EXPECT_EQ(layout_.warnings, std::vector<std::string>{"no usable key item: the key views stay empty"});
 }
 
 TEST_F(LayoutTest, OnlyKeysWithinTheIndexTablesAreMappedAndTheLaterCodeWins) {
@@ -306,7 +311,7 @@ TEST_F(LayoutTest, SharedIndexesAndRectanglesOutsideTheWindowAreReportedOnceEach
                             std::to_string(c.height) + "\"/>\n";
     ASSERT_EQ(Read(LayoutWith(key)), DataFileStatus::kOk);
     EXPECT_EQ(layout_.keys.size(), c.kept ? 1u : 0u);
-    EXPECT_EQ(layout_.warnings.size(), c.kept ? 0u : 1u);
+    EXPECT_EQ(layout_.warnings.size(), c.kept ? 0u : 2u) << "the refused key, then the empty layout";
   }
 
   // Past 100 warnings one line sums up the rest.

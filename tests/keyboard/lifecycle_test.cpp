@@ -2,6 +2,12 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <QAccessible>
+#include <QCoreApplication>
+#include <QPointer>
+#include <QWidget>
+#include <algorithm>
+
 #include "common/lang_text.h"
 #include "keyboard_fixture.h"
 #include "zuvi/tab.h"
@@ -269,6 +275,35 @@ TEST_F(KeyboardTest, TheFirmwareTimerFiresOnce) {
   zuvi_testing::Driver::RunFor(10);
   EXPECT_FALSE(dlg.IsTimerActive(KeyboardDlg::kTimerFirmwareCheck));
   EXPECT_FALSE(zuvi_testing::Driver::FireTimer(dlg, KeyboardDlg::kTimerFirmwareCheck));
+}
+
+// Qt keeps a record per widget that accessibility has seen (a widget whose enabled state changed,
+// for one) and drops it when the widget goes; a window that cut that connection left every record
+// behind on each opening. Counted: the records of the window's widgets left after it closed.
+TEST_F(KeyboardTest, OpeningAndClosingTheWindowLeavesNoRecordOfItsWidgets) {
+  for (int cycle = 0; cycle < 3; ++cycle) {
+    SCOPED_TRACE(cycle);
+    KeyboardDlg& dlg = OpenIdleWindow();
+    ASSERT_TRUE(zuvi_testing::Driver::Select(dlg, kb_ids::kTabs, 1));  // controls change state
+    std::vector<std::pair<QPointer<QObject>, QAccessible::Id>> records;
+    for (MControl* control : dlg.Controls()) {
+      QObject* widget = control->GetWidget();
+      if (QAccessibleInterface* record = widget ? QAccessible::queryAccessibleInterface(widget) : nullptr)
+        records.emplace_back(widget, QAccessible::uniqueId(record));
+    }
+    ASSERT_GT(records.size(), 50u);
+    EXPECT_TRUE(dlg.DestroyWindow());
+    dlg_.reset();
+    // The window's widget goes with its controls' widgets once deferred deletes run.
+    const auto gone = [&] {
+      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+      return std::none_of(records.begin(), records.end(), [](const auto& record) { return record.first; });
+    };
+    ASSERT_TRUE(zuvi_testing::Driver::RunUntil(gone, 5000));
+    size_t left = 0;
+    for (const auto& [widget, id] : records) left += QAccessible::accessibleInterface(id) ? 1 : 0;
+    EXPECT_EQ(left, 0u) << "of " << records.size();
+  }
 }
 
 TEST_F(KeyboardTest, DestroyingWithoutAListenerSkipsItAndTheObjectCanGoAtOnce) {

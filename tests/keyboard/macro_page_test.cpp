@@ -4,6 +4,8 @@
 #include <future>
 
 #include "common/lang_text.h"
+#include "common/strings.h"
+#include "keyboard/MacroExchange.h"
 #include "keyboard/RawInput.h"
 #include "keyboard_fixture.h"
 #include "platform/input/raw_input.h"
@@ -76,6 +78,12 @@ class MacroPageTest : public KeyboardTest {
       if (message) *message = static_cast<CUIMessageBox&>(box).m_message;
       Driver::Click(box, button);
     });
+  }
+  // The bytes of an exchange file (its text is ASCII here).
+  static std::string MacroFileBytes(const MacroDataRow& macro, const std::vector<MacroRecordRow>& events) {
+    std::string bytes;
+    for (char16_t unit : macro_exchange::BuildMacroFile(macro, events)) bytes += static_cast<char>(unit);
+    return bytes;
   }
   static std::wstring Text(int id) {
     std::wstring text;
@@ -208,8 +216,71 @@ TEST_F(MacroPageTest, AStoreThatRefusesLeavesTheListUnchanged) {
   ASSERT_TRUE(Exec(StorePath(), "CREATE TRIGGER refuse BEFORE INSERT ON t_macro_data BEGIN "
                                 "SELECT RAISE(ABORT, 'refused'); END"));
   EXPECT_EQ(dlg.NewMacro(), 0);
+  std::wstring message;
+  AnswerPrompt(&message);
   EXPECT_EQ(dlg.CopyMacro(), 0);
+  EXPECT_EQ(message, Text(KeyboardDlg::kTextNotSaved));
   EXPECT_EQ(Rows(List(dlg)), std::vector<std::wstring>{L"src"});
+}
+
+// One event refused by the store (as a full disk refuses it): a save, a copy and an import each
+// fail whole, tell the user once and leave the store as it was; the edits stay on screen.
+TEST_F(MacroPageTest, ARefusedEventKeepsTheStoredMacroAndTheEditsAndIsToldOnce) {
+  KeyboardDlg& dlg = Page();
+  const int a = AddStoredMacro(dlg, L"a", {{2, 65}, {2, 66}, {3, 65}});
+  Reload(dlg);
+  dlg.SelectMacro();
+  ASSERT_TRUE(Exec(StorePath(),
+                   "CREATE TRIGGER refuse BEFORE INSERT ON t_macrorecord WHEN NEW.value = 66 "
+                   "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+  ASSERT_TRUE(Driver::Click(dlg, 251));
+  ASSERT_TRUE(Driver::Type(dlg, 252, L"25"));
+  const std::string options =
+      "SELECT delay_type || ',' || delay_time FROM t_macro_data WHERE macro_id=" + std::to_string(a);
+  std::wstring message;
+  AnswerPrompt(&message);
+  EXPECT_EQ(dlg.ApplyMacro(), 0);
+  EXPECT_EQ(message, Text(KeyboardDlg::kTextNotSaved));
+  EXPECT_EQ(StoredEvents(a), "2:65:65,2:66:66,3:65:65") << "no event lost";
+  EXPECT_EQ(QueryText(StorePath(), options), "1,0") << "nor the play options changed";
+  EXPECT_EQ(dlg.m_macroSaved, 0) << "the edits stay to be saved again";
+  EXPECT_EQ(Events(dlg).GetItemCount(), 3);
+  EXPECT_TRUE(TransactionCommands().empty()) << "nothing downloaded";
+
+  AnswerPrompt(&message);
+  EXPECT_EQ(dlg.CopyMacro(), 0);
+  testing_support::TempDir files;
+  const std::string file =
+      files.Write("a.xml", MacroFileBytes({0, L"in", 1, 1, 0}, {{0, 0, 2, 0, 66, L"B"}}));
+  driver_.AnswerNextFileDialog({Utf8ToWide(file)});
+  AnswerPrompt(&message);
+  EXPECT_EQ(dlg.ImportMacro(), 0);
+  EXPECT_EQ(message, Text(KeyboardDlg::kTextNotSaved));
+  EXPECT_EQ(Rows(List(dlg)), std::vector<std::wstring>{L"a"});
+  EXPECT_EQ(QueryText(StorePath(), "SELECT count(*) FROM t_macro_data"), "1") << "no empty macro left";
+
+  ASSERT_TRUE(Exec(StorePath(), "DROP TRIGGER refuse"));
+  EXPECT_EQ(dlg.ApplyMacro(), 1);
+  EXPECT_EQ(QueryText(StorePath(), options), "3,25");
+}
+
+TEST_F(MacroPageTest, AnImportLargerThanTheMacroMemoryIsRefused) {
+  KeyboardDlg& dlg = Page();
+  Reload(dlg);
+  testing_support::TempDir files;
+  const auto fileOf = [&](const std::string& name, size_t events, size_t padding) {
+    const std::vector<MacroRecordRow> rows(events, {0, 0, 2, 0, 65, L"A"});
+    return Utf8ToWide(
+        files.Write(name, MacroFileBytes({0, L"big", 1, 1, 0}, rows) + std::string(padding, ' ')));
+  };
+  for (const std::wstring& path : {fileOf("over-4MiB.xml", 1, 4u << 20), fileOf("too-many.xml", 700, 0)}) {
+    driver_.AnswerNextFileDialog({path});
+    EXPECT_EQ(dlg.ImportMacro(), 0);
+    EXPECT_EQ(driver_.Dialogs().asked.back(), Text(565));
+  }
+  EXPECT_EQ(QueryText(StorePath(), "SELECT count(*) FROM t_macro_data"), "0");
+  driver_.AnswerNextFileDialog({fileOf("fits.xml", 300, 0)});
+  EXPECT_EQ(dlg.ImportMacro(), 1) << "as much as the memory holds";
 }
 
 TEST_F(MacroPageTest, SwitchingMacrosStoresUnsavedEditsUnderTheMacroOnShow) {

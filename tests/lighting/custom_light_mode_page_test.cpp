@@ -3,9 +3,11 @@
 // preset, the brightness, renames and the exchange files.
 #include <filesystem>
 
+#include "common/lang_text.h"
 #include "common/strings.h"
 #include "keyboard_fixture.h"
 #include "platform/qt/dialogs.h"
+#include "shell/ui_message_box.h"
 #include "tests/support/temp_dir.h"
 #include "zuvi/buttons.h"
 #include "zuvi/list_box.h"
@@ -187,6 +189,48 @@ TEST_F(CustomLightModePageTest, AnExportedSchemeImportsWithItsNameBrightnessAndR
   EXPECT_EQ(Count(imported, "light_mode=1 AND colortype=1"), "108");
   EXPECT_EQ(Count(imported, "keycode=4 AND rgbvalue=255"), "1");
   EXPECT_TRUE(dlg.QueuedTasks().empty());
+}
+
+// One key row refused by the store: an import leaves no scheme and a store keeps the stored keys;
+// each tells the user once.
+TEST_F(CustomLightModePageTest, ARefusedKeyRowLeavesTheStoreAsItWasAndIsTold) {
+  KeyboardDlg& dlg = OpenIdleWindow();
+  ASSERT_EQ(dlg.OnNewCustomLightMode(), 1);
+  const int id = CurrentId(dlg);
+  View(dlg).SetKeyCheck(4, true);
+  dlg.OnCustomLightModeColorButton(206);
+  ASSERT_EQ(dlg.OnCustomLightModeApplyColorType(), 1);
+  dialogs_.answers.push_back({Utf8ToWide(exports_.path())});
+  ASSERT_EQ(dlg.OnExportCustomLightMode(), 1);
+  const std::filesystem::path file = std::filesystem::directory_iterator(exports_.path())->path();
+  ClearQueue(dlg);
+
+  ASSERT_TRUE(Exec(StorePath(),
+                   "CREATE TRIGGER refuse BEFORE INSERT ON t_custommodergb_data WHEN NEW.keycode = 5 "
+                   "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+  const std::string stored = Rows(id);
+  const std::string schemes = QueryText(StorePath(), "SELECT count(*) FROM t_customlightmode_data");
+  std::vector<std::wstring> messages;
+  const auto answer = [&] {
+    driver_.AnswerNextModal([&](MDialog& box) {
+      messages.push_back(static_cast<CUIMessageBox&>(box).m_message);
+      zuvi_testing::Driver::Click(box, CUIMessageBox::IdOkOrYes);
+    });
+  };
+  const int listed = List(dlg).GetCount();
+  dialogs_.answers.push_back({file.wstring()});
+  answer();
+  EXPECT_EQ(dlg.OnImportCustomLightMode(), 0);
+  EXPECT_EQ(QueryText(StorePath(), "SELECT count(*) FROM t_customlightmode_data"), schemes)
+      << "no empty scheme";
+  EXPECT_EQ(List(dlg).GetCount(), listed);
+  answer();
+  EXPECT_EQ(dlg.OnCustomLightModeApplyColor(), 0);
+  EXPECT_EQ(Rows(id), stored) << "the old keys were not deleted";
+  EXPECT_TRUE(dlg.QueuedTasks().empty()) << "nothing new to send";
+  std::wstring text;
+  GetLangText(&text, KeyboardDlg::kTextNotSaved, L"KB.DIALOG");
+  EXPECT_EQ(messages, (std::vector<std::wstring>{text, text}));
 }
 
 // The brightness slider is stored only: the settings record the keyboard receives keeps 05 05 in

@@ -2,6 +2,8 @@
 // store transaction, the unsaved-edit question on every path, and the GIF import and export run
 // by the worker behind their wait window.
 #include <QImageReader>
+#include <algorithm>
+#include <filesystem>
 
 #include "lcd_fixture.h"
 #include "lighting/LcdDialogs.h"
@@ -34,6 +36,14 @@ class LcdEditTest : public LcdFixture {
     return names;
   }
   std::string Anim(const std::string& file) const { return LedFolder() + "anim/" + file; }
+  // The names in `folder`, sorted.
+  static std::vector<std::string> Files(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
 
   int ledId_ = 0;
 };
@@ -192,24 +202,44 @@ TEST_F(LcdEditTest, SaveRewritesTheRowsInListOrderAndAFailedStoreKeepsEverything
   ASSERT_TRUE(
       Exec(StorePath(),
            "CREATE TRIGGER refuse BEFORE INSERT ON t_ledframe_data BEGIN SELECT RAISE(ABORT, 'x'); END"));
+  const QColor original = QImage(QString::fromStdString(Anim("0.png"))).pixelColor(5, 5);
+  ASSERT_NE(original, QColor(0, 0, 255));
+  AnswerPrompt(CUIMessageBox::IdOkOrYes);
   EXPECT_EQ(dlg.SaveLcdFrames(), 0);
+  EXPECT_EQ(prompts_.back().message, KbText(KeyboardDlg::kTextNotSaved));
   MenuLog menus;
   menus.AnswerWith(114);  // the editor's menu saves as well
+  AnswerPrompt(CUIMessageBox::IdOkOrYes);
   dlg.OnLcdImageViewNotify(NOTIFY_RCLICK);
   Driver::RunFor(5);
+  EXPECT_EQ(prompts_.size(), 2u);
   EXPECT_EQ(FramesOf(ledId_), "0.png:100:0 1.png:100:1 2.png:100:2") << "the old rows stay";
+  EXPECT_EQ(QImage(QString::fromStdString(Anim("0.png"))).pixelColor(5, 5), original)
+      << "and the pictures they name, untouched";
+  EXPECT_EQ(Files(Anim("")), (std::vector<std::string>{"0.png", "1.png", "2.png"})) << "no new picture left";
   EXPECT_EQ(dlg.m_lcdDirty.load(), 1);
   EXPECT_EQ(frames->GetCount(), 2);
   ASSERT_TRUE(Exec(StorePath(), "DROP TRIGGER refuse"));
 
+  // The edit goes to a new file; the pictures no row names any more go once the rows are stored.
   EXPECT_EQ(dlg.SaveLcdFrames(), 1);
-  EXPECT_EQ(FramesOf(ledId_), "2.png:70:0 0.png:100:1");
+  const std::string rows = FramesOf(ledId_);
+  ASSERT_EQ(rows.rfind("2.png:70:0 ", 0), 0u) << rows;
+  const std::string renamed = rows.substr(11, rows.find(':', 11) - 11);
+  EXPECT_NE(renamed, "0.png");
+  EXPECT_EQ(rows.substr(11 + renamed.size()), ":100:1");
   EXPECT_EQ(dlg.m_lcdDirty.load(), 0);
-  EXPECT_EQ(QImage(QString::fromStdString(Anim("0.png"))).pixelColor(5, 5), QColor(0, 0, 255))
+  EXPECT_EQ(QImage(QString::fromStdString(Anim(renamed))).pixelColor(5, 5), QColor(0, 0, 255))
       << "the edit is copied";
+  EXPECT_EQ(Files(Anim("")), (std::vector<std::string>{"2.png", renamed}));
   EXPECT_EQ(Db("SELECT first_file || ',' || frame_size FROM t_ledlayer_data WHERE led_id = " +
                std::to_string(ledId_)),
             "2.png,2");
+  // A save that ended before its commit left a picture and a cut copy: the next load removes them.
+  WritePicture(Anim("20261209101010100.png"), QColor(0, 255, 0));
+  WritePicture(Anim("20261209101010101.png.part"), QColor(0, 255, 0));
+  dlg.LoadLcdFrames(ledId_);
+  EXPECT_EQ(Files(Anim("")), (std::vector<std::string>{"2.png", renamed}));
   EXPECT_EQ(Slots(dlg)->GetItemFrameSize(1), 2);
   EXPECT_EQ(Slots(dlg)->GetItemPicture(1), Utf8ToWide(Anim("2.png")));
 
@@ -454,8 +484,10 @@ TEST_F(LcdEditTest, TextsTheMenuAndTheFontSizeChangeTheEditorAndMarkTheFramesEdi
         if (picture.pixelColor(x, y) != fill) return true;
     return false;
   };
-  EXPECT_TRUE(marked(Anim("0.png"), QColor(0, 0, 0))) << "the text is saved into both frames";
-  EXPECT_TRUE(marked(Anim("1.png"), QColor(10, 0, 0)));
+  ASSERT_EQ(frames->GetCount(), 2);
+  EXPECT_TRUE(marked(WideToUtf8(frames->GetItem(0).pictureFile), QColor(0, 0, 0)))
+      << "the text is saved into both frames";
+  EXPECT_TRUE(marked(WideToUtf8(frames->GetItem(1).pictureFile), QColor(10, 0, 0)));
   EXPECT_EQ(dlg.m_lcdDirty.load(), 0);
 }
 

@@ -7,7 +7,9 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "platform/qt/single_instance.h"
@@ -45,6 +47,11 @@ class RawClient {
   ~RawClient() { close(fd_); }
   void Send(const std::string& bytes) {
     EXPECT_EQ(send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
+  }
+  // True once the server has closed the connection (nothing more to read, end of stream).
+  bool Closed() {
+    char byte;
+    return recv(fd_, &byte, 1, MSG_DONTWAIT) == 0;
   }
 
  private:
@@ -118,7 +125,7 @@ TEST_F(InstanceChannelTest, OtherPostsAndBadLinesAreDroppedAndTheServerServesOn)
     raw.Send("post\tCustomKeyDlg\t5689\t91\n");
     raw.Send("post\tCustomKeyDlg\t5689\t0x5B\t0\n");
     raw.Send("hello\n");
-    raw.Send("post\t" + std::string(5000, 'x') + "\t5689\t91\t0\n");
+    raw.Send("post\t" + std::string(2000, 'x') + "\t5689\t91\t0\n");
     raw.Send(Post("CustomKeyDlg", WM_WIN_KEY, 0x5C, 0));  // the connection still works
     WaitForRequests(6);
   }
@@ -138,6 +145,37 @@ TEST_F(InstanceChannelTest, OtherPostsAndBadLinesAreDroppedAndTheServerServesOn)
   WaitForRequests(7);
   EXPECT_EQ(activations, 1) << "\"activate\" still brings the program forward";
   EXPECT_EQ(dialog.winKeys, (Keys{{0x5C, 0}, {0x5B, 0}})) << "the cut line posted nothing";
+}
+
+TEST_F(InstanceChannelTest, ConnectionsAreCappedAndIdleOrFloodingOnesAreClosed) {
+  std::vector<std::unique_ptr<RawClient>> held;
+  for (int i = 0; i < 40; ++i) held.push_back(std::make_unique<RawClient>(path));
+  EXPECT_TRUE(Driver::RunUntil(
+      [&] { return std::count_if(held.begin(), held.end(), [](auto& c) { return c->Closed(); }) == 24; },
+      5000));
+  EXPECT_EQ(guard.ConnectionCount(), SingleInstanceGuard::kMaxConnections);
+  held.clear();
+  EXPECT_TRUE(Driver::RunUntil([&] { return guard.ConnectionCount() == 0; }, 5000));
+
+  RawClient flooding(path);
+  flooding.Send(std::string(SingleInstanceGuard::kMaxPeerLineBytes + 1, 'x'));
+  EXPECT_TRUE(Driver::RunUntil([&] { return flooding.Closed(); }, 2500)) << "long before the idle limit";
+  guard.SetIdleLimit(100);
+  RawClient idle(path);
+  EXPECT_TRUE(Driver::RunUntil([&] { return idle.Closed(); }, 5000)) << "nothing sent for the idle limit";
+  EXPECT_TRUE(Driver::RunUntil([&] { return guard.ConnectionCount() == 0; }, 5000));
+  guard.SetIdleLimit(SingleInstanceGuard::kIdleLimitMs);
+  RawClient next(path);
+  next.Send("activate\n");
+  EXPECT_TRUE(Driver::RunUntil([&] { return activations == 1; }, 5000)) << "the server serves on";
+}
+
+TEST_F(InstanceChannelTest, ALostSocketIsMadeAgain) {
+  ASSERT_EQ(unlink(path.c_str()), 0);
+  EXPECT_TRUE(Driver::RunUntil([&] { return access(path.c_str(), F_OK) == 0; }, 10000));
+  RawClient client(path);
+  client.Send("activate\n");
+  EXPECT_TRUE(Driver::RunUntil([&] { return activations == 1; }, 5000));
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 // at all, rows left without their parent by older files, counts that ignore such rows, reads of a
 // damaged table, and stores that are moved aside instead of deleted.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -11,6 +14,8 @@
 #include "store_fixture.h"
 
 namespace {
+
+using Rows = std::vector<std::string>;
 
 class IntegrityTest : public StoreTest {
  protected:
@@ -170,6 +175,51 @@ TEST_F(IntegrityTest, ADamagedTableFailsItsReadAndTheVersionCheckSaysDamaged) {
   EXPECT_EQ(code & 0xFF, SQLITE_CORRUPT);
 }
 
+// A writer process killed at varying points of its macro saves: each save is one transaction, so
+// the macro always holds all of one save's events, never none of them nor a mix.
+TEST_F(IntegrityTest, AMacroSaveKilledAnywhereLeavesOneWholeSave) {
+  constexpr int kEvents = 300;
+  const auto events = [](int value) {
+    std::vector<MacroRecordRow> rows;
+    for (int i = 0; i < kEvents; ++i) rows.push_back({0, 0, 2, i, value, L"key"});
+    return rows;
+  };
+  const int macro = store_.NewMacro(L"m");
+  ASSERT_TRUE(store_.ReplaceMacroRecords({macro, L"m", 1, 1, 0}, events(1)));
+  store_.db.Close();
+  for (int round = 0; round < 12; ++round) {
+    SCOPED_TRACE(round);
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ConfigDB writer;
+      if (!writer.Open(folder_.wpath(), L"", L"kb")) _exit(1);
+      const char byte = 1;
+      if (write(ready[1], &byte, 1) != 1) _exit(1);
+      for (int save = 0; save < 1000; ++save)
+        writer.ReplaceMacroRecords({macro, L"m", 1, 1, 0}, events(save + 2));
+      _exit(0);
+    }
+    close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    close(ready[0]);
+    usleep(static_cast<useconds_t>(1000 + 1700 * round));
+    kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the writer ran to its end before the kill";
+    RawDb after(DbFile());  // a new connection rolls back what the killed one left
+    EXPECT_EQ(after.Rows("PRAGMA quick_check"), Rows{"ok"});
+    EXPECT_EQ(
+        after.Rows("SELECT count(*) || ',' || count(DISTINCT value) FROM t_macrorecord WHERE macro_id = " +
+                   std::to_string(macro)),
+        Rows{std::to_string(kEvents) + ",1"});
+  }
+}
+
 TEST(StoreCopies, ARenamedStoreTakesItsCompanionsAndOnlyTheNewestThreeStay) {
   testing_support::TempDir dir;
   const std::string path = dir.path() + "db/kb_data.db";
@@ -215,3 +265,12 @@ TEST(StoreCopies, ARenamedStoreTakesItsCompanionsAndOnlyTheNewestThreeStay) {
 }
 
 }  // namespace
+
+TEST_F(IntegrityTest, AStoreThatLacksATableIsDamaged) {
+  MakeCurrent();
+  EXPECT_EQ(store_.CheckVersion(1), ConfigDB::VersionState::Current);
+  ASSERT_EQ(Raw().Exec("DROP TABLE t_ledframe_data"), SQLITE_OK);
+  int code = 0;
+  EXPECT_EQ(store_.CheckVersion(1, &code), ConfigDB::VersionState::Damaged);
+  EXPECT_EQ(code, SQLITE_CORRUPT);
+}

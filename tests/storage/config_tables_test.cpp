@@ -175,22 +175,45 @@ TEST_F(TablesTest, ListsComeSortedAndCascadesRemoveOnlyTheirChildren) {
   EXPECT_EQ(Raw().Rows("SELECT customlight_id FROM t_custommodergb_data"), Rows{std::to_string(mode + 1)});
 }
 
-TEST_F(TablesTest, EachBatchIsOneCommitAndKeepsTheElementsThatSucceed) {
+TEST_F(TablesTest, EachBatchIsOneCommitAndARefusedRowKeepsNoneOfIt) {
   CountCommits();
-  store_.SaveMacroRecords(std::vector<MacroRecordRow>(50, {0, 1, 1, 1, 0, L"e"}));
+  EXPECT_TRUE(store_.SaveMacroRecords(std::vector<MacroRecordRow>(50, {0, 1, 1, 1, 0, L"e"})));
   EXPECT_EQ(commits_, 1);
-  store_.SetCustomRgbList(std::vector<CustomRgbRow>(30, {0, 1, 1, 1, 1, 0, 0}));
+  EXPECT_TRUE(store_.SetCustomRgbList(std::vector<CustomRgbRow>(30, {0, 1, 1, 1, 1, 0, 0})));
   EXPECT_EQ(commits_, 2);
-  store_.SetCustomModeRgbList(std::vector<CustomRgbRow>(30, {0, 1, 1, 1, 1, 0, 0}));
-  store_.SaveLedFrames(std::vector<LedFrameRow>(30));
+  EXPECT_TRUE(store_.SetCustomModeRgbList(std::vector<CustomRgbRow>(30, {0, 1, 1, 1, 1, 0, 0})));
+  EXPECT_EQ(store_.SaveLedFrames(std::vector<LedFrameRow>(30)), 30);
   EXPECT_EQ(commits_, 4);
 
-  // One element refused by a trigger; the others are stored.
-  Raw().Exec(
-      "CREATE TRIGGER refuse_bad BEFORE INSERT ON t_ledframe_data WHEN NEW.name = 'bad' "
-      "BEGIN SELECT RAISE(ABORT, 'refused'); END");
-  store_.SaveLedFrames({{0, 7, L"ok1", 0, 0, L""}, {0, 7, L"bad", 0, 1, L""}, {0, 7, L"ok2", 0, 2, L""}});
-  EXPECT_EQ(Raw().Rows("SELECT name FROM t_ledframe_data WHERE led_id = 7"), (Rows{"ok1", "ok2"}));
+  // One element of each batch refused by a trigger (as a full disk would): the batch fails and
+  // leaves the tables as they were, also the rows a replacing batch deletes first.
+  const int macro = store_.NewMacro(L"m");
+  ASSERT_TRUE(store_.ReplaceMacroRecords({macro, L"m", 1, 1, 0}, {{0, 0, 2, 0, 65, L"A"}}));
+  for (const char* table : {"t_ledframe_data", "t_macrorecord", "t_customrgb_data", "t_custommodergb_data"}) {
+    const std::string column = std::string(table) == "t_ledframe_data" ? "delay_time"
+                               : std::string(table) == "t_macrorecord" ? "value"
+                                                                       : "rgbvalue";
+    Raw().Exec(std::string("CREATE TRIGGER refuse_") + table + " BEFORE INSERT ON " + table + " WHEN NEW." +
+               column + " = 99 BEGIN SELECT RAISE(ABORT, 'refused'); END");
+  }
+  const auto snapshot = [&] {
+    return Raw().Rows(
+        "SELECT 'f' || count(*) FROM t_ledframe_data UNION ALL SELECT 'r' || count(*) || '/' || total(value) "
+        "FROM t_macrorecord UNION ALL SELECT 'c' || count(*) FROM t_customrgb_data UNION ALL "
+        "SELECT 'm' || count(*) FROM t_custommodergb_data UNION ALL "
+        "SELECT 'o' || delay_type || '/' || delay_time FROM t_macro_data WHERE macro_id = " +
+        std::to_string(macro));
+  };
+  const Rows stored = snapshot();
+  EXPECT_EQ(store_.SaveLedFrames(
+                {{0, 7, L"ok1", 0, 0, L""}, {0, 7, L"bad", 99, 1, L""}, {0, 7, L"ok2", 0, 2, L""}}),
+            -1);
+  EXPECT_FALSE(store_.SaveMacroRecords({{0, 1, 1, 7, 1, L"ok"}, {0, 1, 1, 8, 99, L"bad"}}));
+  EXPECT_FALSE(
+      store_.ReplaceMacroRecords({macro, L"m", 1, 3, 50}, {{0, 0, 2, 0, 66, L"B"}, {0, 0, 2, 1, 99, L"C"}}));
+  EXPECT_FALSE(store_.SetCustomRgbList({{0, 1, 1, 5, 1, 0, 0}, {0, 1, 2, 99, 1, 0, 0}}));
+  EXPECT_FALSE(store_.SetCustomModeRgbList({{0, 1, 2, 5, 1, 0, 0}, {0, 1, 3, 99, 1, 0, 0}}));
+  EXPECT_EQ(snapshot(), stored);
 }
 
 TEST_F(TablesTest, ListGettersFreeWhatTheyAreHanded) {
