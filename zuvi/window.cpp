@@ -224,6 +224,7 @@ void MWindow::ApplyShow(int command) {
   switch (command) {
     case SW_HIDE:
       w->hide();
+      if (!impl_->loop) w->setWindowModality(Qt::NonModal);  // the loop that made it modal is over
       break;
     case SW_SHOWMINIMIZED:
     case SW_MINIMIZE:
@@ -391,16 +392,16 @@ void SetModality(QWidget* w, Qt::WindowModality modality) {
 int MWindow::ShowModal(int showCommand) {
   if (!hwnd_ || !Manager::IsUiThread() || impl_->loop) return 0;
   HWND hwnd = hwnd_;
-  // A popup takes the input away from every other window while it runs and keeps it itself: Qt
+  // A popup with an owner takes the input away from every other window while it runs and keeps it: Qt
   // blocks the others (disabling the owner's widget would disable the popup inside it as well).
   // Its owner's top-level window also reads as disabled, as on Windows.
   MWindow* owner = nullptr;
-  const bool popup = !(style_ & WS_CHILD);
-  if (popup) {
+  if (!(style_ & WS_CHILD)) {
     owner = Manager::FromHandle(parent_);
     while (owner && (owner->style_ & WS_CHILD)) owner = Manager::FromHandle(owner->parent_);
-    if (QWidget* w = impl_->widget.data()) SetModality(w, Qt::ApplicationModal);
   }
+  const bool popup = owner != nullptr;
+  if (QWidget* w = impl_->widget.data(); popup && w) SetModality(w, Qt::ApplicationModal);
   HWND ownerHwnd = owner ? owner->hwnd_ : nullptr;
   bool ownerWasEnabled = owner && owner->enabled_.exchange(false);
   ShowWindow(showCommand);
@@ -423,8 +424,10 @@ int MWindow::ShowModal(int showCommand) {
     }
     inModal_ = false;
   }
-  if (QWidget* w = impl_->widget.data(); popup && w && Manager::FromHandle(hwnd) == this)
-    SetModality(w, Qt::NonModal);
+  // A window that ended its loop is usually destroyed at once: it stops blocking the others when
+  // it is hidden (showing it anew for the change would flash it on the screen).
+  if (QWidget* w = impl_->widget.data(); popup && w && Manager::FromHandle(hwnd) == this && !w->isVisible())
+    w->setWindowModality(Qt::NonModal);
   if (ownerWasEnabled && Manager::FromHandle(ownerHwnd) == owner) owner->enabled_ = true;
   if (Manager::FromHandle(hwnd) != this || stalled) {
     endCode_ = -1;

@@ -44,8 +44,9 @@ class MWindow : public MObject {
   // Shows the window with `showCommand` and runs a modal loop until EndModal (DoOK/DoCancel) or
   // DestroyWindow; loops of several windows nest. Returns the end code, 0 when the window was
   // destroyed. An end requested before the loop runs is kept and ends it at once. A popup window
-  // disables its owner's top-level window for the time of the loop; a WS_CHILD window disables
-  // nothing. UI thread.
+  // with an owner takes the input away from every other window for the time of the loop and keeps
+  // it itself (its owner's top-level window reads as disabled meanwhile); a WS_CHILD window
+  // disables nothing. UI thread.
   int ShowModal(int showCommand = SW_SHOW);
   // Ends the modal loop with `code`; any thread.
   void EndModal(int code);
