@@ -20,7 +20,7 @@ std::wstring MainText(int id) {
   return text;
 }
 
-constexpr const wchar_t* kNotice = L"Kelvane checks for updates only when you ask.";
+constexpr int kNoticeText = 71;
 
 }  // namespace
 
@@ -61,7 +61,7 @@ void MainSysSetDlg::InitUI(const RECT&) {
   m_update->SetImage(L"btn_apply.png", 4);
   m_update->SetTextColor(0xFEFFFFFF);
   m_update->SetAlignment(1);
-  auto* notice = static_cast<MText*>(CreateArea(L"MText", IdNotice, RECT{}, kNotice));
+  auto* notice = static_cast<MText*>(CreateArea(L"MText", IdNotice, RECT{}, MainText(kNoticeText).c_str()));
   notice->SetTextColor(0xFF808080);
   notice->SetAlignment(1);
   auto* version = static_cast<MText*>(
