@@ -21,6 +21,7 @@ std::wstring MainText(int id) {
 }
 
 constexpr int kNoticeText = 71;
+constexpr int kFrame = 29;
 
 }  // namespace
 
@@ -41,8 +42,11 @@ int MainSysSetDlg::OnInitDialog() {
 }
 
 void MainSysSetDlg::InitUI(const RECT&) {
+  // A face of its own, lighter than the main window's, with a frame: the dialog stands apart from
+  // the window it opens over.
   auto* background = static_cast<CArea*>(CreateArea(L"CArea", 30, RECT{}));
-  background->SetTransparent(255, 0, 0x141414);
+  background->SetTransparent(255, 0, 0x2A2D32);
+  static_cast<CArea*>(CreateArea(L"CArea", kFrame, RECT{}))->SetTransparent(0, 255, 0x5A6068);
   auto* title = static_cast<MText*>(CreateArea(L"MText", IdTitle, RECT{}, MainText(50).c_str()));
   title->SetTextColor(0xFFE6E6E6);
   title->SetAlignment(1);
@@ -73,6 +77,7 @@ void MainSysSetDlg::InitUI(const RECT&) {
 void MainSysSetDlg::UISize(const RECT& client) {
   const int right = client.right, bottom = client.bottom, center = right / 2;
   GetControl(30)->SetRect(client);
+  GetControl(kFrame)->SetRect(client);
   GetControl(IdTitle)->SetRect(RECT{center - 150, 15, center + 150, 45});
   GetControl(IdClose)->SetRect(RECT{right - 45, 15, right - 15, 45});
   GetControl(IdLogo)->SetRect(RECT{10, 5, 139, 55});
