@@ -7,6 +7,7 @@
 #include <memory>
 #include <thread>
 
+#include "keyboard/UpdateTipDlg.h"
 #include "lighting/LcdDialogs.h"
 #include "tests/support/temp_dir.h"
 #include "zuvi/buttons.h"
@@ -169,6 +170,23 @@ TEST_F(LcdDialogsTest, TheWaitWindowRunsItsSpinnerAndTheProgressWindowShowsItsWh
   // Nothing of the headline reaches its rectangle's right end, where a cut line would stop.
   EXPECT_GT(Drawn(shown, QRect(headline.left, headline.top, headline.Width() - 3, headline.Height()), back), 30);
   EXPECT_EQ(Drawn(shown, QRect(headline.right - 3, headline.top, 3, headline.Height()), back), 0);
+}
+
+TEST_F(LcdDialogsTest, CloseButtonsWithoutTheirSkinPictureShowAGlyph) {
+  testing_support::TempDir out;
+  LCDDelayEditDlg delay;
+  ASSERT_TRUE(delay.Create(nullptr, L"LCDDelayEditDlg", LCDDelayEditDlg::kStyle, 0, LCDDelayEditDlg::kRect));
+  UpdateTipDlg tip;
+  ASSERT_TRUE(tip.Create(nullptr, L"UpdateTipDlg", WS_POPUP | WS_VISIBLE, 0, UpdateTipDlg::kRect));
+  const std::pair<MDialog*, int> buttons[] = {{&delay, LCDDelayEditDlg::IdClose}, {&tip, UpdateTipDlg::IdClose}};
+  for (auto [dialog, id] : buttons) {
+    const RECT close = dialog->GetControl(id)->GetRect();
+    const QImage shown = Picture(*dialog, out.path() + "close.png");
+    // Inside the button's border: its face and, on it, the glyph.
+    const QRect inner(close.left + 3, close.top + 3, close.Width() - 6, close.Height() - 6);
+    EXPECT_GT(Drawn(shown, inner, shown.pixelColor(inner.topLeft())), 8) << dialog->GetWindowText();
+    dialog->DestroyWindow();
+  }
 }
 
 }  // namespace
