@@ -41,7 +41,8 @@ void LCDDelayEditDlg::InitUI(const RECT& client) {
     title->SetAlignment(1);
     title->SetTextColor(kWhite);
   }
-  if (auto* close = dynamic_cast<MControlFont*>(CreateControl(L"CImageButton", IdClose, RECT{}, nullptr, 1, 1))) {
+  if (auto* close =
+          dynamic_cast<MControlFont*>(CreateControl(L"CImageButton", IdClose, RECT{}, nullptr, 1, 1))) {
     close->SetImage(L"sysbtn_close.png", 4);
     close->SetTitle(L"\u00D7");  // shown while no skin picture ships
     close->SetAlignment(1);
@@ -171,7 +172,8 @@ int LEDWaitDlg2::OnInitDialog() {
 }
 
 void LEDWaitDlg2::InitUI(const RECT& client) {
-  if (auto* headline = dynamic_cast<MText*>(CreateArea(L"MText", IdHeadline, RECT{17, 15, client.right - 17, 35}))) {
+  if (auto* headline =
+          dynamic_cast<MText*>(CreateArea(L"MText", IdHeadline, RECT{17, 15, client.right - 17, 35}))) {
     headline->SetTitle(KbText(861));
     headline->SetTextColor(kOrange);
   }

@@ -243,7 +243,8 @@ void MainDlg::ApplyLanguage() {
   // The notice is the second line that shares the version line's id.
   std::vector<MText*> lines;
   for (MControl* control : Controls())
-    if (auto* line = dynamic_cast<MText*>(control); line && control->GetID() == IdVersion) lines.push_back(line);
+    if (auto* line = dynamic_cast<MText*>(control); line && control->GetID() == IdVersion)
+      lines.push_back(line);
   if (lines.size() == 2) lines[1]->SetTitle(MainText(kNoticeText));
 }
 

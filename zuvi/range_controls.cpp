@@ -56,7 +56,8 @@ void MSlider::Paint(QPainter& painter, const QRect& area) {
   const int radius = HandleRadius(area.height());
   const int left = area.left() + radius;
   const int span = std::max(0, area.width() - 1 - 2 * radius);
-  const int x = max > min ? left + static_cast<int>(static_cast<long long>(span) * (pos - min) / (max - min)) : left;
+  const int x =
+      max > min ? left + static_cast<int>(static_cast<long long>(span) * (pos - min) / (max - min)) : left;
   const int y = area.center().y();
   const QRect groove(left, y - 2, span + 1, 4);
   painter.fillRect(groove, QColor(0x50, 0x50, 0x50));

@@ -130,7 +130,8 @@ void CGifPicture::Paint(QPainter& painter, const QRect& area) {
     const double angle = 2 * M_PI * i / kSpinnerDots;
     const double level = 1.0 - ((step - i + kSpinnerDots) % kSpinnerDots) / static_cast<double>(kSpinnerDots);
     painter.setBrush(QColor::fromRgbF(0.15 + 0.85 * level, 0.45 + 0.55 * level, 1.0));
-    const QPointF centre = QRectF(area).center() + QPointF(radius * std::sin(angle), -radius * std::cos(angle));
+    const QPointF centre =
+        QRectF(area).center() + QPointF(radius * std::sin(angle), -radius * std::cos(angle));
     painter.drawEllipse(centre, dot, dot);
   }
   painter.restore();

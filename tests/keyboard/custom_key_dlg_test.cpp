@@ -1,12 +1,11 @@
 // The custom key dialog against a real store, with raw input, the blocker start, the file dialog
 // and the message box faked: controls and lists per type, key capture, the Windows keys, and what
 // OK stores.
-#include "keyboard/CustomKeyDlg.h"
-
 #include <QImage>
 
 #include "common/lang_text.h"
 #include "common/strings.h"
+#include "keyboard/CustomKeyDlg.h"
 #include "keyboard_fixture.h"
 #include "platform/input/raw_input.h"
 #include "shell/window_messages.h"
@@ -103,7 +102,8 @@ TEST_F(CustomKeyDlgTest, EachTypeShowsItsControlsAndListsInBothLanguages) {
   CustomKeyDlg& d = Open();
   // As the user first sees it ($KELVANE_RENDER_DIR keeps the picture to look at).
   const char* wanted = std::getenv("KELVANE_RENDER_DIR");
-  const std::string picture = (wanted && *wanted ? std::string(wanted) + "/" : app_.path()) + "custom-key.png";
+  const std::string picture =
+      (wanted && *wanted ? std::string(wanted) + "/" : app_.path()) + "custom-key.png";
   EXPECT_TRUE(d.RenderToPng(picture));
   {
     // The empty key field is seen to wait for a key: its hint stands out from its face.

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-
 #include <memory>
 #include <thread>
 
@@ -168,7 +167,8 @@ TEST_F(LcdDialogsTest, TheWaitWindowRunsItsSpinnerAndTheProgressWindowShowsItsWh
   EXPECT_GT(Drawn(shown, QRect(loading.left, loading.top, loading.Width(), loading.Height()), back), 30)
       << "Loading: 42%";
   // Nothing of the headline reaches its rectangle's right end, where a cut line would stop.
-  EXPECT_GT(Drawn(shown, QRect(headline.left, headline.top, headline.Width() - 3, headline.Height()), back), 30);
+  EXPECT_GT(Drawn(shown, QRect(headline.left, headline.top, headline.Width() - 3, headline.Height()), back),
+            30);
   EXPECT_EQ(Drawn(shown, QRect(headline.right - 3, headline.top, 3, headline.Height()), back), 0);
 }
 
@@ -178,7 +178,8 @@ TEST_F(LcdDialogsTest, CloseButtonsWithoutTheirSkinPictureShowAGlyph) {
   ASSERT_TRUE(delay.Create(nullptr, L"LCDDelayEditDlg", LCDDelayEditDlg::kStyle, 0, LCDDelayEditDlg::kRect));
   UpdateTipDlg tip;
   ASSERT_TRUE(tip.Create(nullptr, L"UpdateTipDlg", WS_POPUP | WS_VISIBLE, 0, UpdateTipDlg::kRect));
-  const std::pair<MDialog*, int> buttons[] = {{&delay, LCDDelayEditDlg::IdClose}, {&tip, UpdateTipDlg::IdClose}};
+  const std::pair<MDialog*, int> buttons[] = {{&delay, LCDDelayEditDlg::IdClose},
+                                              {&tip, UpdateTipDlg::IdClose}};
   for (auto [dialog, id] : buttons) {
     const RECT close = dialog->GetControl(id)->GetRect();
     const QImage shown = Picture(*dialog, out.path() + "close.png");

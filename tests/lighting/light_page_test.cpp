@@ -326,7 +326,8 @@ TEST_F(LightPageTest, TheSleepRadiosStoreAndSendTheirIndexAndColourItsCaption) {
     return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
   };
   const double text = luminance(QColor::fromRgba(kPicked)), panel = luminance(back);
-  EXPECT_GE((std::max(text, panel) + 0.05) / (std::min(text, panel) + 0.05), 4.5) << back.name().toStdString();
+  EXPECT_GE((std::max(text, panel) + 0.05) / (std::min(text, panel) + 0.05), 4.5)
+      << back.name().toStdString();
 }
 
 TEST_F(LightPageTest, ThePerKeyModeShowsItsKeysAndStoresTheCheckedOnes) {

@@ -114,7 +114,8 @@ int ClearlyDifferent(const QImage& a, const QImage& b, const QRect& area) {
   for (int y = area.top(); y <= area.bottom(); ++y)
     for (int x = area.left(); x <= area.right(); ++x) {
       const QColor p = a.pixelColor(x, y), q = b.pixelColor(x, y);
-      if (std::max({std::abs(p.red() - q.red()), std::abs(p.green() - q.green()), std::abs(p.blue() - q.blue())}) > 60)
+      if (std::max({std::abs(p.red() - q.red()), std::abs(p.green() - q.green()),
+                    std::abs(p.blue() - q.blue())}) > 60)
         ++count;
     }
   return count;
@@ -163,7 +164,8 @@ TEST_F(SkinTest, WithoutTheirSkinCheckedButtonsDifferClearlyFromUncheckedOnes) {
     box->SetCheck(true);
     ASSERT_TRUE(window.RenderToPng(file));
     const QImage checked(QString::fromStdString(file));
-    EXPECT_GT(ClearlyDifferent(unchecked, checked, QRect(rect.left, rect.top, rect.Width(), rect.Height())), 60);
+    EXPECT_GT(ClearlyDifferent(unchecked, checked, QRect(rect.left, rect.top, rect.Width(), rect.Height())),
+              60);
   }
 }
 
