@@ -23,6 +23,7 @@ namespace {
 constexpr ARGB kWhite = 0xFFFFFFFF;
 constexpr int kWindowsLeft = 0x5B;
 constexpr int kWindowsRight = 0x5C;
+constexpr int kPressKeyText = 165;  // the key field's hint while it is empty
 
 struct ListItem {
   int textId;
@@ -287,6 +288,7 @@ void CustomKeyDlg::SelectFunctionType(int type) {
         keyEdit->SetTitle(L"");
         // Keys are captured for a key and a program (named by the browse); addresses and texts are typed.
         keyEdit->SetCaptureMode(type == KeyFuncKey || type == KeyFuncProgram);
+        keyEdit->SetTipInfo(type == KeyFuncKey ? KbText(kPressKeyText) : std::wstring());
       }
       show({IdKeyEdit});
       if (type == KeyFuncKey) show({IdShift, IdCtrl, IdWin, IdAlt});

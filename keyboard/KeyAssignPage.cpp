@@ -122,7 +122,10 @@ void KeyboardDlg::CreateKeyAssignPage() {
   page_controls::CreatePageControls(*this, page, kControlsAfterView);
   if (auto* profiles = GetControlAs<QelListBox>(kb_ids::kProfileList)) profiles->SetCurSel(0);
   for (int id : {kb_ids::kFnSwitch, kb_ids::kFnSwitch2}) {
-    if (auto* fn = GetControlAs<KeyLayerButton>(id)) fn->SetFont(L"Open Sans Extrabold", 16, true);
+    if (auto* fn = GetControlAs<KeyLayerButton>(id)) {
+      fn->SetFont(L"", 10, true);  // fits the narrower of the two in either language
+      fn->SetAlignment(1);
+    }
   }
   Check(*this, kb_ids::kFnSwitch);
   if (KeyboardCtrl* view = View(*this)) {

@@ -51,9 +51,9 @@ constexpr page_controls::ControlSpec kControls[] = {
     {.id = 256, .className = L"CArea", .area = true},
     {.id = 257, .className = L"MText", .area = true, .text = 523},
     {.id = 258, .className = L"CImageButton", .image = L"btn_record_time.png", .tooltip = 525},
-    {.id = 259, .className = L"CImageButton", .image = L"btn_record_up.png", .tooltip = 526},
-    {.id = 260, .className = L"CImageButton", .image = L"btn_record_down.png", .tooltip = 527},
-    {.id = 261, .className = L"CImageButton", .image = L"btn_record_del.png", .tooltip = 512},
+    {.id = 259, .className = L"CImageButton", .image = L"btn_record_up.png", .tooltip = 526, .label = L"\u2191", .centred = true},
+    {.id = 260, .className = L"CImageButton", .image = L"btn_record_down.png", .tooltip = 527, .label = L"\u2193", .centred = true},
+    {.id = 261, .className = L"CImageButton", .image = L"btn_record_del.png", .tooltip = 512, .label = L"\u2212", .centred = true},
     {.id = 262, .className = L"CRecordList", .image = L"img_edit.png"},
     {.id = 263, .className = L"MButton", .image = L"btn_apply.png", .imageStates = 4, .text = 524},
 };

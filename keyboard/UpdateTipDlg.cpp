@@ -48,6 +48,9 @@ void UpdateTipDlg::InitUI(const RECT& client) {
       CreateControl(L"CImageButton", IdClose, RECT{r - 40, 12, r - 20, 32}, nullptr, 1, 1));
   if (m_close) {
     m_close->SetImage(L"sysbtn_close.png", 4);
+    m_close->SetTitle(L"\u00D7");  // shown while no skin picture ships
+    m_close->SetAlignment(1);
+    m_close->SetTextColor(kWhite);
     m_close->SetTooltip(KbText(2));
   }
   m_text = text(IdText, 713, kOrange, RECT{50, 210, 125, 240});
@@ -55,6 +58,9 @@ void UpdateTipDlg::InitUI(const RECT& client) {
   m_headline = text(IdHeadline, 710, kWhite, RECT{20, 81, r - 5, 117});
   m_currentText = text(IdCurrentText, 711, kOrange, RECT{175, 151, r - 10, 201});
   m_newText = text(IdNewText, 712, kOrange, RECT{175, 200, r - 10, 250});
+  // Each line breaks within its 50 pixels rather than running past the window's edge.
+  for (MText* line : {m_currentText, m_newText})
+    if (line) line->SetVAlignment(4);
   const RECT ok{r - 220, b - 60, r - 120, b - 32};
   m_ok = button(IdOk, 715, L"updatetips_btn_ok.png", ok);
   m_cancel = button(IdCancel, 716, L"updatetips_btn_cancel.png",

@@ -78,8 +78,8 @@ void PlaceListButtons(const KeyboardDlg& dlg, const Editor& editor) {
 
 void PlaceKeyGroups(const KeyboardDlg& dlg, const Editor& editor) {
   Place(dlg, editor.allKeys, Box(400, 95, 530, 115));
-  Place(dlg, editor.digitKeys, Box(530, 95, 630, 115));
-  Place(dlg, editor.wasdKeys, Box(630, 95, 730, 115));
+  Place(dlg, editor.digitKeys, Box(530, 95, 670, 115));
+  Place(dlg, editor.wasdKeys, Box(670, 95, 770, 115));
 }
 
 void PlaceColorEdits(const KeyboardDlg& dlg, const Editor& editor, int firstLabel, int y) {

@@ -42,8 +42,12 @@ void LCDDelayEditDlg::InitUI(const RECT& client) {
     title->SetAlignment(1);
     title->SetTextColor(kWhite);
   }
-  if (auto* close = CreateControl(L"CImageButton", IdClose, RECT{}, nullptr, 1, 1)) {
+  if (auto* close =
+          dynamic_cast<MControlFont*>(CreateControl(L"CImageButton", IdClose, RECT{}, nullptr, 1, 1))) {
     close->SetImage(L"sysbtn_close.png", 4);
+    close->SetTitle(L"\u00D7");  // shown while no skin picture ships
+    close->SetAlignment(1);
+    close->SetTextColor(kWhite);
     close->SetTooltip(KbText(2));
   }
   auto radio = [this](int id, int text, bool checked) {
@@ -169,7 +173,8 @@ int LEDWaitDlg2::OnInitDialog() {
 }
 
 void LEDWaitDlg2::InitUI(const RECT& client) {
-  if (auto* headline = dynamic_cast<MText*>(CreateArea(L"MText", IdHeadline, RECT{17, 15, 167, 35}))) {
+  if (auto* headline =
+          dynamic_cast<MText*>(CreateArea(L"MText", IdHeadline, RECT{17, 15, client.right - 17, 35}))) {
     headline->SetTitle(KbText(861));
     headline->SetTextColor(kOrange);
   }

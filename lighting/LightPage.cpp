@@ -64,7 +64,8 @@ constexpr int kFirstSleepCaption = 126;
 }  // namespace ids
 
 constexpr UINT kModeListMenuMessage = 0x724;
-constexpr ARGB kSleepSelectedColor = 0xFFCA5100;
+// A pale amber: readable on the grey panel (contrast above 4.5:1) and apart from the white captions.
+constexpr ARGB kSleepSelectedColor = 0xFFFFE699;
 constexpr std::uint8_t kColorful = 1;
 
 // Texts of the direction codes stored in byte 5.

@@ -52,7 +52,6 @@ constexpr int kAmplitudeMax = 600;
 constexpr int kAmplitudeStart = 60;
 constexpr int kBrightnessMax = 100;
 constexpr int kSchemeWhite = 1;
-constexpr ARGB kCaptionColor = 0xFF303030;
 constexpr int kListEditEnded = 29;
 constexpr int kListSelectionChanged = 1;
 
@@ -136,11 +135,6 @@ void KeyboardDlg::CreateMusicPage() {
     view->SetKeyboardType(2);
   }
   page_controls::CreatePageControls(*this, page, kControlsAfterView);
-  if (auto* frame = GetControlAs<CArea>(ids::kSettingsFrame)) frame->SetTransparent(255, 255, 0xFFFFFF);
-  // The captions stand on the white settings frame.
-  for (int id : {ids::kDeviceCaption, ids::kForeCaption, ids::kAmplitudeCaption, ids::kBackCaption,
-                 ids::kBrightnessCaption})
-    if (auto* caption = GetControlAs<MControlFont>(id)) caption->SetTextColor(kCaptionColor);
   if (m_isRgb)
     FillSchemes(Combo(*this, ids::kFore), kRgbForeSchemes);
   else

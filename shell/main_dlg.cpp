@@ -28,8 +28,8 @@ std::wstring MainText(int id) {
   return text;
 }
 
-// The notice line under the slots; a fixed text of ours.
-constexpr const wchar_t* kNotice = L"Connect a supported keyboard by USB; its window opens by itself.";
+// The notice line under the slots.
+constexpr int kNoticeText = 70;
 
 // At most 127 UTF-16 units, never splitting a character.
 std::wstring TrayTip(const std::wstring& text) {
@@ -117,7 +117,7 @@ void MainDlg::InitUI(const RECT&) {
   auto* version = static_cast<MText*>(
       CreateArea(L"MText", IdVersion, RECT{}, FormatW(L"ver: %ls", kSoftwareVersion).c_str()));
   version->SetTextColor(0xFEB4B4B4);
-  auto* notice = static_cast<MText*>(CreateArea(L"MText", IdVersion, RECT{}, kNotice));
+  auto* notice = static_cast<MText*>(CreateArea(L"MText", IdVersion, RECT{}, MainText(kNoticeText).c_str()));
   notice->SetTextColor(0xFEB4B4B4);
   notice->SetAlignment(1);
 }
@@ -240,6 +240,12 @@ void MainDlg::ApplyLanguage() {
       {IdClose, 2}, {IdMinimize, 3}, {IdSettings, 5}, {IdStore, 8}, {IdWebsite, 9}};
   for (auto [id, text] : tips)
     if (MControl* control = GetControl(id)) control->SetTooltip(MainText(text));
+  // The notice is the second line that shares the version line's id.
+  std::vector<MText*> lines;
+  for (MControl* control : Controls())
+    if (auto* line = dynamic_cast<MText*>(control); line && control->GetID() == IdVersion)
+      lines.push_back(line);
+  if (lines.size() == 2) lines[1]->SetTitle(MainText(kNoticeText));
 }
 
 LRESULT MainDlg::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -20,7 +20,8 @@ std::wstring MainText(int id) {
   return text;
 }
 
-constexpr const wchar_t* kNotice = L"Kelvane checks for updates only when you ask.";
+constexpr int kNoticeText = 71;
+constexpr int kFrame = 29;
 
 }  // namespace
 
@@ -42,8 +43,11 @@ int MainSysSetDlg::OnInitDialog() {
 
 void MainSysSetDlg::InitUI(const RECT&) {
   SetDefaultButtons(0, IdClose);
+  // A face of its own, lighter than the main window's, with a frame: the dialog stands apart from
+  // the window it opens over.
   auto* background = static_cast<CArea*>(CreateArea(L"CArea", 30, RECT{}));
-  background->SetTransparent(255, 0, 0x141414);
+  background->SetTransparent(255, 0, 0x2A2D32);
+  static_cast<CArea*>(CreateArea(L"CArea", kFrame, RECT{}))->SetTransparent(0, 255, 0x5A6068);
   auto* title = static_cast<MText*>(CreateArea(L"MText", IdTitle, RECT{}, MainText(50).c_str()));
   title->SetTextColor(0xFFE6E6E6);
   title->SetAlignment(1);
@@ -62,7 +66,7 @@ void MainSysSetDlg::InitUI(const RECT&) {
   m_update->SetImage(L"btn_apply.png", 4);
   m_update->SetTextColor(0xFEFFFFFF);
   m_update->SetAlignment(1);
-  auto* notice = static_cast<MText*>(CreateArea(L"MText", IdNotice, RECT{}, kNotice));
+  auto* notice = static_cast<MText*>(CreateArea(L"MText", IdNotice, RECT{}, MainText(kNoticeText).c_str()));
   notice->SetTextColor(0xFF808080);
   notice->SetAlignment(1);
   auto* version = static_cast<MText*>(
@@ -74,6 +78,7 @@ void MainSysSetDlg::InitUI(const RECT&) {
 void MainSysSetDlg::UISize(const RECT& client) {
   const int right = client.right, bottom = client.bottom, center = right / 2;
   GetControl(30)->SetRect(client);
+  GetControl(kFrame)->SetRect(client);
   GetControl(IdTitle)->SetRect(RECT{center - 150, 15, center + 150, 45});
   GetControl(IdClose)->SetRect(RECT{right - 45, 15, right - 15, 45});
   GetControl(IdLogo)->SetRect(RECT{10, 5, 139, 55});

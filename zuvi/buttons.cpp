@@ -10,6 +10,13 @@
 
 using namespace zuvi_internal;
 
+namespace {
+
+// What marks a checked control without a skin: the theme's blue.
+QColor CheckedFill(bool enabled) { return enabled ? QColor(0x2D, 0x7D, 0xD2) : QColor(0x3A, 0x50, 0x6A); }
+
+}  // namespace
+
 void MButton::PaintFace(QPainter& painter, const QRect& area, bool checked) {
   QImage image = LoadSkinImage(GetImage());
   if (image.isNull() && Widget()) {
@@ -21,6 +28,11 @@ void MButton::PaintFace(QPainter& painter, const QRect& area, bool checked) {
     if (StateIndex() == 1) option.state |= QStyle::State_MouseOver;
     Widget()->style()->drawControl(QStyle::CE_PushButtonBevel, &option, &painter, Widget());
     QColor text = Widget()->palette().color(QPalette::ButtonText);
+    if (checked) {
+      // The style's sunken face alone differs from the raised one by a faint shade.
+      painter.fillRect(area.adjusted(2, 2, -2, -2), CheckedFill(IsEffectivelyEnabled()));
+      text = Qt::white;
+    }
     PaintTitle(painter, area, &text);
     return;
   }
@@ -70,7 +82,45 @@ void CCheckButton::OnInput(const MouseInput& input) {
   MButton::OnInput(input);
 }
 
-void CCheckButton::Paint(QPainter& painter, const QRect& area) { PaintFace(painter, area, GetCheck()); }
+void CCheckButton::Paint(QPainter& painter, const QRect& area) {
+  if (!LoadSkinImage(GetImage()).isNull() || GetAlignment() == 1 || !Widget()) {
+    PaintFace(painter, area, GetCheck());
+    return;
+  }
+  // No skin: a box (a circle for a radio button) that is filled and ticked when checked, and the
+  // title beside it.
+  const bool enabled = IsEffectivelyEnabled();
+  const int side = std::clamp(area.height() - 8, 8, 16);
+  const QRectF box(area.left() + 2.5, area.top() + (area.height() - side) / 2 + 0.5, side - 1, side - 1);
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(enabled ? QColor(0xC8, 0xCC, 0xD2) : QColor(0x78, 0x7C, 0x82), 1.2));
+  painter.setBrush(GetCheck() ? QBrush(CheckedFill(enabled)) : QBrush(QColor(0x20, 0x22, 0x26)));
+  if (RoundIndicator()) {
+    painter.drawEllipse(box);
+    if (GetCheck()) {
+      painter.setPen(Qt::NoPen);
+      painter.setBrush(Qt::white);
+      painter.drawEllipse(box.center(), side / 5.0, side / 5.0);
+    }
+  } else {
+    painter.drawRoundedRect(box, 2, 2);
+    if (GetCheck()) {
+      painter.setPen(QPen(Qt::white, std::max(1.5, side / 8.0), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+      painter.setBrush(Qt::NoBrush);
+      const QPolygonF tick{{box.left() + box.width() * 0.22, box.top() + box.height() * 0.52},
+                           {box.left() + box.width() * 0.42, box.top() + box.height() * 0.72},
+                           {box.left() + box.width() * 0.78, box.top() + box.height() * 0.30}};
+      painter.drawPolyline(tick);
+    }
+  }
+  painter.restore();
+  PaintTitle(painter, area.adjusted(side + 6, 0, 0, 0));
+}
+
+void CSwitchButton::Paint(QPainter& painter, const QRect& area) { PaintFace(painter, area, GetCheck()); }
+
+void KeyLayerButton::Paint(QPainter& painter, const QRect& area) { PaintFace(painter, area, GetCheck()); }
 
 void CRadioButton::SetGroupName(const std::wstring& group) {
   std::lock_guard guard(lock_);

@@ -1,6 +1,7 @@
 // The button family. A button's skin image holds 4 states side by side (normal, hover, pressed,
 // disabled); a button with a check (check, radio, switch, colour, layer) holds 8: the first 4
-// unchecked, the next 4 checked. Without an image a button draws as a plain Qt button with its text.
+// unchecked, the next 4 checked. Without an image a button draws as a plain Qt button with its text
+// (filled with the theme's blue while checked), a check or radio button as a check box.
 // A click that reaches an enabled, visible button changes its check first and then reports
 // code 2 to the window; a right click reports code 5. Setting a check from code never reports.
 #pragma once
@@ -27,7 +28,9 @@ class CHelpButton : public MButton {
   void SyncKind(QWidget* widget) override;
 };
 
-// A button that keeps a checked state.
+// A button that keeps a checked state. Without its skin image it draws as a check box: a box,
+// filled and ticked when checked, before its title; one with a centred title (a glyph standing
+// in for its picture) draws as a plain button, filled when checked.
 class CCheckButton : public MButton {
  public:
   virtual void SetCheck(bool checked);
@@ -38,10 +41,16 @@ class CCheckButton : public MButton {
   void OnInput(const MouseInput& input) override;
   // What a left click does to the check: a check button toggles it.
   virtual void Toggle();
+  // A radio button's box is round.
+  virtual bool RoundIndicator() const { return false; }
   bool checked_ = false;
 };
 
-class CSwitchButton : public CCheckButton {};
+// An on/off switch; without its skin a plain button, filled when on.
+class CSwitchButton : public CCheckButton {
+ public:
+  void Paint(QPainter& painter, const QRect& area) override;
+};
 
 // One of a group (SetGroupName) of which at most one is checked; a click checks it and clears the
 // others of the same window and group. SetCheck(true) from code clears the others too.
@@ -53,6 +62,7 @@ class CRadioButton : public CCheckButton {
 
  protected:
   void Toggle() override;
+  bool RoundIndicator() const override { return true; }
 
  private:
   void ClearOthers();
@@ -70,8 +80,12 @@ class CColorButton : public CRadioButton {
   ARGB color_ = 0xFF000000;
 };
 
-// The Fn-layer button of the key pages: a radio button.
-class KeyLayerButton : public CRadioButton {};
+// The Fn-layer button of the key pages: a radio button drawn as a plain button, filled when
+// checked.
+class KeyLayerButton : public CRadioButton {
+ public:
+  void Paint(QPainter& painter, const QRect& area) override;
+};
 
 // A button with a progress bar drawn over its face (0 to 100; 0 hides the bar).
 class DownloadButton : public MButton {

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QEnterEvent>
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionButton>
@@ -343,7 +344,7 @@ void MControlFont::SetVAlignment(int align) { SetState(valign_, align); }
 int MControlFont::GetVAlignment() const { return GetState(valign_); }
 
 void MControlFont::PaintText(QPainter& painter, const QRect& area, const std::wstring& text,
-                             const QColor* override) const {
+                             const QColor* override, bool fit) const {
   ARGB color;
   int align, valign, size;
   bool bold;
@@ -367,8 +368,20 @@ void MControlFont::PaintText(QPainter& painter, const QRect& area, const std::ws
   painter.setPen(qcolor);
   int flags = align == 1 ? Qt::AlignHCenter : align == 2 ? Qt::AlignRight : Qt::AlignLeft;
   flags |= valign == 8 ? Qt::AlignBottom : Qt::AlignVCenter;
-  if (valign == 4) flags |= Qt::TextWordWrap;
-  painter.drawText(area.adjusted(2, 0, -2, 0), flags, ToQString(text));
+  if (valign == 4 || fit) flags |= Qt::TextWordWrap;
+  const QRect box = area.adjusted(2, 0, -2, 0);
+  const QString qtext = ToQString(text);
+  if (fit) {
+    // Broken into lines at spaces, then smaller until every line fits the box whole.
+    constexpr int kSmallest = 7;
+    for (int pixels = font.pixelSize(); pixels > kSmallest; --pixels) {
+      const QRect needed = QFontMetrics(font).boundingRect(box, flags, qtext);
+      if (needed.width() <= box.width() && needed.height() <= box.height()) break;
+      font.setPixelSize(pixels - 1);
+    }
+    painter.setFont(font);
+  }
+  painter.drawText(box, flags, qtext);
 }
 
 void MControlFont::PaintTitle(QPainter& painter, const QRect& area, const QColor* color) const {

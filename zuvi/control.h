@@ -177,9 +177,10 @@ class MControlFont : public MControl {
   int GetVAlignment() const;
 
  protected:
-  // `color` replaces the text colour (plain Qt faces draw their text in the style's colour).
+  // `color` replaces the text colour (plain Qt faces draw their text in the style's colour). With
+  // `fit` the text breaks into lines and shrinks as far as it needs to fit `area` whole.
   void PaintText(QPainter& painter, const QRect& area, const std::wstring& text,
-                 const QColor* color = nullptr) const;
+                 const QColor* color = nullptr, bool fit = false) const;
   void PaintTitle(QPainter& painter, const QRect& area, const QColor* color = nullptr) const;
 
   std::wstring title_;

@@ -145,7 +145,11 @@ void MEdit::SyncKind(QWidget* widget) {
                      : align == 2 ? Qt::AlignRight | Qt::AlignVCenter
                                   : Qt::AlignLeft | Qt::AlignVCenter);
   QColor fg = ToQColor(color);
-  edit->setStyleSheet(QString("QLineEdit { background: #%1; color: %2; }")
+  // A frame shows where the field is on any background; it turns blue while the field has the
+  // focus (a capture field is then waiting for a key).
+  edit->setStyleSheet(QString("QLineEdit { background: #%1; color: %2; border: 1px solid #5A6068;"
+                              " border-radius: 2px; padding: 0 3px; }"
+                              " QLineEdit:focus { border-color: #2D7DD2; }")
                           .arg(back & 0xFFFFFF, 6, 16, QChar('0'))
                           .arg(fg.name()));
 }

@@ -184,7 +184,8 @@ int KeyFuncControl::ItemIndexAt(POINT point) const {
   int total = 0;
   for (const Cell& cell : LayoutCells(r.Width(), &total)) {
     const int top = cell.top - scroll_;
-    if (cell.flatIndex >= 0 && x >= cell.left && x < cell.left + cell.width && y >= top &&
+    const bool whole = top >= 0 && top + cell.height <= r.Height();  // only whole rows are drawn
+    if (cell.flatIndex >= 0 && whole && x >= cell.left && x < cell.left + cell.width && y >= top &&
         y < top + cell.height)
       return cell.flatIndex;
   }
@@ -252,7 +253,7 @@ void KeyFuncControl::Paint(QPainter& painter, const QRect& area) {
   if (!IsEffectivelyEnabled()) headingColor.setAlpha(headingColor.alpha() / 2);
   for (const Cell& cell : cells) {
     const QRect box(area.left() + cell.left, area.top() + cell.top - scroll, cell.width, cell.height);
-    if (box.bottom() < area.top() || box.top() > area.bottom()) continue;
+    if (box.top() < area.top() || box.bottom() > area.bottom()) continue;  // whole rows only, never cut
     if (cell.flatIndex < 0) {
       QFont font = painter.font();
       font.setPixelSize(14);

@@ -1,7 +1,7 @@
 // KeyFuncControl: the chooser of the function a key gets. Its items come in groups, each group
 // under a heading; an item carries the function's kind and values and its text. At most one item
 // is checked. The items are drawn in rows of several columns, group by group; when they do not
-// fit, the mouse wheel scrolls them.
+// fit, the mouse wheel scrolls them; a row that does not fit whole is left out rather than cut.
 //
 // Reports: 2 when the user picks an item (parameter: its flat index), also when it was checked
 // already. Setting the check from code never reports.

@@ -1,6 +1,7 @@
 #include "zuvi/range_controls.h"
 
 #include <QPainter>
+#include <algorithm>
 
 #include "zuvi/internal.h"
 
@@ -33,10 +34,16 @@ bool MSlider::UserMove(int pos) {
 
 namespace {
 
-// The position a click at `x` of a slider `r` wide picks.
+// The handle's radius in a slider `height` high; the handle's centre runs from `radius` to
+// width - 1 - radius, so that it is drawn whole at both ends.
+int HandleRadius(int height) { return std::clamp(height / 2 - 1, 3, 7); }
+
+// The position a click at `x` of slider `r` picks.
 int PositionAt(const RECT& r, int x, int min, int max) {
-  const int width = r.Width() > 1 ? r.Width() - 1 : 1;
-  return min + static_cast<int>((static_cast<long long>(x - r.left) * (max - min) + width / 2) / width);
+  const int radius = HandleRadius(r.Height());
+  const int span = std::max(1, r.Width() - 1 - 2 * radius);
+  const int at = std::clamp(x - r.left - radius, 0, span);
+  return min + static_cast<int>((static_cast<long long>(at) * (max - min) + span / 2) / span);
 }
 
 }  // namespace
@@ -44,9 +51,10 @@ int PositionAt(const RECT& r, int x, int min, int max) {
 bool MSlider::ItemPoint(int pos, POINT* point) {
   const RECT r = GetRect();
   const int min = GetMin(), max = GetMax();
-  pos = std::clamp(pos, min, max);  // beyond an end: the thumb pulled to that end
-  const int width = r.Width() > 1 ? r.Width() - 1 : 1;
-  int x = r.left + (max > min ? static_cast<int>(static_cast<long long>(pos - min) * width / (max - min)) : 0);
+  pos = std::clamp(pos, min, max);  // beyond an end: the handle pulled to that end
+  const int radius = HandleRadius(r.Height());
+  const int span = std::max(1, r.Width() - 1 - 2 * radius);
+  int x = r.left + radius + (max > min ? static_cast<int>(static_cast<long long>(pos - min) * span / (max - min)) : 0);
   // The first pixel that picks `pos` (the rounding of PositionAt).
   while (x > r.left && PositionAt(r, x - 1, min, max) >= pos) --x;
   while (x < r.right - 1 && PositionAt(r, x, min, max) < pos) ++x;
@@ -62,13 +70,21 @@ void MSlider::OnInput(const MouseInput& input) {
 
 void MSlider::Paint(QPainter& painter, const QRect& area) {
   int min = GetMin(), max = GetMax(), pos = GetPos();
-  QRect groove(area.left(), area.center().y() - 2, area.width(), 4);
+  const int radius = HandleRadius(area.height());
+  const int left = area.left() + radius;
+  const int span = std::max(0, area.width() - 1 - 2 * radius);
+  const int x =
+      max > min ? left + static_cast<int>(static_cast<long long>(span) * (pos - min) / (max - min)) : left;
+  const int y = area.center().y();
+  const QRect groove(left, y - 2, span + 1, 4);
   painter.fillRect(groove, QColor(0x50, 0x50, 0x50));
-  int x = max > min ? area.left() + (area.width() - 1) * (pos - min) / (max - min) : area.left();
-  painter.fillRect(QRect(groove.left(), groove.top(), x - area.left(), 4), QColor(0x3C, 0x8C, 0xE6));
+  painter.fillRect(QRect(left, y - 2, x - left, 4), QColor(0x3C, 0x8C, 0xE6));
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
   painter.setBrush(IsEffectivelyEnabled() ? QColor(Qt::white) : QColor(Qt::gray));
-  painter.setPen(Qt::NoPen);
-  painter.drawEllipse(QPoint(x, area.center().y()), 6, 6);
+  painter.setPen(QPen(QColor(0x3C, 0x8C, 0xE6), 1.5));  // the handle stands out on light panels too
+  painter.drawEllipse(QPointF(x + 0.5, y + 0.5), radius - 0.75, radius - 0.75);
+  painter.restore();
 }
 
 void MProgress::SetProgress(int percent) { SetState(percent_, std::clamp(percent, 0, 100)); }

@@ -2,11 +2,20 @@
 
 #include <QImageReader>
 #include <QPainter>
+#include <algorithm>
+#include <cmath>
 
 #include "zuvi/dialog.h"
 #include "zuvi/internal.h"
 
 using namespace zuvi_internal;
+
+namespace {
+
+constexpr int kSpinnerDots = 12;
+constexpr int kSpinnerStepMs = 80;
+
+}  // namespace
 
 void MText::Paint(QPainter& painter, const QRect& area) { PaintTitle(painter, area); }
 
@@ -88,11 +97,12 @@ void CGifPicture::OnMTimer() {
   LoadFrames();
   {
     std::lock_guard guard(lock_);
-    if (!running_ || frames_.size() < 2) return;
+    if (!running_ || frames_.size() == 1) return;
+    const int steps = frames_.empty() ? kSpinnerDots : static_cast<int>(frames_.size());
     elapsed_ += GetOwner() ? GetOwner()->GetMTimerInterval() : 10;
-    if (elapsed_ < frames_[frame_].second) return;
+    if (elapsed_ < (frames_.empty() ? kSpinnerStepMs : frames_[frame_].second)) return;
     elapsed_ = 0;
-    frame_ = (frame_ + 1) % static_cast<int>(frames_.size());
+    frame_ = (frame_ + 1) % steps;
   }
   UpdateControl();
 }
@@ -104,5 +114,25 @@ void CGifPicture::Paint(QPainter& painter, const QRect& area) {
     std::lock_guard guard(lock_);
     if (!frames_.empty()) frame = frames_[frame_].first;
   }
-  if (frame) painter.drawImage(area, *static_cast<QImage*>(frame.get()));
+  if (frame) {
+    painter.drawImage(area, *static_cast<QImage*>(frame.get()));
+    return;
+  }
+  if (!GetRunState()) return;
+  // No picture to run: a ring of dots whose brightest one steps round, fading behind it.
+  const int step = GetFrameIndex();
+  const double radius = std::min(area.width(), area.height()) * 0.36;
+  const double dot = std::max(1.5, radius * 0.19);
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(Qt::NoPen);
+  for (int i = 0; i < kSpinnerDots; ++i) {
+    const double angle = 2 * M_PI * i / kSpinnerDots;
+    const double level = 1.0 - ((step - i + kSpinnerDots) % kSpinnerDots) / static_cast<double>(kSpinnerDots);
+    painter.setBrush(QColor::fromRgbF(0.15 + 0.85 * level, 0.45 + 0.55 * level, 1.0));
+    const QPointF centre =
+        QRectF(area).center() + QPointF(radius * std::sin(angle), -radius * std::cos(angle));
+    painter.drawEllipse(centre, dot, dot);
+  }
+  painter.restore();
 }

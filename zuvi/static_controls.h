@@ -37,7 +37,7 @@ class CArea : public MControl {
 };
 
 // A GIF animation (SetImage with a .gif file); it moves on the window's animation ticks while its
-// run state is on.
+// run state is on. Without a readable file a running one draws a spinner of its own.
 class CGifPicture : public MControl {
  public:
   void SetRunState(bool running);

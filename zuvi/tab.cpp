@@ -181,9 +181,10 @@ void MTabCtrl::Paint(QPainter& painter, const QRect& area) {
       QRect box(0, 0, std::min(cell.width(), 32), std::min(cell.height() - 16, 32));
       box.moveCenter(QPoint(cell.center().x(), cell.top() + 4 + box.height() / 2));
       painter.drawImage(box, slice);
-      PaintText(painter, QRect(cell.left(), cell.bottom() - 16, cell.width(), 16), items[i].text);
+      PaintText(painter, QRect(cell.left(), cell.bottom() - 16, cell.width(), 16), items[i].text, nullptr,
+                true);
     } else {
-      PaintText(painter, cell, items[i].text);
+      PaintText(painter, cell, items[i].text, nullptr, true);
     }
   }
 }

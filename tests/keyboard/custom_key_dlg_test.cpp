@@ -1,9 +1,11 @@
 // The custom key dialog against a real store, with raw input, the blocker start, the file dialog
 // and the message box faked: controls and lists per type, key capture, the Windows keys, and what
 // OK stores.
-#include "keyboard/CustomKeyDlg.h"
+#include <QImage>
+
 #include "common/lang_text.h"
 #include "common/strings.h"
+#include "keyboard/CustomKeyDlg.h"
 #include "keyboard_fixture.h"
 #include "platform/input/raw_input.h"
 #include "shell/window_messages.h"
@@ -100,7 +102,20 @@ TEST_F(CustomKeyDlgTest, EachTypeShowsItsControlsAndListsInBothLanguages) {
   CustomKeyDlg& d = Open();
   // As the user first sees it ($KELVANE_RENDER_DIR keeps the picture to look at).
   const char* wanted = std::getenv("KELVANE_RENDER_DIR");
-  EXPECT_TRUE(d.RenderToPng((wanted && *wanted ? std::string(wanted) + "/" : app_.path()) + "custom-key.png"));
+  const std::string picture =
+      (wanted && *wanted ? std::string(wanted) + "/" : app_.path()) + "custom-key.png";
+  EXPECT_TRUE(d.RenderToPng(picture));
+  {
+    // The empty key field is seen to wait for a key: its hint stands out from its face.
+    const QImage shown(QString::fromStdString(picture));
+    const RECT field = d.GetControl(38)->GetRect();
+    const QColor face = shown.pixelColor(field.right - 4, field.top + 4);
+    int hint = 0;
+    for (int y = field.top + 3; y < field.bottom - 3; ++y)
+      for (int x = field.left + 3; x < field.right - 3; ++x)
+        hint += std::abs(shown.pixelColor(x, y).lightness() - face.lightness()) > 40;
+    EXPECT_GT(hint, 20);
+  }
   EXPECT_EQ(started_, std::vector<std::string>{app_.path() + "halvorn"});
   EXPECT_EQ(Items(d, 36), (std::vector<std::wstring>{L"Key=2", L"Key Sequence=13", L"Macro=3", L"Mouse=5",
                                                      L"Multimedia=6", L"Shortcut=7", L"Run Program=8",

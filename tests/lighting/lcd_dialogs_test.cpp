@@ -2,10 +2,13 @@
 // worker ends, from any thread and at any moment of their life.
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <memory>
 #include <thread>
 
+#include "keyboard/UpdateTipDlg.h"
 #include "lighting/LcdDialogs.h"
+#include "tests/support/temp_dir.h"
 #include "zuvi/buttons.h"
 #include "zuvi/edit.h"
 #include "zuvi/range_controls.h"
@@ -121,6 +124,70 @@ TEST_F(LcdDialogsTest, TheProgressWindowStartsAtOnePercentAndTakesTheDownloadsRe
   reporter.join();
   EXPECT_EQ(Text(*progress, LEDWaitDlg2::IdLoading), L"Loading: 40%");
   EXPECT_EQ(progress->GetControlAs<MProgress>(LEDWaitDlg2::IdProgress)->GetProgress(), 40);
+}
+
+// Pixels of `area` clearly apart from `back` (drawn content on the window's face).
+int Drawn(const QImage& picture, const QRect& area, QColor back) {
+  int count = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x)
+      count += std::abs(picture.pixelColor(x, y).lightness() - back.lightness()) > 60;
+  return count;
+}
+
+QImage Picture(MDialog& dialog, const std::string& file) {
+  EXPECT_TRUE(dialog.RenderToPng(file));
+  return QImage(QString::fromStdString(file));
+}
+
+TEST_F(LcdDialogsTest, TheWaitWindowRunsItsSpinnerAndTheProgressWindowShowsItsWholeTexts) {
+  testing_support::TempDir out;
+  // The shipped loading.gif, and the spinner drawn when no picture can be read.
+  for (const wchar_t* image : {L"loading.gif", L"missing.gif"}) {
+    LEDWaitDlg wait;
+    ASSERT_TRUE(wait.Create(nullptr, L"LEDWaitDlg", 0x96000000u, WS_EX_TOOLWINDOW, LEDWaitDlg::kRect));
+    auto* picture = wait.GetControlAs<CGifPicture>(LEDWaitDlg::IdPicture);
+    picture->SetImage(image);
+    const QImage first = Picture(wait, out.path() + "wait.png");
+    const QColor back = first.pixelColor(2, 2);
+    EXPECT_GT(Drawn(first, QRect(1, 1, 100, 100), back), 200) << "not a bare square";
+    const int frame = picture->GetFrameIndex();
+    ASSERT_TRUE(Driver::RunUntil([&] { return picture->GetFrameIndex() != frame; }));
+    EXPECT_NE(Picture(wait, out.path() + "wait.png"), first) << "it moves";
+    wait.DestroyWindow();
+  }
+
+  LEDWaitDlg2 progress;
+  ASSERT_TRUE(progress.Create(nullptr, L"LEDWaitDlg2", 0x96000000u, WS_EX_TOOLWINDOW, LEDWaitDlg2::kRect));
+  progress.SetProgress(42, L"Loading: 42%");
+  const QImage shown = Picture(progress, out.path() + "progress.png");
+  const QColor back = shown.pixelColor(2, 2);
+  const RECT headline = progress.GetControl(LEDWaitDlg2::IdHeadline)->GetRect();
+  const RECT loading = progress.GetControl(LEDWaitDlg2::IdLoading)->GetRect();
+  EXPECT_GT(Drawn(shown, QRect(loading.left, loading.top, loading.Width(), loading.Height()), back), 30)
+      << "Loading: 42%";
+  // Nothing of the headline reaches its rectangle's right end, where a cut line would stop.
+  EXPECT_GT(Drawn(shown, QRect(headline.left, headline.top, headline.Width() - 3, headline.Height()), back),
+            30);
+  EXPECT_EQ(Drawn(shown, QRect(headline.right - 3, headline.top, 3, headline.Height()), back), 0);
+}
+
+TEST_F(LcdDialogsTest, CloseButtonsWithoutTheirSkinPictureShowAGlyph) {
+  testing_support::TempDir out;
+  LCDDelayEditDlg delay;
+  ASSERT_TRUE(delay.Create(nullptr, L"LCDDelayEditDlg", LCDDelayEditDlg::kStyle, 0, LCDDelayEditDlg::kRect));
+  UpdateTipDlg tip;
+  ASSERT_TRUE(tip.Create(nullptr, L"UpdateTipDlg", WS_POPUP | WS_VISIBLE, 0, UpdateTipDlg::kRect));
+  const std::pair<MDialog*, int> buttons[] = {{&delay, LCDDelayEditDlg::IdClose},
+                                              {&tip, UpdateTipDlg::IdClose}};
+  for (auto [dialog, id] : buttons) {
+    const RECT close = dialog->GetControl(id)->GetRect();
+    const QImage shown = Picture(*dialog, out.path() + "close.png");
+    // Inside the button's border: its face and, on it, the glyph.
+    const QRect inner(close.left + 3, close.top + 3, close.Width() - 6, close.Height() - 6);
+    EXPECT_GT(Drawn(shown, inner, shown.pixelColor(inner.topLeft())), 8) << dialog->GetWindowText();
+    dialog->DestroyWindow();
+  }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // The lighting page: what each mode of the list shows on both keyboard variants, and what every
 // control stores and queues, down to the record the simulated keyboard receives.
+#include <QImage>
+#include <cmath>
 #include <set>
 
 #include "keyboard/KeyboardText.h"
@@ -292,7 +294,7 @@ TEST_F(LightPageTest, TheSleepRadiosStoreAndSendTheirIndexAndColourItsCaption) {
     return out;
   };
   const ARGB plain = dlg.m_textColor;
-  constexpr ARGB kPicked = 0xFFCA5100;
+  constexpr ARGB kPicked = 0xFFFFE699;
   EXPECT_EQ(dlg.OnMessage(125, NOTIFY_CLICK, 0, 0), 1);
   EXPECT_EQ(QueryText(StorePath(), "SELECT value FROM t_configdata WHERE profile=1 AND key='sleep_light'"), "3");
   EXPECT_EQ(captions(), (std::vector<ARGB>{plain, plain, plain, kPicked}));
@@ -306,6 +308,26 @@ TEST_F(LightPageTest, TheSleepRadiosStoreAndSendTheirIndexAndColourItsCaption) {
   EXPECT_EQ(captions(), (std::vector<ARGB>{kPicked, plain, plain, plain}));
   dlg.ShowSleepTimeSelection(-1);
   EXPECT_EQ(captions(), (std::vector<ARGB>{kPicked, plain, plain, plain}));
+
+  // The picked colour reads well on what the page draws behind the caption.
+  main_.ShowWindow(SW_SHOW);
+  auto* tabs = dlg.GetControlAs<MTabCtrl>(kb_ids::kTabs);
+  for (int i = 0; i < tabs->GetItemCount(); ++i)
+    if (tabs->GetItemID(i) == TabLighting) {
+      ASSERT_TRUE(zuvi_testing::Driver::Select(dlg, kb_ids::kTabs, i));
+    }
+  const std::string file = app_.path() + "lighting.png";
+  ASSERT_TRUE(dlg.RenderToPng(file));
+  const RECT caption = dlg.GetControl(126)->GetRect();
+  ASSERT_GT(caption.Width(), 0);
+  const QColor back = QImage(QString::fromStdString(file)).pixelColor(caption.left + 1, caption.top + 1);
+  auto luminance = [](const QColor& c) {
+    auto linear = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+  };
+  const double text = luminance(QColor::fromRgba(kPicked)), panel = luminance(back);
+  EXPECT_GE((std::max(text, panel) + 0.05) / (std::min(text, panel) + 0.05), 4.5)
+      << back.name().toStdString();
 }
 
 TEST_F(LightPageTest, ThePerKeyModeShowsItsKeysAndStoresTheCheckedOnes) {

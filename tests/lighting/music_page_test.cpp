@@ -90,6 +90,25 @@ TEST_F(MusicPageTest, ControlsOfBothVariants) {
   }
 }
 
+TEST_F(MusicPageTest, TheSettingsPanelLooksLikeThePanelsOfTheOtherPages) {
+  KeyboardDlg& dlg = Page();
+  main_.ShowWindow(SW_SHOW);
+  auto* tabs = dlg.GetControlAs<MTabCtrl>(kb_ids::kTabs);
+  // The same point of the lower panel on the music and the lighting page.
+  auto panel = [&](int tab) {
+    for (int i = 0; i < tabs->GetItemCount(); ++i)
+      if (tabs->GetItemID(i) == tab) {
+        EXPECT_TRUE(zuvi_testing::Driver::Select(dlg, kb_ids::kTabs, i));
+      }
+    const std::string file = app_.path() + "panel.png";
+    EXPECT_TRUE(dlg.RenderToPng(file));
+    return QImage(QString::fromStdString(file)).pixelColor(1150, 700);
+  };
+  const QColor music = panel(TabMusic), lighting = panel(TabLighting);
+  EXPECT_LE(std::abs(music.lightness() - lighting.lightness()), 8)
+      << music.name().toStdString() << " " << lighting.name().toStdString();
+}
+
 TEST_F(MusicPageTest, TheSelectedModeIsShownAndHandedToTheAnalyser) {
   KeyboardDlg& dlg = Page();
   ASSERT_EQ(List(dlg)->GetCount(), 1);

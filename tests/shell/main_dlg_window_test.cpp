@@ -159,6 +159,11 @@ TEST_F(MainWindowTest, LanguageChangeIsStoredAndPassedOnOncePerKeyboardWindow) {
   EXPECT_EQ(settings.ReadValue("SOFTWARE\\Varnel Keyboard", "LCID").value_or(""), "2052");
   EXPECT_EQ(log, (std::vector<std::string>{"Alpha: language 100,0", "Beta: language 100,0"}));
   EXPECT_EQ(Tooltip(*main, 34), L"关闭");
+  std::vector<std::wstring> lines;  // the version line and the notice share their id
+  for (MControl* control : main->Controls())
+    if (control->GetID() == MainDlg::IdVersion)
+      lines.push_back(static_cast<MControlFont*>(control)->GetTitle());
+  EXPECT_EQ(lines.back(), L"请用 USB 连接支持的键盘；键盘窗口会自动打开。") << "the notice follows too";
 
   platform::MemorySettingsStore empty;  // without the key nothing is created
   MainDlg::Services services;

@@ -2,6 +2,7 @@
 // keep the pictures.
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QImageReader>
 #include <filesystem>
 
@@ -50,6 +51,10 @@ TEST_F(MainDlgTest, TheMainWindowAndItsDialogsRender) {
   ASSERT_TRUE(settings.Create(nullptr, L"MainSysSetDlg", WS_POPUP | WS_VISIBLE, 0, RECT{0, 0, 500, 300}));
   EXPECT_TRUE(settings.RenderToPng(dir + "main_sys_set_dlg.png"));
   settings.DestroyWindow();
+  // The dialog's face stands apart from the main window it opens over.
+  const QColor face = QImage(QString::fromStdString(dir + "main_sys_set_dlg.png")).pixelColor(250, 70);
+  const QColor under = QImage(QString::fromStdString(dir + "main_dlg.png")).pixelColor(600, 100);
+  EXPECT_GT(std::abs(face.lightness() - under.lightness()), 15);
   platform::SetAutostart(nullptr);
 
   SoftwareUpdateDlg update(L"1.2.0.0");
