@@ -121,7 +121,9 @@ void SaveSequence(benchmark::State& state) {
 BENCHMARK(SaveSequence)->Unit(benchmark::kMillisecond);
 
 // Hostile input whose cost must grow linearly (the parser tests check the results): `n` nested
-// elements, `n` end tags that match nothing, and `n` / 10 unclosed tags, comments and sections.
+// elements, `n` end tags that match nothing, and `n` / 10 unclosed tags, comments and sections. The
+// sizes stay where repeated runs reuse their memory: a single run of a million levels mostly
+// measures the first touch of its pages.
 std::u16string Repeat(const std::u16string& piece, int n) {
   std::u16string text;
   text.reserve(piece.size() * static_cast<size_t>(n));
@@ -142,7 +144,7 @@ void HostileNesting(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   HostileParse(state, Repeat(u"<a>", n) + Repeat(u"</a>", n));
 }
-BENCHMARK(HostileNesting)->Arg(250000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(HostileNesting)->Arg(62500)->Arg(250000)->Unit(benchmark::kMillisecond);
 
 void HostileUnmatched(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
