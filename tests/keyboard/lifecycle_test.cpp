@@ -191,9 +191,12 @@ TEST_F(KeyboardTest, AStoreThatCannotBeReadNowIsKeptWithItsRows) {
   sqlite3* holder = nullptr;
   ASSERT_EQ(sqlite3_open(StorePath().c_str(), &holder), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-  // It lets go once the window's version read has given up waiting for it.
+  // It lets go once the window's version read has given up waiting for it (however long the
+  // window takes to get there).
   std::thread release([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!Logged("the file is kept") && std::chrono::steady_clock::now() < giveUp)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr);
   });
   KeyboardDlg& dlg = OpenWindow();
