@@ -378,7 +378,7 @@ TEST(VisualizerLifetime, StopWakesTheThreadAndNothingRunsAfterIt) {
     const auto napping = SteadyTime::now() + std::chrono::seconds(5);
     while (idle.v.Waits().begun == 0 && SteadyTime::now() < napping)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    ASSERT_EQ(idle.v.Waits().begun, 1u) << "into the 500 ms nap";
+    ASSERT_GE(idle.v.Waits().begun, 1u) << "into a 500 ms nap";
     idle.v.Stop();
     EXPECT_EQ(idle.v.Waits().cutShort, 1u) << "Stop waited for the nap to end";
   }

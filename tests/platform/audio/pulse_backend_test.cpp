@@ -195,7 +195,8 @@ TEST_F(PulseBackendTest, RecordsTheToneOfTheDefaultSinkInWholePackets) {
   // Unread, the queue keeps the newest 200 ms only.
   ASSERT_TRUE(server_.PlayTone(3000, 0.1f, 600));
   const std::vector<PacketStats> kept = Drain(*stream);
-  EXPECT_LE(kept.size(), 20u);
+  // Silence that arrives while a slow drain runs may follow; of the 600 ms tone, 200 ms at most.
+  EXPECT_LE(std::count_if(kept.begin(), kept.end(), [](const PacketStats& s) { return s.peak > 0.01f; }), 20);
   EXPECT_GE(ToneCore(kept).size(), 10u);
   ExpectTone(ToneCore(kept));
 
