@@ -23,6 +23,14 @@ class Checker:
         b = self.run(name)
         return b["real_time"] * {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}[b["time_unit"]]
 
+    def repetitions(self, name):
+        return int(self.run(name).get("repetitions", 1))
+
+    def need_repetitions(self, name, least):
+        # A figure that flips between runs is read as the median of several.
+        if self.repetitions(name) < least:
+            raise SystemExit("%s needs --benchmark_repetitions=%d or more" % (name, least))
+
     def counter(self, name, key):
         return float(self.run(name)[key])
 

@@ -28,7 +28,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "device/DeviceLink.h"
@@ -248,12 +247,14 @@ void BM_LcdSendRealClock(benchmark::State& state) {
     state.ResumeTiming();
   }
   state.counters["wall_over_W"] = wallMs / waitMs;
-  // What the machine itself adds: the same waits slept in a bare loop (packet delays in 35 ms
-  // pieces, then one 1 ms wait per block as the simulated keyboard sleeps them).
+  // What the machine itself adds: the same waits slept in a bare loop with the SteadyClock the
+  // transport and the simulated keyboard sleep with (packet delays in 35 ms pieces, then one 1 ms
+  // wait per block).
   const int64_t packetMs = rig.clock.tallyMs() / static_cast<int64_t>(state.iterations());
+  platform::SteadyClock bare;
   const auto start = std::chrono::steady_clock::now();
-  for (int64_t ms = 0; ms < packetMs; ms += kPacketDelayMs) rig.clock.sleep(kPacketDelayMs);
-  for (int k = 0; k < image.blocks; ++k) std::this_thread::sleep_for(std::chrono::milliseconds(kAckMs));
+  for (int64_t ms = 0; ms < packetMs; ms += kPacketDelayMs) bare.sleep(kPacketDelayMs);
+  for (int k = 0; k < image.blocks; ++k) bare.sleep(kAckMs);
   const double floorMs =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   state.counters["sleep_floor_over_W"] = floorMs / (waitMs / static_cast<double>(state.iterations()));

@@ -120,4 +120,41 @@ void SaveSequence(benchmark::State& state) {
 }
 BENCHMARK(SaveSequence)->Unit(benchmark::kMillisecond);
 
+// Hostile input whose cost must grow linearly (the parser tests check the results): `n` nested
+// elements, `n` end tags that match nothing, and `n` / 10 unclosed tags, comments and sections. The
+// sizes stay where repeated runs reuse their memory: a single run of a million levels mostly
+// measures the first touch of its pages.
+std::u16string Repeat(const std::u16string& piece, int n) {
+  std::u16string text;
+  text.reserve(piece.size() * static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) text += piece;
+  return text;
+}
+
+void HostileParse(benchmark::State& state, const std::u16string& text) {
+  for (auto _ : state) {
+    XmlDocument doc;
+    std::u16string copy = text;
+    benchmark::DoNotOptimize(doc.SetDocumentText(std::move(copy)));
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
+}
+
+void HostileNesting(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  HostileParse(state, Repeat(u"<a>", n) + Repeat(u"</a>", n));
+}
+BENCHMARK(HostileNesting)->Arg(62500)->Arg(250000)->Unit(benchmark::kMillisecond);
+
+void HostileUnmatched(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  HostileParse(state, Repeat(u"<a>", n) + Repeat(u"</b>", n));
+}
+BENCHMARK(HostileUnmatched)->Arg(25000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void HostileUnclosed(benchmark::State& state) {
+  HostileParse(state, Repeat(u"<a \"<!--<![CDATA[<?<!DOCTYPE [", static_cast<int>(state.range(0)) / 10));
+}
+BENCHMARK(HostileUnclosed)->Arg(125000)->Arg(500000)->Unit(benchmark::kMillisecond);
+
 }  // namespace

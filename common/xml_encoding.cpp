@@ -52,6 +52,7 @@ const char* IconvNameOfCodePage(int codePage) {
 }
 
 int CodePageOfName(std::wstring_view name) {
+  if (name == L"UTF-8") return 65001;  // nearly every file: no look-up in the table
   return name == L"ANSI" ? 1252 : XmlDocument::GetEncodingCodePage(name);
 }
 

@@ -235,6 +235,18 @@ constexpr Mark kMarks[] = {
 };
 constexpr size_t kSniffBytes = 1024;
 
+// The bytes whose text tells the declared encoding: an XML declaration up to its "?>" when the file
+// starts with one (no need to decode more), otherwise the first kSniffBytes bytes. '?' and '>' are
+// never part of a longer UTF-8 sequence, so the declaration ends at the same place in the text.
+std::string_view SniffedHead(std::string_view bytes) {
+  const std::string_view head = bytes.substr(0, kSniffBytes);
+  if (head.starts_with("<?xml") && head.size() > 5 && (IsBlank(head[5]) || head[5] == '?')) {
+    const size_t end = head.find("?>");
+    if (end != std::string_view::npos) return head.substr(0, end + 2);
+  }
+  return head;
+}
+
 bool IsUnicodeForm(int codePage) { return codePage == 65001 || codePage == 1200 || codePage == 1201; }
 
 long long Length(size_t n) { return static_cast<long long>(n); }
@@ -259,7 +271,7 @@ bool XmlDocument::DecodeFileBytes(std::u16string& text, std::wstring& log, std::
     encoding = mark->encoding;
   } else {
     thread_local std::u16string head;  // reused: every read looks at the head
-    DecodeUtf8(head, bytes.substr(0, kSniffBytes));
+    DecodeUtf8(head, SniffedHead(bytes));
     encoding = GetDeclaredEncoding(head);
     if (encoding.empty() && !bytes.empty() && bytes[0] == '<') {
       encoding = L"UTF-8";
@@ -365,7 +377,7 @@ Streamed ReadDeclaredUtf8(XmlFile& file, std::u16string& text, std::wstring& log
   for (const Mark& mark : kMarks)
     if (first.starts_with(mark.bytes)) return notSuitable();
   std::u16string head;
-  DecodeUtf8(head, first.substr(0, kSniffBytes));
+  DecodeUtf8(head, SniffedHead(first));
   const std::wstring encoding = XmlDocument::GetDeclaredEncoding(head);
   if (encoding.empty() || CodePageOfName(encoding) != 65001) return notSuitable();
 

@@ -189,13 +189,13 @@ void XmlDocument::ParseElements() {
     } else if (node.type == kNodeElement) {
       const uint32_t index = static_cast<uint32_t>(m_elements.size());
       const uint32_t parent = open.empty() ? 0 : open.back().index;
-      XmlElement e;
+      // Filled where it stays: a record built aside and copied in stalls on its own stores.
+      XmlElement& e = m_elements.emplace_back();
       e.start = pos;
       e.length = node.end - pos;
       e.startTagLength = node.end - pos;
       e.parent = parent;
       if (node.empty) e.flags |= kElementEmpty;
-      m_elements.push_back(e);
       LinkChild(index, parent, 0);
       CheckAttributeNames(index);
       if (!node.empty) {

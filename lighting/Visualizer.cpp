@@ -188,17 +188,30 @@ void Visualizer::RenderOnce() {
   RenderFrame();
 }
 
+Visualizer::ThreadWaits Visualizer::Waits() const {
+  std::lock_guard guard(m_threadMutex);
+  return m_waits;
+}
+
+void Visualizer::WaitLocked(std::unique_lock<std::mutex>& lock, std::chrono::milliseconds length) {
+  ++m_waits.begun;
+  const auto deadline = std::chrono::steady_clock::now() + length;
+  if (m_wake.wait_until(lock, deadline, [this] { return !m_running; }) &&
+      std::chrono::steady_clock::now() < deadline)
+    ++m_waits.cutShort;
+}
+
 void Visualizer::ThreadProc() {
   std::unique_lock lock(m_threadMutex);
   while (m_running) {
     if (m_active.load() == 0) {
-      m_wake.wait_for(lock, std::chrono::milliseconds(500), [this] { return !m_running; });
+      WaitLocked(lock, std::chrono::milliseconds(500));
       continue;
     }
     lock.unlock();
     RenderFrame();
     lock.lock();
-    m_wake.wait_for(lock, std::chrono::milliseconds(15), [this] { return !m_running; });
+    WaitLocked(lock, std::chrono::milliseconds(15));
   }
 }
 

@@ -76,6 +76,13 @@ class Visualizer {
   float Phase() const { return m_phase.load(std::memory_order_relaxed); }
   bool Capturing() const;
   uint64_t FramesRendered() const { return m_framesRendered.load(std::memory_order_relaxed); }
+  // The render thread's waits (its naps and the pauses between frames): how many began, and how
+  // many a Stop ended before their time.
+  struct ThreadWaits {
+    uint64_t begun = 0;
+    uint64_t cutShort = 0;
+  };
+  ThreadWaits Waits() const;
   // CPU time the render thread has used so far; 0 without a thread.
   std::chrono::nanoseconds RenderThreadCpuTime() const;
 
@@ -89,6 +96,8 @@ class Visualizer {
   static constexpr auto kSilenceAfter = std::chrono::milliseconds(100);
 
   void ThreadProc();
+  // Waits up to `length` for a Stop; m_threadMutex is held through `lock`.
+  void WaitLocked(std::unique_lock<std::mutex>& lock, std::chrono::milliseconds length);
   void RenderFrame();
   void Analyze(int gain);
   // Reads the waiting packets into the sample history; the analyser mutex is held.
@@ -133,6 +142,7 @@ class Visualizer {
   bool m_running = false;
   bool m_started = false;
   bool m_stopRequested = false;
+  ThreadWaits m_waits;  // m_threadMutex
   std::thread m_thread;
   pthread_t m_threadHandle{};
 };

@@ -371,7 +371,9 @@ bool PulseAudioBackend::WaitLocked(const std::function<bool()>& done, uint64_t t
   if (!event) return done();
   while (!done() && !timer.expired) pa_threaded_mainloop_wait(loop_);
   pa_threaded_mainloop_get_api(loop_)->time_free(event);
-  return done();
+  if (done()) return true;
+  ++expiredWaits_;
+  return false;
 }
 
 std::optional<PulseAudioBackend::ServerInfo> PulseAudioBackend::QueryServerLocked() {

@@ -7,6 +7,7 @@
 // from the main loop's thread and never under its lock.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -76,6 +77,9 @@ class PulseAudioBackend final : public AudioBackend {
   std::unique_ptr<CaptureStream> OpenLoopback(const Endpoint& endpoint) override;
   void SetDefaultChangedListener(DefaultChangedListener listener) override;
 
+  // How many of the bounded waits on the server ran out (a server that did not answer in time).
+  int ExpiredWaits() const { return expiredWaits_.load(); }
+
  private:
   friend class PulseCaptureStream;
   // Shared between a capture stream, its main-loop callbacks and this back end.
@@ -112,6 +116,7 @@ class PulseAudioBackend final : public AudioBackend {
   ServerInfo known_;                                   // main-loop lock: the defaults last seen
   std::vector<std::shared_ptr<StreamState>> streams_;  // main-loop lock: the open streams
   std::shared_ptr<Link> link_;
+  std::atomic<int> expiredWaits_{0};
 
   std::mutex notifyMutex_;
   std::condition_variable notifyWake_;

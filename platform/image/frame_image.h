@@ -21,10 +21,18 @@ std::optional<std::vector<uint32_t>> ReadFramePixels(const std::string& path, in
 // untouched).
 bool ConvertPictureToFrame(const std::string& source, const std::string& target, int width, int height);
 
-// Writes width x height pixels 0x00RRGGBB (row-major) as an RGB PNG at zlib level 1. The file is
-// written under a temporary name beside `path` and renamed into place, so a failure leaves any
-// existing file whole. False on failure (bad size, no pixels, unwritable folder).
-bool WritePng(const std::string& path, const uint32_t* pixels, int width, int height);
+// Whether a written picture is flushed to the disk before it takes its name.
+enum class PngFlush {
+  kToDisk,         // a picture the user made: it survives a power cut
+  kLeaveToSystem,  // a working file made again from its source (the frames of an import)
+};
+
+// Writes width x height pixels 0x00RRGGBB (row-major) as an 8-bit RGB PNG, fast: zlib level 1 and
+// each row filtered by its left neighbour ("sub"), still lossless. Thread-safe. The file is written under a
+// temporary name beside `path` and renamed into place, so a failure leaves any existing file whole.
+// False on failure (bad size, no pixels, unwritable folder).
+bool WritePng(const std::string& path, const uint32_t* pixels, int width, int height,
+              PngFlush flush = PngFlush::kToDisk);
 
 // A picture at its own size: width x height pixels 0x00RRGGBB, row-major.
 struct Pixels {

@@ -22,6 +22,8 @@ constexpr int kMaxGifSide = 4096;
 // A delay of 0 or 1 hundredth (or none) means "as fast as possible", which players show at 100 ms.
 constexpr int kDefaultDelayMs = 100;
 constexpr int kMaxWriterThreads = 4;
+// The frames are made again from the GIF: no flush to the disk per frame.
+constexpr PngFlush kFlush = PngFlush::kLeaveToSystem;
 
 std::string FramePath(const std::string& folder, int index) {
   return folder + std::to_string(index) + ".png";
@@ -50,7 +52,7 @@ class PngWriters {
   // frame could not be written: decoding may stop.
   bool Submit(int index, std::vector<uint32_t> pixels) {
     if (threads_.empty()) {
-      Record(index, WritePng(FramePath(folder_, index), pixels.data(), width_, height_));
+      Record(index, WritePng(FramePath(folder_, index), pixels.data(), width_, height_, kFlush));
       return firstFailed_ < 0;
     }
     std::unique_lock lock(mutex_);
@@ -88,7 +90,7 @@ class PngWriters {
         room_.notify_one();
         if (firstFailed_ >= 0) continue;  // the import ends: no point writing more
       }
-      const bool ok = WritePng(FramePath(folder_, job.index), job.pixels.data(), width_, height_);
+      const bool ok = WritePng(FramePath(folder_, job.index), job.pixels.data(), width_, height_, kFlush);
       Record(job.index, ok);
     }
   }

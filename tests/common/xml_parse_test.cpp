@@ -1,9 +1,7 @@
 // Parsing: tolerance of broken input, the element extents it produces, name matching, the log,
-// linear time on hostile input, and the forward-only cursor.
+// hostile input, and the forward-only cursor.
 #include <gtest/gtest.h>
-#include <time.h>
 
-#include <chrono>
 #include <string>
 
 #include "common/xml_document.h"
@@ -26,13 +24,6 @@ std::wstring Attr(const XmlDocument& doc, const wchar_t* name) {
 }
 
 const XmlElement& Current(const XmlDocument& doc) { return doc.Elements()[doc.GetCurrentElement()]; }
-
-// CPU time of this thread: a bound on it holds on a busy machine too.
-std::chrono::duration<double> ThreadTime() {
-  timespec now;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
-}
 
 }  // namespace
 
@@ -240,31 +231,27 @@ TEST(XmlParse, TheLogStopsAtItsCap) {
   EXPECT_LT(log.size(), XmlDocument::kResultCap + 40);
 }
 
+// Their growth with the input is measured by the XML benchmark (Hostile*); quadratic work here would
+// run into the test's time-out.
 TEST(XmlParse, HostileNestingStaysLinear) {
   // A million levels: no recursion per level.
   std::u16string deep;
   for (int i = 0; i < 1000000; ++i) deep += u"<a>";
   for (int i = 0; i < 1000000; ++i) deep += u"</a>";
-  auto start = ThreadTime();
   XmlDocument doc;
   EXPECT_TRUE(doc.SetDocumentText(std::move(deep)));
   EXPECT_EQ(doc.Elements().size(), 1000001u);
-  EXPECT_LT(ThreadTime() - start, std::chrono::seconds(10));
 
   // End tags that match nothing must not scan the open elements.
   std::u16string unmatched;
   for (int i = 0; i < 100000; ++i) unmatched += u"<a>";
   for (int i = 0; i < 100000; ++i) unmatched += u"</b>";
-  start = ThreadTime();
   EXPECT_FALSE(doc.SetDocumentText(std::move(unmatched)));
-  EXPECT_LT(ThreadTime() - start, std::chrono::seconds(3));  // quadratic work would take minutes
 
   // Unclosed tags, comments and sections one after another.
   std::u16string unclosed;
   for (int i = 0; i < 50000; ++i) unclosed += u"<a \"<!--<![CDATA[<?<!DOCTYPE [";
-  start = ThreadTime();
   EXPECT_FALSE(doc.SetDocumentText(std::move(unclosed)));
-  EXPECT_LT(ThreadTime() - start, std::chrono::seconds(3));  // quadratic work would take minutes
 }
 
 TEST(XmlCursor, FindLooksOnlyForwardAndFailuresLeaveTheCursor) {

@@ -246,7 +246,7 @@ TEST_F(CustomKeyDlgTest, TheBlockersWindowsKeysReplaceTheRawOnes) {
 
   dialog_.reset();
   CustomKeyDlg& ended = Open(Blocker::kEnded);
-  ASSERT_TRUE(Driver::RunUntil([&] { return !ended.BlockerRunning(); }, 3000));
+  ASSERT_TRUE(Driver::RunUntil([&] { return !ended.BlockerRunning(); }, 30000));
   ASSERT_TRUE(Driver::Focus(ended, 38));
   Key(0x5C);
   EXPECT_EQ(EditText(ended, 38), L"RWindows") << "an ended blocker no longer reports it";

@@ -257,12 +257,12 @@ TEST_F(LcdPageTest, WithTheRealWorkerADownloadThatEndsAtOnceNeverLeavesItsWindow
   KeyboardDlg& dlg = MakeWindow(KeyboardDlg::WorkerMode::kThread);
   ASSERT_TRUE(dlg.Open(main_.GetSafeHwnd()));
   ASSERT_TRUE(
-      Driver::RunUntil([&] { return dlg.QueuedTasks().empty() && Slots(dlg)->GetCount() == 1; }, 3000));
+      Driver::RunUntil([&] { return dlg.QueuedTasks().empty() && Slots(dlg)->GetCount() == 1; }, 30000));
   const int id = MakeSlot(dlg, L"quick", 1);
   ASSERT_TRUE(Slots(dlg)->SetCurSel(0));
   dlg.m_lcdLedId = id;
   for (int i = 0; i < 3; ++i) dlg.OnDownloadLcdAnimation();  // each returns once the worker ended it
-  EXPECT_TRUE(Driver::RunUntil([&] { return dlg.QueuedTasks().empty(); }, 3000));
+  EXPECT_TRUE(Driver::RunUntil([&] { return dlg.QueuedTasks().empty(); }, 30000));
   EXPECT_EQ(sim_.keyboard(0).received().lcdSlot, 1);
 }
 

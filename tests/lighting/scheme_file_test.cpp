@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include "common/xml_detail.h"
 #include "common/xml_document.h"
 #include "tests/support/temp_dir.h"
@@ -154,10 +152,9 @@ TEST(SchemeFileTest, AUtf16FileWithItsMarkReadsAsItsUtf8Form) {
   EXPECT_EQ(a.rows[0].rgbvalue, 16711680);
 }
 
-TEST(SchemeFileTest, HostileFilesGiveAResultInBoundedTime) {
+// The parser's growth with such input is measured by the XML benchmark (Hostile*).
+TEST(SchemeFileTest, HostileFilesGiveAResult) {
   testing_support::TempDir dir;
-  using Clock = std::chrono::steady_clock;
-  constexpr auto kBound = std::chrono::seconds(20);  // generous: sanitizers slow the parser down
   scheme_file::Scheme scheme;
 
   // 200000 nested elements after the scheme's own: either refused or read without keys.
@@ -166,18 +163,14 @@ TEST(SchemeFileTest, HostileFilesGiveAResultInBoundedTime) {
   for (int i = 0; i < kDepth; ++i) deep += "<a>";
   for (int i = 0; i < kDepth; ++i) deep += "</a>";
   deep += "</customlight>";
-  auto start = Clock::now();
   if (ReadScheme(Kind::kEffects, dir.Write("deep.xml", deep), &scheme)) {
     EXPECT_EQ(scheme.name, L"d");
     EXPECT_TRUE(scheme.rows.empty());
   }
-  EXPECT_LT(Clock::now() - start, kBound);
   // Unclosed nesting is not a document.
   std::string open = "<?xml version=\"1.0\"?><customlight>";
   for (int i = 0; i < kDepth; ++i) open += "<keyinfo>";
-  start = Clock::now();
   EXPECT_FALSE(ReadScheme(Kind::kEffects, dir.Write("open.xml", open), &scheme));
-  EXPECT_LT(Clock::now() - start, kBound);
 
   // About 10 MB of items: every one is read.
   std::string big = "<?xml version=\"1.0\"?><customlight><lightinfo name=\"big\" speed=\"1\"/><keyinfo>";
@@ -186,9 +179,7 @@ TEST(SchemeFileTest, HostileFilesGiveAResultInBoundedTime) {
   big.reserve(big.size() + items * item.size() + 32);
   for (size_t i = 0; i < items; ++i) big += item;
   big += "</keyinfo></customlight>";
-  start = Clock::now();
   ASSERT_TRUE(ReadScheme(Kind::kEffects, dir.Write("big.xml", big), &scheme));
-  EXPECT_LT(Clock::now() - start, kBound);
   EXPECT_EQ(scheme.name, L"big");
   ASSERT_EQ(scheme.rows.size(), items);
   EXPECT_EQ(scheme.rows.back().light_mode, 7);

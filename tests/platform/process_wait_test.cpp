@@ -31,19 +31,12 @@ pid_t SpawnSleep(const char* seconds) {
 // True when `pid` is no longer a child waiting to be reaped.
 bool Reaped(pid_t pid) { return waitpid(pid, nullptr, WNOHANG) < 0 && errno == ECHILD; }
 
-long ElapsedMs(Clock::time_point since) {
-  return static_cast<long>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
-}
-
 TEST(ProcessWait, WaitsForAChildToEndAndReapsIt) {
   pid_t child = SpawnSleep("0.3");
   ASSERT_GT(child, 0);
-  const auto start = Clock::now();
   EXPECT_EQ(WaitForProcessExit(
                 child, [] { return false; }, 20),
             ProcessWaitResult::kEnded);
-  EXPECT_GE(ElapsedMs(start), 250);
   EXPECT_TRUE(Reaped(child)) << "no zombie may be left behind";
 }
 
@@ -74,14 +67,18 @@ TEST(ProcessWait, AStopRequestEndsTheWaitWithinASliceAndLeavesTheProcessRunning)
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
     stop = true;
   });
-  const auto start = Clock::now();
+  int asksAfterStop = 0;
   const ProcessWaitResult result = WaitForProcessExit(
-      child, [&] { return stop.load(); }, 25);
-  const long elapsed = ElapsedMs(start);
+      child,
+      [&] {
+        const bool stopped = stop.load();
+        asksAfterStop += stopped ? 1 : 0;
+        return stopped;
+      },
+      25);
   stopper.join();
   EXPECT_EQ(result, ProcessWaitResult::kStopped);
-  EXPECT_GE(elapsed, 140);
-  EXPECT_LT(elapsed, 1000);
+  EXPECT_EQ(asksAfterStop, 1) << "the wait ends at the first ask after the stop";
   EXPECT_EQ(kill(child, 0), 0) << "the process was not touched";
   kill(child, SIGKILL);
   waitpid(child, nullptr, 0);
@@ -107,11 +104,11 @@ TEST(ProcessWait, WatchesAProcessThatIsNotOurChild) {
   ASSERT_GT(got, 0);
   const int grandchild = atoi(buffer);
   ASSERT_GT(grandchild, 0);
-  const auto start = Clock::now();
+  // A generous limit: a wait that never sees the end gives kStopped.
+  const auto giveUp = Clock::now() + std::chrono::seconds(60);
   EXPECT_EQ(WaitForProcessExit(
-                grandchild, [] { return false; }, 20),
+                grandchild, [&] { return Clock::now() > giveUp; }, 20),
             ProcessWaitResult::kEnded);
-  EXPECT_LT(ElapsedMs(start), 5000);
 }
 
 }  // namespace

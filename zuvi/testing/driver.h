@@ -82,7 +82,7 @@ class Driver {
   // Lets the UI thread run for `milliseconds` (timers, posted messages, queued updates).
   static void RunFor(int milliseconds);
   // Runs the UI thread until `done` holds or `timeoutMs` passed; returns `done()`.
-  static bool RunUntil(const std::function<bool()>& done, int timeoutMs = 2000);
+  static bool RunUntil(const std::function<bool()>& done, int timeoutMs = 10000);
   // Runs the window's timer `id` once, as if it had fired; false when it is not running.
   static bool FireTimer(MWindow& window, UINT id);
 

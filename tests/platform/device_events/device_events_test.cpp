@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 using platform::device_events::InterfaceNameFromDevpath;
 
 TEST(DeviceEventNames, BuiltFromTheDevpathAlone) {
@@ -31,13 +29,13 @@ TEST(DeviceEventNames, BuiltFromTheDevpathAlone) {
 }
 
 TEST(UdevMonitor, StartsAndStopsPromptly) {
+  // The monitor thread waits without a time-out: a Stop that did not wake it would never return,
+  // and the test's time-out would fail it.
   auto source = platform::device_events::MakeUdevSource();
-  const auto start = std::chrono::steady_clock::now();
   if (!source->Start([](const platform::device_events::DeviceEvent&) {}))
     GTEST_SKIP() << "no udev monitor here";
   source->Stop();
   source->Stop();
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
 }
 
 TEST(FakeDeviceEvents, DeliverOnlyWhileStarted) {

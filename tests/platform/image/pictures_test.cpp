@@ -1,5 +1,6 @@
 // Pictures of any format turned into screen frames, PNG writing and the shared scaler.
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <QColor>
 #include <QImage>
@@ -79,6 +80,23 @@ TEST(PicturesTest, AnyPictureBecomesAnOpaqueScreenFrame) {
   EXPECT_FALSE(ReadPicture(text).has_value());
 }
 
+// The pixels libpng itself reads from `path` as 0x00RRGGBB; empty when it cannot.
+std::vector<uint32_t> ReadWithLibpng(const std::string& path, int* width, int* height) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return {};
+  image.format = PNG_FORMAT_RGB;
+  std::vector<png_byte> bytes(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, bytes.data(), 0, nullptr)) return {};
+  *width = static_cast<int>(image.width);
+  *height = static_cast<int>(image.height);
+  std::vector<uint32_t> pixels(bytes.size() / 3);
+  for (size_t i = 0; i < pixels.size(); ++i)
+    pixels[i] = static_cast<uint32_t>(bytes[3 * i]) << 16 | static_cast<uint32_t>(bytes[3 * i + 1]) << 8 |
+                bytes[3 * i + 2];
+  return pixels;
+}
+
 TEST(PicturesTest, PngsAreWrittenWholeOrNotAtAll) {
   testing_support::TempDir dir;
   std::vector<uint32_t> pixels(7 * 5);
@@ -93,6 +111,19 @@ TEST(PicturesTest, PngsAreWrittenWholeOrNotAtAll) {
     for (int x = 0; x < 7; ++x)
       EXPECT_EQ(image.pixel(x, y) & 0xFFFFFFu, pixels[static_cast<size_t>(y * 7 + x)] & 0xFFFFFFu);
   EXPECT_EQ(EntriesIn(dir.path()), 1);  // no temporary file left
+
+  // A frame of an import (written fast, not flushed) is as lossless, for libpng as for Qt.
+  std::vector<uint32_t> frame(static_cast<size_t>(kWidth) * kHeight);
+  uint32_t noise = 99;
+  for (uint32_t& p : frame) p = (noise = noise * 1103515245u + 12345u) >> 8;
+  const std::string framePath = dir.path() + "import.png";
+  ASSERT_TRUE(WritePng(framePath, frame.data(), kWidth, kHeight, platform::image::PngFlush::kLeaveToSystem));
+  int width = 0, height = 0;
+  EXPECT_EQ(ReadWithLibpng(framePath, &width, &height), frame);
+  EXPECT_EQ(width, kWidth);
+  EXPECT_EQ(height, kHeight);
+  EXPECT_EQ(platform::image::ReadFramePixels(framePath, kWidth, kHeight), frame);
+  ASSERT_TRUE(std::filesystem::remove(framePath));
 
   EXPECT_FALSE(WritePng(dir.path() + "missing/frame.png", pixels.data(), 7, 5));
   EXPECT_FALSE(WritePng(dir.path() + "bad.png", pixels.data(), 0, 5));
