@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QWindow>
 #include <cstdio>
+#include <map>
 
 #include "zuvi/combo.h"
 #include "zuvi/control_widget.h"
@@ -133,34 +134,21 @@ bool ClickControl(MDialog& window, int id, const POINT* point, Qt::MouseButton b
   return !painted || control->InputsTaken() > taken;
 }
 
+// The key whose virtual-key code the library reads as `vk`: the inverse of its own table, so that
+// the two never disagree (the first Qt key wins, Return before the keypad's Enter).
 Qt::Key QtKeyOf(int vk) {
-  if (vk >= 'A' && vk <= 'Z') return static_cast<Qt::Key>(Qt::Key_A + (vk - 'A'));
-  if (vk >= '0' && vk <= '9') return static_cast<Qt::Key>(Qt::Key_0 + (vk - '0'));
-  if (vk >= 0x70 && vk <= 0x87) return static_cast<Qt::Key>(Qt::Key_F1 + (vk - 0x70));
-  switch (vk) {
-    case 8:
-      return Qt::Key_Backspace;
-    case 9:
-      return Qt::Key_Tab;
-    case 13:
-      return Qt::Key_Return;
-    case 27:
-      return Qt::Key_Escape;
-    case 32:
-      return Qt::Key_Space;
-    case 37:
-      return Qt::Key_Left;
-    case 38:
-      return Qt::Key_Up;
-    case 39:
-      return Qt::Key_Right;
-    case 40:
-      return Qt::Key_Down;
-    case 46:
-      return Qt::Key_Delete;
-    default:
-      return Qt::Key_unknown;
-  }
+  static const std::map<WPARAM, Qt::Key> keys = [] {
+    std::map<WPARAM, Qt::Key> table;
+    auto add = [&](int first, int last) {
+      for (int key = first; key <= last; ++key)
+        if (WPARAM code = zuvi_internal::VirtualKeyOf(key)) table.emplace(code, static_cast<Qt::Key>(key));
+    };
+    add(0x20, 0x7E);                // printable keys
+    add(Qt::Key_Escape, 0x010000FF);  // function and editing keys
+    return table;
+  }();
+  auto it = keys.find(static_cast<WPARAM>(vk));
+  return it == keys.end() ? Qt::Key_unknown : it->second;
 }
 
 Qt::KeyboardModifiers QtModifiersOf(int modifiers) {
