@@ -377,6 +377,9 @@ void MWindow::EndModal(int code) {
 
 namespace {
 
+// Modal loops running now; UI thread.
+int g_runningLoops = 0;
+
 // Qt's window modality can only change while the window is hidden.
 void SetModality(QWidget* w, Qt::WindowModality modality) {
   if (w->windowModality() == modality) return;
@@ -393,13 +396,17 @@ int MWindow::ShowModal(int showCommand) {
   HWND hwnd = hwnd_;
   // A popup takes the input away from every other window while it runs and keeps it itself: Qt
   // blocks the others (disabling the owner's widget would disable the popup inside it as well).
-  // Its owner's top-level window also reads as disabled, as on Windows.
+  // Its owner's top-level window also reads as disabled, as on Windows. An ownerless popup whose
+  // loop is the only one is the program's main window: it has nothing to take the input from, and
+  // blocking the others would shut out the tray icon's own window (its menu holds Exit).
   MWindow* owner = nullptr;
   const bool popup = !(style_ & WS_CHILD);
+  bool blocksOthers = false;
   if (popup) {
     owner = Manager::FromHandle(parent_);
     while (owner && (owner->style_ & WS_CHILD)) owner = Manager::FromHandle(owner->parent_);
-    if (QWidget* w = impl_->widget.data()) SetModality(w, Qt::ApplicationModal);
+    blocksOthers = owner || g_runningLoops > 0;
+    if (QWidget* w = impl_->widget.data(); blocksOthers && w) SetModality(w, Qt::ApplicationModal);
   }
   HWND ownerHwnd = owner ? owner->hwnd_ : nullptr;
   bool ownerWasEnabled = owner && owner->enabled_.exchange(false);
@@ -416,14 +423,16 @@ int MWindow::ShowModal(int showCommand) {
     inModal_ = true;
     SetModalState(this, true);
     BeforeModalLoop(*this, loop, &stalled);
+    ++g_runningLoops;
     if (endCode_ < 0) loop.exec();  // an end posted meanwhile exits it at its first turn
+    --g_runningLoops;
     if (Manager::FromHandle(hwnd) == this) {
       impl_->loop = nullptr;
       SetModalState(this, false);
     }
     inModal_ = false;
   }
-  if (QWidget* w = impl_->widget.data(); popup && w && Manager::FromHandle(hwnd) == this)
+  if (QWidget* w = impl_->widget.data(); blocksOthers && w && Manager::FromHandle(hwnd) == this)
     SetModality(w, Qt::NonModal);
   if (ownerWasEnabled && Manager::FromHandle(ownerHwnd) == owner) owner->enabled_ = true;
   if (Manager::FromHandle(hwnd) != this || stalled) {
