@@ -120,10 +120,25 @@ class Desktop {
     return std::nullopt;
   }
   // Waits (bounded) until a window with `title` is viewable, or until none is.
+  // A window is mapped before its program draws it: the wait ends once its pixels settled.
   std::optional<TopLevel> WaitShown(const std::string& title, int timeoutMs = 20000) {
     std::optional<TopLevel> window;
-    WaitUntil([&] { return (window = Find(title)).has_value(); }, timeoutMs);
+    if (!WaitUntil([&] { return (window = Find(title)).has_value(); }, timeoutMs)) return window;
+    WaitSettled(*window);
     return window;
+  }
+  // Waits (bounded) until the window's pixels stay the same for a moment.
+  void WaitSettled(const TopLevel& window) {
+    QImage last = Grab(window);
+    WaitUntil(
+        [&] {
+          Pause(150);
+          QImage now = Grab(window);
+          const bool settled = now == last;
+          last = now;
+          return settled;
+        },
+        5000);
   }
   bool WaitGone(const std::string& title, int timeoutMs = 20000) {
     return WaitUntil([&] { return !Find(title); }, timeoutMs);
@@ -167,6 +182,27 @@ class Desktop {
     XTestFakeKeyEvent(x_, code, True, CurrentTime);
     XTestFakeKeyEvent(x_, code, False, CurrentTime);
     XSync(x_, False);
+  }
+
+  // Types plain ASCII text on the US layout, with Shift where a character needs it.
+  void Type(const std::string& text) {
+    const KeyCode shift = XKeysymToKeycode(x_, XK_Shift_L);
+    for (char c : text) {
+      const KeySym symbol = static_cast<KeySym>(static_cast<unsigned char>(c));
+      const KeyCode code = XKeysymToKeycode(x_, symbol);
+      if (!code) continue;
+      KeySym* map = nullptr;
+      int perCode = 0;
+      map = XGetKeyboardMapping(x_, code, 1, &perCode);
+      const bool shifted = map && perCode > 0 && map[0] != symbol;
+      if (map) XFree(map);
+      if (shifted) XTestFakeKeyEvent(x_, shift, True, CurrentTime);
+      XTestFakeKeyEvent(x_, code, True, CurrentTime);
+      XTestFakeKeyEvent(x_, code, False, CurrentTime);
+      if (shifted) XTestFakeKeyEvent(x_, shift, False, CurrentTime);
+      XSync(x_, False);
+      Pause(5);
+    }
   }
 
   // The screen's pixels in `window`'s rectangle (what a person sees there), as RGB32.

@@ -60,6 +60,13 @@ bool ChooseFromMenu(Desktop& desktop, const std::function<void()>& open, int ite
   return true;
 }
 
+// Right click on a key of the key assignment page (the tab shown), the menu's custom key item.
+bool OpenCustomKeyDialog(Desktop& desktop, const TopLevel& main) {
+  return ChooseFromMenu(
+             desktop, [&] { desktop.ClickIn(main, 745, 265, 3); }, 2, 3) &&
+         desktop.WaitShown("CustomKeyDlg").has_value();
+}
+
 class DesktopTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -158,6 +165,7 @@ TEST_F(DesktopTest, EveryKeyboardWindowDialogAnswersRealClicksAndKeys) {
   // The keyboard window fills the main window once the simulated keyboard answered.
   ASSERT_TRUE(desktop->WaitUntil([&] { return Colours(GrabIn(*desktop, *main, 1, 110, 61, 170)) > 4; }, 60000))
       << "no keyboard window with its tabs";
+  desktop->WaitSettled(*main);
   Step("keyboard-window");
 
   // Every tab shows its own page.
@@ -179,22 +187,6 @@ TEST_F(DesktopTest, EveryKeyboardWindowDialogAnswersRealClicksAndKeys) {
     previous = page;
   }
 
-  // Key assignment: a key's menu opens the custom key dialog; a key is captured and applied.
-  ASSERT_TRUE(ChooseFromMenu(
-      *desktop, [&] { desktop->ClickIn(*main, 745, 265, 3); }, 2, 3))
-      << "no menu on a right click on a key";
-  std::optional<TopLevel> custom = desktop->WaitShown("CustomKeyDlg");
-  ASSERT_TRUE(custom) << "the custom key dialog did not open";
-  Step("custom-key");
-  desktop->ClickIn(*custom, 510, 165);
-  const QImage empty = GrabIn(*desktop, *custom, 410, 150, 610, 180);
-  desktop->Key(XK_g);
-  EXPECT_TRUE(desktop->WaitUntil([&] { return GrabIn(*desktop, *custom, 410, 150, 610, 180) != empty; }, 10000))
-      << "the capture field did not show the key";
-  Step("custom-key-captured");
-  desktop->ClickIn(*custom, 720 - 90, 360 - 25);
-  ASSERT_TRUE(desktop->WaitGone("CustomKeyDlg")) << "the custom key dialog did not apply and close";
-
   // Settings page: a prompt answered with a click on NO.
   desktop->ClickIn(*main, 31, 660);
   Desktop::Pause(300);
@@ -208,6 +200,28 @@ TEST_F(DesktopTest, EveryKeyboardWindowDialogAnswersRealClicksAndKeys) {
   // Screen page: a double click on a frame opens its delay dialog, which closes on its button.
   desktop->ClickIn(*main, 31, 140 + 60 * 3);
   Desktop::Pause(300);
+  // The default animation has no frames here: a new slot, and a frame added to it.
+  const QImage noFrames = GrabIn(*desktop, *main, 310, 416, 1180, 505);
+  desktop->ClickIn(*main, 107, 685);
+  Desktop::Pause(500);
+  desktop->ClickIn(*main, 766, 546);  // "add a frame": a picture chosen in the file dialog
+  QImage picture(240, 135, QImage::Format_RGB32);
+  picture.fill(Qt::red);
+  const std::string pictureFile = program.Folder() + "frame.png";
+  ASSERT_TRUE(picture.save(QString::fromStdString(pictureFile)));
+  ASSERT_TRUE(desktop->WaitUntil(
+      [&] {
+        for (const TopLevel& window : desktop->TopLevels())
+          if (window.viewable && window.width > 400 && window.width < 1000) return true;
+        return false;
+      },
+      20000))
+      << "no file dialog";
+  Desktop::Pause(500);
+  desktop->Type(pictureFile);
+  desktop->Key(XK_Return);
+  EXPECT_TRUE(desktop->WaitUntil([&] { return GrabIn(*desktop, *main, 310, 416, 1180, 505) != noFrames; }, 10000))
+      << "no frame was added";
   Step("screen");
   desktop->ClickIn(*main, 350, 460, 1, 2);
   std::optional<TopLevel> delay = desktop->WaitShown("LCDDelayEditDlg");
@@ -215,6 +229,22 @@ TEST_F(DesktopTest, EveryKeyboardWindowDialogAnswersRealClicksAndKeys) {
   Step("frame-delay");
   desktop->ClickIn(*delay, 300 - 30, 25);
   ASSERT_TRUE(desktop->WaitGone("LCDDelayEditDlg")) << "the frame-delay dialog did not close";
+
+  desktop->ClickIn(*main, 31, 140);  // back to the key assignment
+
+  // Key assignment: a key's menu opens the custom key dialog; a key pressed is captured and applied.
+  desktop->WaitSettled(*main);
+  ASSERT_TRUE(OpenCustomKeyDialog(*desktop, *main)) << "no custom key dialog from a key's menu";
+  std::optional<TopLevel> custom = desktop->Find("CustomKeyDlg");
+  Step("custom-key");
+  desktop->ClickIn(*custom, 510, 165);  // the capture field
+  const QImage empty = GrabIn(*desktop, *custom, 410, 150, 610, 180);
+  desktop->Key(XK_g);
+  EXPECT_TRUE(desktop->WaitUntil([&] { return GrabIn(*desktop, *custom, 410, 150, 610, 180) != empty; }, 10000))
+      << "the capture field did not show the key";
+  Step("custom-key-captured");
+  desktop->ClickIn(*custom, 720 - 90, 360 - 25);  // Apply: it closes once the key is stored
+  ASSERT_TRUE(desktop->WaitGone("CustomKeyDlg")) << "the custom key dialog did not apply and close";
 
   // Exit from the tray.
   std::optional<std::pair<int, int>> icon;
@@ -225,3 +255,4 @@ TEST_F(DesktopTest, EveryKeyboardWindowDialogAnswersRealClicksAndKeys) {
   ASSERT_TRUE(status) << "the program did not end on Exit and was killed";
   EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "status " << *status;
 }
+
