@@ -189,7 +189,7 @@ TEST_F(DesktopTest, EveryKeyboardWindowDialogAnswersRealClicksAndKeys) {
 
   // Settings page: a prompt answered with a click on NO.
   desktop->ClickIn(*main, 31, 660);
-  Desktop::Pause(300);
+  desktop->WaitSettled(*main);
   desktop->ClickIn(*main, 180, 405);
   std::optional<TopLevel> prompt = desktop->WaitShown("MessageBox");
   ASSERT_TRUE(prompt) << "the reset prompt did not appear";
@@ -199,25 +199,26 @@ TEST_F(DesktopTest, EveryKeyboardWindowDialogAnswersRealClicksAndKeys) {
 
   // Screen page: a double click on a frame opens its delay dialog, which closes on its button.
   desktop->ClickIn(*main, 31, 140 + 60 * 3);
-  Desktop::Pause(300);
+  desktop->WaitSettled(*main);
   // The default animation has no frames here: a new slot, and a frame added to it.
   const QImage noFrames = GrabIn(*desktop, *main, 310, 416, 1180, 505);
   desktop->ClickIn(*main, 107, 685);
-  Desktop::Pause(500);
+  desktop->WaitSettled(*main);
   desktop->ClickIn(*main, 766, 546);  // "add a frame": a picture chosen in the file dialog
   QImage picture(240, 135, QImage::Format_RGB32);
   picture.fill(Qt::red);
   const std::string pictureFile = program.Folder() + "frame.png";
   ASSERT_TRUE(picture.save(QString::fromStdString(pictureFile)));
+  std::optional<TopLevel> files;
   ASSERT_TRUE(desktop->WaitUntil(
       [&] {
         for (const TopLevel& window : desktop->TopLevels())
-          if (window.viewable && window.width > 400 && window.width < 1000) return true;
-        return false;
+          if (window.viewable && window.width > 400 && window.width < 1000) files = window;
+        return files.has_value();
       },
       20000))
       << "no file dialog";
-  Desktop::Pause(500);
+  desktop->WaitSettled(*files);
   desktop->Type(pictureFile);
   desktop->Key(XK_Return);
   EXPECT_TRUE(desktop->WaitUntil([&] { return GrabIn(*desktop, *main, 310, 416, 1180, 505) != noFrames; }, 10000))
