@@ -15,18 +15,19 @@ int main() {
   platform::hid::sim::SimHidBackend sim{clock};
   sim.addKeyboard();  // the keyboard device.xml names
   DeviceManagerSlot deviceManager([&] { return std::make_unique<HidDeviceManager>(sim, clock); });
-  StartupServices services = DefaultStartupServices(
-      deviceManager,
-      [&](const std::wstring& name, int index, const std::wstring& identify) -> std::unique_ptr<KeyboardWindow> {
-        auto window = std::make_unique<KeyboardDlg>(name, index, identify);
-        KeyboardDlg::Services keyboard;
-        keyboard.manager = deviceManager.Get();
-        keyboard.clock = &clock;
-        keyboard.makeListener = [&](PostMessageFn post) {
-          return std::make_unique<HidReportListener>(sim, clock, std::move(post));
-        };
-        window->SetServices(std::move(keyboard));
-        return window;
-      });
+  StartupServices services =
+      DefaultStartupServices(deviceManager,
+                             [&](const std::wstring& name, int index,
+                                 const std::wstring& identify) -> std::unique_ptr<KeyboardWindow> {
+                               auto window = std::make_unique<KeyboardDlg>(name, index, identify);
+                               KeyboardDlg::Services keyboard;
+                               keyboard.manager = deviceManager.Get();
+                               keyboard.clock = &clock;
+                               keyboard.makeListener = [&](PostMessageFn post) {
+                                 return std::make_unique<HidReportListener>(sim, clock, std::move(post));
+                               };
+                               window->SetServices(std::move(keyboard));
+                               return window;
+                             });
   return RunKelvane(services);
 }

@@ -226,7 +226,8 @@ class Desktop {
   void Shot(const std::string& name) {
     const char* folder = std::getenv("KELVANE_XTEST_SHOTS");
     if (!folder || !*folder) return;
-    Grab(0, 0, ScreenWidth(), ScreenHeight()).save(QString::fromStdString(std::string(folder) + "/" + name + ".png"));
+    Grab(0, 0, ScreenWidth(), ScreenHeight())
+        .save(QString::fromStdString(std::string(folder) + "/" + name + ".png"));
   }
 
   static void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
@@ -241,8 +242,8 @@ class Desktop {
     unsigned char* data = nullptr;
     std::string title;
     const Atom netName = XInternAtom(x_, "_NET_WM_NAME", False);
-    if (XGetWindowProperty(x_, window, netName, 0, 1024, False, AnyPropertyType, &type, &format, &count, &after,
-                           &data) == Success &&
+    if (XGetWindowProperty(x_, window, netName, 0, 1024, False, AnyPropertyType, &type, &format, &count,
+                           &after, &data) == Success &&
         data) {
       title.assign(reinterpret_cast<char*>(data), count);
       XFree(data);

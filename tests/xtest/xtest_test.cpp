@@ -6,12 +6,10 @@
 #include <cstdio>
 #include <set>
 
-#include "tests/xtest/x_desktop.h"  // first: Qt before the X11 headers
-// clang-format off
 #include "tests/support/http_server.h"
 #include "tests/support/xvfb_server.h"
 #include "tests/xtest/program.h"
-// clang-format on
+#include "tests/xtest/x_desktop.h"
 
 namespace {
 
@@ -24,7 +22,8 @@ constexpr const char* kMainTitle = "Varnel Keyboard";
 int Colours(const QImage& image, int cap = 64) {
   std::set<QRgb> seen;
   for (int y = 0; y < image.height(); ++y)
-    for (int x = 0; x < image.width() && static_cast<int>(seen.size()) < cap; ++x) seen.insert(image.pixel(x, y));
+    for (int x = 0; x < image.width() && static_cast<int>(seen.size()) < cap; ++x)
+      seen.insert(image.pixel(x, y));
   return static_cast<int>(seen.size());
 }
 
@@ -35,7 +34,8 @@ QImage GrabIn(Desktop& desktop, const TopLevel& window, int left, int top, int r
 
 // Opens a popup menu with `open` and picks its item `item` of `items`: a click on it, or with
 // `byKeys` the arrow keys and Return. False when no menu appeared.
-bool ChooseFromMenu(Desktop& desktop, const std::function<void()>& open, int item, int items, bool byKeys = false) {
+bool ChooseFromMenu(Desktop& desktop, const std::function<void()>& open, int item, int items,
+                    bool byKeys = false) {
   std::set<Window> before;
   for (const TopLevel& window : desktop.TopLevels())
     if (window.viewable) before.insert(window.id);
@@ -97,13 +97,19 @@ TEST_F(DesktopTest, KelvaneChecksForUpdatesHidesToTheTrayAndExits) {
 <device.config><Singledevice.info>
 <device name="Varnel V108 RGB" type="1" vid="7C3A" pid="B108" product_name="" identify="3180245320" image="v108_on.png" image_none="v108_off.png"/>
 </Singledevice.info><main.button><website show="0" data=""/><store show="0" data=""/></main.button>
-<upgrade.url><software url=")" + server.Url("/") + R"("/></upgrade.url></device.config>)");
+<upgrade.url><software url=")" + server.Url("/") +
+                                  R"("/></upgrade.url></device.config>)");
   ASSERT_TRUE(program.Start(xvfb.Display()));
 
   std::optional<TopLevel> main = desktop->WaitShown(kMainTitle, 60000);
   ASSERT_TRUE(main) << "the main window did not appear";
   ASSERT_EQ(main->width, 1200);
   Step("main");
+  // The program is up once its tray icon docked too (the window's start-up made it).
+  std::optional<std::pair<int, int>> icon;
+  ASSERT_TRUE(desktop->WaitUntil([&] { return (icon = desktop->TrayIconCentre()).has_value(); }, 20000))
+      << "no tray icon docked";
+  desktop->WaitSettled(*main);
 
   // Settings button, then "Check for updates": the server has a newer version.
   desktop->ClickIn(*main, 1200 - 115, 30);
@@ -137,9 +143,6 @@ TEST_F(DesktopTest, KelvaneChecksForUpdatesHidesToTheTrayAndExits) {
   Step("settings-closed");
 
   // The main window's close button puts it into the tray; a click on the icon brings it back.
-  std::optional<std::pair<int, int>> icon;
-  ASSERT_TRUE(desktop->WaitUntil([&] { return (icon = desktop->TrayIconCentre()).has_value(); }, 20000))
-      << "no tray icon docked";
   desktop->ClickIn(*main, 1200 - 35, 30);
   ASSERT_TRUE(desktop->WaitGone(kMainTitle)) << "the close button did not hide the main window";
   Step("in-tray");
@@ -156,14 +159,14 @@ TEST_F(DesktopTest, KelvaneChecksForUpdatesHidesToTheTrayAndExits) {
   EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "status " << *status;
 }
 
-
 TEST_F(DesktopTest, EveryKeyboardWindowDialogAnswersRealClicksAndKeys) {
   xtest::Program program(KELVANE_SIM_PROGRAM);
   ASSERT_TRUE(program.Start(xvfb.Display()));
   std::optional<TopLevel> main = desktop->WaitShown(kMainTitle, 60000);
   ASSERT_TRUE(main) << "the main window did not appear";
   // The keyboard window fills the main window once the simulated keyboard answered.
-  ASSERT_TRUE(desktop->WaitUntil([&] { return Colours(GrabIn(*desktop, *main, 1, 110, 61, 170)) > 4; }, 60000))
+  ASSERT_TRUE(
+      desktop->WaitUntil([&] { return Colours(GrabIn(*desktop, *main, 1, 110, 61, 170)) > 4; }, 60000))
       << "no keyboard window with its tabs";
   desktop->WaitSettled(*main);
   Step("keyboard-window");
@@ -221,8 +224,10 @@ TEST_F(DesktopTest, EveryKeyboardWindowDialogAnswersRealClicksAndKeys) {
   desktop->WaitSettled(*files);
   desktop->Type(pictureFile);
   desktop->Key(XK_Return);
-  EXPECT_TRUE(desktop->WaitUntil([&] { return GrabIn(*desktop, *main, 310, 416, 1180, 505) != noFrames; }, 10000))
+  EXPECT_TRUE(
+      desktop->WaitUntil([&] { return GrabIn(*desktop, *main, 310, 416, 1180, 505) != noFrames; }, 10000))
       << "no frame was added";
+  desktop->WaitSettled(*main);
   Step("screen");
   desktop->ClickIn(*main, 350, 460, 1, 2);
   std::optional<TopLevel> delay = desktop->WaitShown("LCDDelayEditDlg");
@@ -241,7 +246,8 @@ TEST_F(DesktopTest, EveryKeyboardWindowDialogAnswersRealClicksAndKeys) {
   desktop->ClickIn(*custom, 510, 165);  // the capture field
   const QImage empty = GrabIn(*desktop, *custom, 410, 150, 610, 180);
   desktop->Key(XK_g);
-  EXPECT_TRUE(desktop->WaitUntil([&] { return GrabIn(*desktop, *custom, 410, 150, 610, 180) != empty; }, 10000))
+  EXPECT_TRUE(
+      desktop->WaitUntil([&] { return GrabIn(*desktop, *custom, 410, 150, 610, 180) != empty; }, 10000))
       << "the capture field did not show the key";
   Step("custom-key-captured");
   desktop->ClickIn(*custom, 720 - 90, 360 - 25);  // Apply: it closes once the key is stored
@@ -256,4 +262,3 @@ TEST_F(DesktopTest, EveryKeyboardWindowDialogAnswersRealClicksAndKeys) {
   ASSERT_TRUE(status) << "the program did not end on Exit and was killed";
   EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "status " << *status;
 }
-
