@@ -31,6 +31,7 @@ int MainSysSetDlg::Run(HWND parent) {
     return 0;
   CenterWindow(parent);
   const int result = ShowModal(SW_SHOW);
+  m_check.Stop();  // no check outlives the window it answers
   DestroyWindow();
   return result;
 }
@@ -108,6 +109,14 @@ LRESULT MainSysSetDlg::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lPara
     if (lParam >= 1 && m_update) m_update->SetDownloadProcess(static_cast<int>(lParam));
     return 1;
   }
+  if (message == kMsgUpdateChecked) {
+    std::optional<std::wstring> newer;
+    if (m_check.Finish(wParam, &newer)) {
+      ShowChecking(false);
+      ShowUpdateAnswer(newer);
+    }
+    return 1;
+  }
   return MDialog::OnWindowMessage(message, wParam, lParam);
 }
 
@@ -122,12 +131,26 @@ int MainSysSetDlg::ApplyAutostart() {
 }
 
 int MainSysSetDlg::CheckForUpdate() {
-  const std::optional<std::wstring> newer = FindNewerVersion(m_upgradeUrl);
+  if (m_upgradeUrl.empty()) {
+    ShowUpdateAnswer(std::nullopt);
+    return 1;
+  }
+  if (m_check.Running()) return 1;
+  ShowChecking(true);
+  m_check.Start(GetSafeHwnd(), kMsgUpdateChecked, m_upgradeUrl);
+  return 1;
+}
+
+void MainSysSetDlg::ShowChecking(bool checking) {
+  m_update->SetTitle(MainText(checking ? 72 : 51));
+  m_update->SetEnabled(!checking);
+}
+
+void MainSysSetDlg::ShowUpdateAnswer(const std::optional<std::wstring>& newer) {
   if (!newer) {
     ShowPromptBox(GetSafeHwnd(), MainText(53), MainText(54), 0);
-    return 1;
+    return;
   }
   SoftwareUpdateDlg dialog(*newer);
   dialog.Run(GetSafeHwnd());
-  return 1;
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "shell/software_update.h"
 #include "zuvi/dialog.h"
 
 class CCheckButton;
@@ -32,13 +33,22 @@ class MainSysSetDlg : public MDialog {
   LRESULT OnMessage(int id, int code, LPARAM param, LPARAM extra) override;
 
   const std::wstring& UpgradeUrl() const { return m_upgradeUrl; }
+  // True while an update check runs (its button is disabled and says so).
+  bool IsChecking() const { return m_check.Running(); }
+
+  // Posted by the update check when it ends: wParam is the check's number.
+  static constexpr UINT kMsgUpdateChecked = WM_APP + 62;
 
  private:
   // The box always ends up showing what is stored, not what the click asked for.
   int ApplyAutostart();
   int CheckForUpdate();
+  // Shows the answer of the update check: the prompt, or the update dialog for a newer version.
+  void ShowUpdateAnswer(const std::optional<std::wstring>& newer);
+  void ShowChecking(bool checking);
 
   std::wstring m_upgradeUrl;
   CCheckButton* m_autostart = nullptr;
   DownloadButton* m_update = nullptr;
+  UpdateCheck m_check;
 };

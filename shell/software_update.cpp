@@ -1,14 +1,38 @@
 #include "shell/software_update.h"
 
+#include <chrono>
 #include <cstdio>
 #include <string_view>
 
 #include "common/strings.h"
 #include "platform/http/http_get.h"
+#include "zuvi/manager.h"
 
 namespace {
 
+using namespace std::chrono_literals;
+
 platform::http::Client* g_clientOverride = nullptr;
+
+// The update check running on this thread, if any: its fetch can be cancelled from the UI thread.
+thread_local UpdateCheck::Shared* t_check = nullptr;
+
+// Makes `fetch` reachable for the check of this thread while it runs.
+class FetchRegistration {
+ public:
+  explicit FetchRegistration(HttpFetch& fetch) {
+    if (!t_check) return;
+    std::lock_guard lock(t_check->mutex);
+    t_check->fetch = &fetch;
+  }
+  ~FetchRegistration() {
+    if (!t_check) return;
+    std::lock_guard lock(t_check->mutex);
+    t_check->fetch = nullptr;
+  }
+  FetchRegistration(const FetchRegistration&) = delete;
+  FetchRegistration& operator=(const FetchRegistration&) = delete;
+};
 
 size_t Utf16Length(const std::wstring& text) {
   size_t units = 0;
@@ -48,10 +72,16 @@ void LogNoVersion(const std::wstring& text) {
                text.size(), WideToUtf8(shown).c_str(), text.size() > kShown ? "..." : "");
 }
 
+platform::http::Limits UpdateLimits() {
+  platform::http::Limits limits;
+  limits.totalTimeout = 10s;  // a server that accepts and never answers is given up after 10 s
+  return limits;
+}
+
 }  // namespace
 
 platform::http::Client& CurrentHttpClient() {
-  static platform::http::CurlClient system(kUpdateUserAgent);
+  static platform::http::CurlClient system(kUpdateUserAgent, UpdateLimits());
   return g_clientOverride ? *g_clientOverride : system;
 }
 
@@ -60,6 +90,7 @@ void SetHttpClient(platform::http::Client* client) { g_clientOverride = client; 
 int HttpGetText(HttpFetch& fetch, const std::wstring& url, std::wstring* out) {
   out->clear();
   std::string body;
+  const FetchRegistration registration(fetch);
   const int result = CurrentHttpClient().Get(WideToUtf8(url), fetch.keepGoing, &body);
   if (result == platform::http::kOk || result == platform::http::kCancelled) *out = Utf8ToWideLenient(body);
   return result;
@@ -106,4 +137,48 @@ std::optional<std::wstring> FindNewerVersion(const std::wstring& baseUrl) {
   const int order = CompareVersion(kSoftwareVersion, text);
   if (order != 1 && order != 2) return std::nullopt;
   return text;
+}
+
+void UpdateCheck::Start(HWND window, UINT message, const std::wstring& baseUrl) {
+  Stop();
+  {
+    std::lock_guard lock(shared_.mutex);
+    shared_.done = false;
+    shared_.newer.reset();
+  }
+  const WPARAM number = ++number_;
+  worker_ = std::thread([this, window, message, number, baseUrl] {
+    t_check = &shared_;
+    std::optional<std::wstring> newer = FindNewerVersion(baseUrl);
+    t_check = nullptr;
+    {
+      std::lock_guard lock(shared_.mutex);
+      shared_.newer = std::move(newer);
+      shared_.done = true;
+    }
+    shared_.ended.notify_all();
+    PostMessage(window, message, number, 0);
+  });
+}
+
+bool UpdateCheck::Finish(WPARAM number, std::optional<std::wstring>* newer) {
+  if (number != number_ || !worker_.joinable()) return false;
+  worker_.join();
+  std::lock_guard lock(shared_.mutex);
+  *newer = std::move(shared_.newer);
+  return true;
+}
+
+void UpdateCheck::Stop() {
+  if (!worker_.joinable()) return;
+  {
+    std::unique_lock lock(shared_.mutex);
+    // The client sets its flag when the fetch starts: clear it again until the worker has ended.
+    while (!shared_.done) {
+      if (shared_.fetch) shared_.fetch->keepGoing = false;
+      shared_.ended.wait_for(lock, 20ms);
+    }
+  }
+  worker_.join();
+  ++number_;  // a message already posted is no longer answered
 }

@@ -3,9 +3,14 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "zuvi/types.h"
 
 namespace platform::http {
 class Client;
@@ -46,3 +51,38 @@ std::vector<std::wstring> SplitString(const std::wstring& text, const std::wstri
 // ours. Otherwise the fetched text, unchanged except for one leading byte-order mark. Blocks for
 // at most the fetch's time-outs.
 std::optional<std::wstring> FindNewerVersion(const std::wstring& baseUrl);
+
+// One update check at a time on a worker thread, so that the window asking stays responsive: it
+// runs FindNewerVersion and posts `message` to the window when it ends (wParam: the check's number).
+// The fetch gives up by its own time-outs; a check stopped early is cancelled. UI thread.
+class UpdateCheck {
+ public:
+  UpdateCheck() = default;
+  ~UpdateCheck() { Stop(); }
+  UpdateCheck(const UpdateCheck&) = delete;
+  UpdateCheck& operator=(const UpdateCheck&) = delete;
+
+  // Starts a check of `baseUrl` (one still running is stopped first).
+  void Start(HWND window, UINT message, const std::wstring& baseUrl);
+  // True from Start until its answer is taken or it is stopped.
+  bool Running() const { return worker_.joinable(); }
+  // On the check's message: joins the worker and gives its answer. False for the message of a
+  // check that was stopped or already answered.
+  bool Finish(WPARAM number, std::optional<std::wstring>* newer);
+  // Cancels the fetch of a running check and joins the worker; its answer is dropped.
+  void Stop();
+
+  // Lets Stop reach the fetch of the worker thread (HttpGetText registers it here).
+  struct Shared {
+    std::mutex mutex;
+    std::condition_variable ended;
+    HttpFetch* fetch = nullptr;
+    bool done = false;
+    std::optional<std::wstring> newer;
+  };
+
+ private:
+  Shared shared_;
+  std::thread worker_;
+  WPARAM number_ = 0;
+};

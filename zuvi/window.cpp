@@ -378,6 +378,9 @@ void MWindow::EndModal(int code) {
 
 namespace {
 
+// Modal loops running now; UI thread.
+int g_runningLoops = 0;
+
 // Qt's window modality can only change while the window is hidden.
 void SetModality(QWidget* w, Qt::WindowModality modality) {
   if (w->windowModality() == modality) return;
@@ -392,20 +395,23 @@ void SetModality(QWidget* w, Qt::WindowModality modality) {
 int MWindow::ShowModal(int showCommand) {
   if (!hwnd_ || !Manager::IsUiThread() || impl_->loop) return 0;
   HWND hwnd = hwnd_;
-  // A popup with an owner takes the input away from every other window while it runs and keeps it: Qt
-  // blocks the others (disabling the owner's widget would disable the popup inside it as well).
-  // Its owner's top-level window also reads as disabled, as on Windows.
+  // A popup takes the input away from every other window while it runs and keeps it: Qt blocks
+  // the others (disabling the owner's widget would disable the popup inside it as well). Its
+  // owner's top-level window also reads as disabled, as on Windows. An ownerless popup whose
+  // loop is the only one is the program's main window: it has nothing to take the input from, and
+  // blocking the others would shut out the tray icon's own window (its menu holds Exit).
   MWindow* owner = nullptr;
+  bool blocksOthers = false;
   if (!(style_ & WS_CHILD)) {
     owner = Manager::FromHandle(parent_);
     while (owner && (owner->style_ & WS_CHILD)) owner = Manager::FromHandle(owner->parent_);
+    blocksOthers = owner || g_runningLoops > 0;
   }
-  const bool popup = owner != nullptr;
-  if (QWidget* w = impl_->widget.data(); popup && w) SetModality(w, Qt::ApplicationModal);
+  if (QWidget* w = impl_->widget.data(); blocksOthers && w) SetModality(w, Qt::ApplicationModal);
   HWND ownerHwnd = owner ? owner->hwnd_ : nullptr;
   bool ownerWasEnabled = owner && owner->enabled_.exchange(false);
   ShowWindow(showCommand);
-  if (QWidget* w = impl_->widget.data(); popup && w && w->isVisible()) {
+  if (QWidget* w = impl_->widget.data(); blocksOthers && w && w->isVisible()) {
     w->raise();
     w->activateWindow();
   }
@@ -417,7 +423,9 @@ int MWindow::ShowModal(int showCommand) {
     inModal_ = true;
     SetModalState(this, true);
     BeforeModalLoop(*this, loop, &stalled);
+    ++g_runningLoops;
     if (endCode_ < 0) loop.exec();  // an end posted meanwhile exits it at its first turn
+    --g_runningLoops;
     if (Manager::FromHandle(hwnd) == this) {
       impl_->loop = nullptr;
       SetModalState(this, false);
@@ -426,7 +434,7 @@ int MWindow::ShowModal(int showCommand) {
   }
   // A window that ended its loop is usually destroyed at once: it stops blocking the others when
   // it is hidden (showing it anew for the change would flash it on the screen).
-  if (QWidget* w = impl_->widget.data(); popup && w && Manager::FromHandle(hwnd) == this && !w->isVisible())
+  if (QWidget* w = impl_->widget.data(); blocksOthers && w && Manager::FromHandle(hwnd) == this && !w->isVisible())
     w->setWindowModality(Qt::NonModal);
   if (ownerWasEnabled && Manager::FromHandle(ownerHwnd) == owner) owner->enabled_ = true;
   if (Manager::FromHandle(hwnd) != this || stalled) {

@@ -11,6 +11,7 @@
 #include "shell/software_update.h"
 #include "shell/software_update_dlg.h"
 #include "shell/window_messages.h"
+#include "tests/support/http_server.h"
 #include "tests/support/temp_dir.h"
 #include "zuvi/buttons.h"
 #include "zuvi/manager.h"
@@ -51,7 +52,7 @@ class SettingsDialogTest : public ::testing::Test {
     EXPECT_EQ(dialog.Run(nullptr), IDCANCEL);
   }
 
-  Driver driver;
+  Driver driver{15000};  // an update check runs inside the dialog's loop
   testing_support::TempDir app;
   platform::FakeAutostart autostart;
   platform::http::FakeClient http;
@@ -113,12 +114,14 @@ TEST_F(SettingsDialogTest, UpdateCheckPromptsOrAnnouncesTheNewVersion) {
       box.DoOK();
     });
     Driver::Click(dlg, MainSysSetDlg::IdUpdate);
+    EXPECT_TRUE(Driver::RunUntil([&] { return seen.size() == 1 && !dlg.IsChecking(); }, 10000));
     http.answers["https://up.example.com/version.txt"] = {platform::http::kOk, "1.2.0.0"};
     driver.AnswerNextModal([&](MDialog& update) {
       seen.push_back(update.GetWindowText() + L":" + update.GetControlAs<MText>(34)->GetTitle());
       Driver::Click(update, 36);
     });
     Driver::Click(dlg, MainSysSetDlg::IdUpdate);
+    EXPECT_TRUE(Driver::RunUntil([&] { return seen.size() == 2 && !dlg.IsChecking(); }, 10000));
     EXPECT_EQ(SendMessage(dlg.GetSafeHwnd(), WM_DOWNLOAD_PROGRESS, 0, 0), 1);
     EXPECT_EQ(SendMessage(dlg.GetSafeHwnd(), WM_DOWNLOAD_PROGRESS, 0, 40), 1);
     EXPECT_EQ(dlg.GetControlAs<DownloadButton>(35)->GetDownloadProcess(), 40);
@@ -126,6 +129,79 @@ TEST_F(SettingsDialogTest, UpdateCheckPromptsOrAnnouncesTheNewVersion) {
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_EQ(seen[1], L"CustomKeyDlg:A new version 1.2.0.0, is available");
   EXPECT_EQ(http.requests.size(), 2u);
+}
+
+TEST_F(SettingsDialogTest, TheDialogTakesInputWhileTheCheckWaitsForASilentServer) {
+  testing_support::HttpServer server;
+  testing_support::HttpServer::Reply silent;
+  silent.body = "1.0.0.1";
+  silent.stallAfter = 0;  // the headers, then silence
+  server.Set("/version.txt", silent);
+  app.Write("device.xml", "<device.config><upgrade.url><software url=\"" + server.Url("/") +
+                              "\"/></upgrade.url></device.config>");
+  using namespace std::chrono_literals;
+  platform::http::Limits limits;
+  limits.connectTimeout = limits.totalTimeout = 2s;
+  platform::http::CurlClient quick(kUpdateUserAgent, limits);
+  SetHttpClient(&quick);
+  std::vector<std::wstring> prompts;
+  RunDialog([&](MainSysSetDlg& dlg) {
+    driver.AnswerNextModal([&](MDialog& box) {
+      prompts.push_back(box.GetControlAs<MText>(32)->GetTitle() + L"|checking:" +
+                        (static_cast<MainSysSetDlg&>(dlg).IsChecking() ? L"yes" : L"no"));
+      EXPECT_TRUE(Driver::Click(box, 33));
+    });
+    auto* button = dlg.GetControlAs<DownloadButton>(MainSysSetDlg::IdUpdate);
+    ASSERT_TRUE(Driver::Click(dlg, MainSysSetDlg::IdUpdate));
+    EXPECT_TRUE(dlg.IsChecking());
+    EXPECT_EQ(button->GetTitle(), L"Checking\u2026");
+    EXPECT_FALSE(Driver::Click(dlg, MainSysSetDlg::IdUpdate)) << "a second check while one runs";
+    EXPECT_TRUE(Driver::RunUntil([&] { return server.Requests().size() == 1; }, 5000));
+    // The dialog still answers its user and its messages while the fetch waits.
+    EXPECT_TRUE(Driver::Click(dlg, MainSysSetDlg::IdAutostart));
+    EXPECT_TRUE(autostart.enabled);
+    PostMessage(dlg.GetSafeHwnd(), WM_DOWNLOAD_PROGRESS, 0, 40);
+    EXPECT_TRUE(Driver::RunUntil([&] { return button->GetDownloadProcess() == 40; }, 5000));
+    EXPECT_TRUE(prompts.empty());
+    EXPECT_TRUE(dlg.IsChecking());
+    // The fetch gives up: the usual prompt, and the button is back.
+    EXPECT_TRUE(Driver::RunUntil([&] { return !prompts.empty(); }, 20000));
+    EXPECT_FALSE(dlg.IsChecking());
+    EXPECT_EQ(button->GetTitle(), L"Check for updates");
+    EXPECT_TRUE(button->IsEnabled());
+  });
+  ASSERT_EQ(prompts.size(), 1u);
+  EXPECT_EQ(prompts[0],
+            L"You already have the newest version, or the update server could not be reached.|checking:no");
+  EXPECT_EQ(server.Requests().size(), 1u);
+}
+
+// Holds every fetch until it is cancelled (bounded), and says whether it was.
+class HeldClient : public platform::http::Client {
+ public:
+  int Get(const std::string&, std::atomic<bool>& keepGoing, std::string* body) override {
+    keepGoing = true;
+    body->clear();
+    entered = true;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (keepGoing && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    cancelled = !keepGoing;
+    return cancelled ? platform::http::kCancelled : platform::http::kFailed;
+  }
+  std::atomic<bool> entered{false}, cancelled{false};
+};
+
+TEST_F(SettingsDialogTest, ClosingTheDialogCancelsTheCheckInFlight) {
+  HeldClient held;
+  SetHttpClient(&held);
+  RunDialog([&](MainSysSetDlg& dlg) {
+    ASSERT_TRUE(Driver::Click(dlg, MainSysSetDlg::IdUpdate));
+    EXPECT_TRUE(Driver::RunUntil([&] { return held.entered.load(); }, 5000));
+    EXPECT_TRUE(Driver::Click(dlg, MainSysSetDlg::IdClose));
+  });
+  EXPECT_TRUE(held.cancelled);
+  Driver::RunFor(50);  // the worker's message finds no window: no prompt (it would stall unanswered)
 }
 
 TEST_F(SettingsDialogTest, AnEmptyUpdateAddressPromptsWithoutARequest) {

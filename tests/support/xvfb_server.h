@@ -20,7 +20,8 @@ namespace testing_support {
 
 class XvfbServer {
  public:
-  XvfbServer() {
+  // `screen` is the screen's width x height x depth.
+  explicit XvfbServer(std::string screen = "640x480x24") {
     int fds[2];
     if (pipe(fds) != 0) {
       error_ = "pipe failed";
@@ -34,10 +35,9 @@ class XvfbServer {
     char displayfd[] = "-displayfd";
     char nolisten[] = "-nolisten";
     char tcp[] = "tcp";
-    char screen[] = "-screen";
     char zero[] = "0";
-    char size[] = "640x480x24";
-    char* argv[] = {arg0, displayfd, fd.data(), nolisten, tcp, screen, zero, size, nullptr};
+    char screenFlag[] = "-screen";
+    char* argv[] = {arg0, displayfd, fd.data(), nolisten, tcp, screenFlag, zero, screen.data(), nullptr};
     const int spawned = posix_spawnp(&pid_, "Xvfb", &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
