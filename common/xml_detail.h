@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -145,6 +146,8 @@ class NodeScanner {
  public:
   explicit NodeScanner(std::u16string_view text) : text_(text) {}
   XmlNode ParseNode(size_t pos);
+  // The opening quotes of the values in the last tag that ParseNode read.
+  const std::vector<size_t>& ValueQuotes() const { return valueQuotes_; }
 
  private:
   struct Memo {
@@ -165,6 +168,7 @@ class NodeScanner {
   static constexpr size_t kNotLookedUp = std::u16string_view::npos;
   size_t lastQuote_ = kNotLookedUp;
   size_t lastApostrophe_ = kNotLookedUp;
+  std::vector<size_t> valueQuotes_;
 };
 
 }  // namespace xml_detail

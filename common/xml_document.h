@@ -210,8 +210,8 @@ class XmlDocument {
   // Fills m_attributes with every attribute of element `index`'s start tag, in order.
   void ScanAttributes(uint32_t index) const;
   // Logs "duplicate_attribute" and marks the parse failed when the start tag of element `index`
-  // names one attribute twice.
-  void CheckAttributeNames(uint32_t index);
+  // names one attribute twice; `valueQuotes` are the opening quotes of its values.
+  void CheckAttributeNames(uint32_t index, const std::vector<size_t>& valueQuotes);
   // Replaces text inside element `owner`; `owner` and every element around it grow by the change
   // and every element after the edit moves, so that the table keeps matching the text.
   void ReplaceText(size_t pos, size_t removed, std::u16string_view inserted, uint32_t owner);
@@ -237,5 +237,6 @@ class XmlDocument {
   // m_attributesOf is the element (0 = none). Any edit of the text forgets them, unless the edit
   // itself keeps them up to date.
   mutable std::vector<AttributeSpan> m_attributes;
+  std::vector<std::u16string_view> m_attributeNames;  // scratch of CheckAttributeNames
   mutable uint32_t m_attributesOf = 0;
 };

@@ -38,39 +38,48 @@ size_t XmlDocument::NameEnd(size_t from, size_t limit) const {
   return from;
 }
 
-// An attribute named twice in one start tag makes the document not well-formed. A few names are
-// compared pairwise without allocating; many are compared sorted, so that a hostile tag costs no
-// more than sorting its names.
-void XmlDocument::CheckAttributeNames(uint32_t index) {
+// An attribute named twice in one start tag makes the document not well-formed. Each name is the
+// word before the '=' of a quoted value (the tag scan already found the quotes), compared where it
+// stands: pairwise for the tags that real files have, sorted for a hostile tag with many names.
+void XmlDocument::CheckAttributeNames(uint32_t index, const std::vector<size_t>& valueQuotes) {
+  if (valueQuotes.size() < 2) return;
   const XmlElement& e = m_elements[index];
-  const size_t tagEnd = e.start + e.startTagLength;
-  const size_t nameEnd = NameEnd(e.start + 1, tagEnd);
-  if (nameEnd + 3 >= tagEnd) return;  // no room for two attributes
-  ScanAttributes(index);
-  const size_t count = m_attributes.size();
-  if (count < 2) return;
   const std::u16string_view text(m_text);
+  const size_t nameEnd = NameEnd(e.start + 1, e.start + e.startTagLength);
+  m_attributeNames.clear();
+  for (size_t quote : valueQuotes) {
+    size_t j = quote;
+    while (j > nameEnd && IsBlank(text[j - 1])) --j;
+    if (j == nameEnd || text[j - 1] != u'=') continue;  // a quote that opens no value
+    --j;
+    while (j > nameEnd && IsBlank(text[j - 1])) --j;
+    const size_t end = j;
+    while (j > nameEnd && !IsBlank(text[j - 1]) && text[j - 1] != u'"' && text[j - 1] != u'\'' &&
+           text[j - 1] != u'=')
+      --j;
+    if (j < end) m_attributeNames.push_back(text.substr(j, end - j));
+  }
   const bool fold = m_flags & kFoldCase;
-  auto nameOf = [&](const AttributeSpan& a) {
-    std::u16string name(text.substr(a.nameStart, a.nameEnd - a.nameStart));
-    if (fold)
-      for (char16_t& c : name) c = FoldAscii(c);
-    return name;
+  auto unit = [fold](char16_t c) { return fold ? FoldAscii(c) : c; };
+  auto same = [&](std::u16string_view x, std::u16string_view y) {
+    if (x.size() != y.size() || unit(x.back()) != unit(y.back())) return false;
+    for (size_t k = 0; k < x.size(); ++k)
+      if (unit(x[k]) != unit(y[k])) return false;
+    return true;
   };
+  std::vector<std::u16string_view>& names = m_attributeNames;
+  const size_t count = names.size();
   bool twice = false;
-  constexpr size_t kPairwise = 8;
+  constexpr size_t kPairwise = 32;
   if (count <= kPairwise) {
     for (size_t i = 0; i < count && !twice; ++i)
-      for (size_t j = i + 1; j < count && !twice; ++j)
-        twice = NameMatches(
-            m_attributes[j].nameStart, m_attributes[j].nameEnd,
-            text.substr(m_attributes[i].nameStart, m_attributes[i].nameEnd - m_attributes[i].nameStart));
+      for (size_t j = i + 1; j < count && !twice; ++j) twice = same(names[i], names[j]);
   } else {
-    std::vector<std::u16string> names;
-    names.reserve(count);
-    for (const AttributeSpan& a : m_attributes) names.push_back(nameOf(a));
-    std::sort(names.begin(), names.end());
-    twice = std::adjacent_find(names.begin(), names.end()) != names.end();
+    std::sort(names.begin(), names.end(), [&](std::u16string_view x, std::u16string_view y) {
+      return std::lexicographical_compare(x.begin(), x.end(), y.begin(), y.end(),
+                                          [&](char16_t c, char16_t d) { return unit(c) < unit(d); });
+    });
+    twice = std::adjacent_find(names.begin(), names.end(), same) != names.end();
   }
   if (!twice) return;
   AddResult({.name = L"duplicate_attribute",
@@ -197,7 +206,7 @@ void XmlDocument::ParseElements() {
       e.parent = parent;
       if (node.empty) e.flags |= kElementEmpty;
       LinkChild(index, parent, 0);
-      CheckAttributeNames(index);
+      CheckAttributeNames(index, scanner.ValueQuotes());
       if (!node.empty) {
         const size_t nameEnd = NameEnd(pos + 1, node.end);
         open.push_back({index, pos + 1, nameEnd - pos - 1});

@@ -56,6 +56,7 @@ size_t NodeScanner::TagEnd(size_t pos) {
   const size_t n = text_.size();
   const char16_t* data = text_.data();
   char16_t quote = 0;  // the quote of the value being read, 0 outside values
+  valueQuotes_.clear();
   // One unit that may end the tag or a value; npos: the tag ends there, 0: read on.
   auto step = [&](size_t at) -> size_t {
     const char16_t c = data[at];
@@ -68,6 +69,7 @@ size_t NodeScanner::TagEnd(size_t pos) {
     if (c != u'"' && c != u'\'') return 0;
     if (at >= LastOf(c)) return std::u16string_view::npos;
     quote = c;
+    valueQuotes_.push_back(at);
     return 0;
   };
   size_t i = pos + 1;
