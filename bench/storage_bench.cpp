@@ -107,8 +107,8 @@ void BM_ClearModeAndSaveAllKeys(benchmark::State& state) {
   RepeatWrite(
       state, [](HeavyStore& h) { return KeyRows(h.mode); },
       [](HeavyStore& h, const auto& rows) {
-        h.store.DeleteCustomModeRgb(h.mode);
-        h.store.SetCustomModeRgbList(rows);
+        // As the custom light mode page stores an edit: both steps in one transaction.
+        h.store.Atomically([&] { return h.store.DeleteCustomModeRgb(h.mode) && h.store.SetCustomModeRgbList(rows); });
       });
 }
 BENCHMARK(BM_ClearModeAndSaveAllKeys)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -124,8 +124,10 @@ void BM_ReplaceMacroEvents(benchmark::State& state) {
   RepeatWrite(
       state, [](HeavyStore& h) { return MacroEvents(h.macro); },
       [](HeavyStore& h, const auto& rows) {
-        h.store.DeleteMacroRecords(h.macro);
-        h.store.SaveMacroRecords(rows);
+        // As the macro page saves: the events and the play options in one transaction.
+        MacroDataRow macro;
+        macro.macro_id = h.macro;
+        h.store.ReplaceMacroRecords(macro, rows);
       });
 }
 BENCHMARK(BM_ReplaceMacroEvents)->Unit(benchmark::kMillisecond)->UseRealTime();
