@@ -157,9 +157,11 @@ TEST_F(InstanceChannelTest, ConnectionsAreCappedAndIdleOrFloodingOnesAreClosed) 
   held.clear();
   EXPECT_TRUE(Driver::RunUntil([&] { return guard.ConnectionCount() == 0; }, 5000));
 
+  // With an idle limit of an hour only the long line can close the flooding peer.
+  guard.SetIdleLimit(3600 * 1000);
   RawClient flooding(path);
   flooding.Send(std::string(SingleInstanceGuard::kMaxPeerLineBytes + 1, 'x'));
-  EXPECT_TRUE(Driver::RunUntil([&] { return flooding.Closed(); }, 2500)) << "long before the idle limit";
+  EXPECT_TRUE(Driver::RunUntil([&] { return flooding.Closed(); }, 10000)) << "closed for its line";
   guard.SetIdleLimit(100);
   RawClient idle(path);
   EXPECT_TRUE(Driver::RunUntil([&] { return idle.Closed(); }, 5000)) << "nothing sent for the idle limit";
