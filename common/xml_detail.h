@@ -34,6 +34,10 @@ void AppendFromUtf16(std::wstring& out, std::u16string_view text);
 size_t Utf16Length(std::wstring_view text);
 
 inline bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
+// Characters that may start a tag's name.
+inline bool StartsName(char16_t c) {
+  return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_' || c == u':' || c >= 0x80;
+}
 // Characters that end a name token: a few ASCII ones, looked up in a table (names are scanned
 // character by character on every attribute read).
 inline bool EndsName(char16_t c) {
@@ -144,10 +148,10 @@ struct XmlNode {
 // scanner remembers where terminators were (not) found, so that hostile input stays linear.
 class NodeScanner {
  public:
-  explicit NodeScanner(std::u16string_view text) : text_(text) {}
+  // With `valueQuotes`, each tag that ParseNode reads leaves there the opening quotes of its values.
+  explicit NodeScanner(std::u16string_view text, std::vector<size_t>* valueQuotes = nullptr)
+      : text_(text), valueQuotes_(valueQuotes) {}
   XmlNode ParseNode(size_t pos);
-  // The opening quotes of the values in the last tag that ParseNode read.
-  const std::vector<size_t>& ValueQuotes() const { return valueQuotes_; }
 
  private:
   struct Memo {
@@ -168,7 +172,7 @@ class NodeScanner {
   static constexpr size_t kNotLookedUp = std::u16string_view::npos;
   size_t lastQuote_ = kNotLookedUp;
   size_t lastApostrophe_ = kNotLookedUp;
-  std::vector<size_t> valueQuotes_;
+  std::vector<size_t>* valueQuotes_;
 };
 
 }  // namespace xml_detail

@@ -5,6 +5,7 @@
 // the stack only happens when it will find its element, which it closes with all above it: hostile
 // input stays linear.
 #include <algorithm>
+#include <cstring>
 #include <unordered_map>
 
 #include "common/xml_detail.h"
@@ -24,7 +25,9 @@ struct OpenElement {
 
 void XmlDocument::ResetTable() {
   m_elements.clear();
-  m_elements.reserve(m_text.size() / 64 + 64);  // a small document's elements fit at once
+  // A small document's elements fit at once; an empty one (a document about to be read or built)
+  // takes no room that its first parse would have to move.
+  m_elements.reserve(m_text.empty() ? 1 : m_text.size() / 64 + 64);
   m_elements.emplace_back();
   m_elements[0].length = m_text.size();
   m_inDocumentOrder = true;  // the parse adds elements in the order of their starts
@@ -38,14 +41,62 @@ size_t XmlDocument::NameEnd(size_t from, size_t limit) const {
   return from;
 }
 
-// An attribute named twice in one start tag makes the document not well-formed. Each name is the
-// word before the '=' of a quoted value (the tag scan already found the quotes), compared where it
-// stands: pairwise for the tags that real files have, sorted for a hostile tag with many names.
-void XmlDocument::CheckAttributeNames(uint32_t index, const std::vector<size_t>& valueQuotes) {
-  if (valueQuotes.size() < 2) return;
-  const XmlElement& e = m_elements[index];
+namespace {
+
+// A hash that names equal under ASCII case folding share (so do some other names: it only picks
+// the names worth comparing). Reads the first and the last four units, not every one.
+uint64_t NameHash(std::u16string_view name) {
+  constexpr uint64_t kCaseBits = 0x0020002000200020ull;
+  const size_t n = name.size();
+  uint64_t head, tail;
+  if (n >= 4) {
+    std::memcpy(&head, name.data(), sizeof head);
+    std::memcpy(&tail, name.data() + n - 4, sizeof tail);
+  } else {
+    head = name[0] | uint64_t{name[n / 2]} << 16;
+    tail = name[n - 1];
+  }
+  return ((head | kCaseBits) * 0x9E3779B97F4A7C15ull) ^ ((tail | kCaseBits) * 0xC2B2AE3D27D4EB4Full) ^ n;
+}
+
+}  // namespace
+
+bool XmlDocument::ReadPlainStartTag(size_t pos, size_t& end, size_t& nameEnd, bool& empty) {
   const std::u16string_view text(m_text);
-  const size_t nameEnd = NameEnd(e.start + 1, e.start + e.startTagLength);
+  const char16_t* data = text.data();
+  const size_t n = text.size();
+  m_attributeNames.clear();
+  size_t i = nameEnd = NameEnd(pos + 1, n);
+  for (;;) {
+    if (i >= n) return false;
+    if (data[i] == u'>' || data[i] == u'/') {
+      empty = data[i] == u'/';
+      if (empty && (i + 1 >= n || data[i + 1] != u'>')) return false;
+      end = i + 1 + empty;
+      return true;
+    }
+    if (!IsBlank(data[i])) return false;
+    while (++i < n && IsBlank(data[i])) {
+    }
+    if (i >= n) return false;
+    if (data[i] == u'>' || data[i] == u'/') continue;
+    const size_t nameStart = i;
+    i = NameEnd(i, n);
+    const std::u16string_view name = text.substr(nameStart, i - nameStart);
+    while (i < n && IsBlank(data[i])) ++i;
+    if (name.empty() || i >= n || data[i] != u'=') return false;
+    while (++i < n && IsBlank(data[i])) {
+    }
+    if (i >= n || (data[i] != u'"' && data[i] != u'\'')) return false;
+    i = FindUnit(text, i + 1, data[i]);
+    if (i >= n) return false;
+    m_attributeNames.push_back({name, NameHash(name)});
+    ++i;
+  }
+}
+
+void XmlDocument::NamesBeforeValues(size_t nameEnd, const std::vector<size_t>& valueQuotes) {
+  const std::u16string_view text(m_text);
   m_attributeNames.clear();
   for (size_t quote : valueQuotes) {
     size_t j = quote;
@@ -57,35 +108,45 @@ void XmlDocument::CheckAttributeNames(uint32_t index, const std::vector<size_t>&
     while (j > nameEnd && !IsBlank(text[j - 1]) && text[j - 1] != u'"' && text[j - 1] != u'\'' &&
            text[j - 1] != u'=')
       --j;
-    if (j < end) m_attributeNames.push_back(text.substr(j, end - j));
+    if (j == end) continue;
+    const std::u16string_view name = text.substr(j, end - j);
+    m_attributeNames.push_back({name, NameHash(name)});
   }
+}
+
+// The tags of real files have a dozen names at most: one bit per hash tells at once whether an
+// earlier name could be the same, and only then are names compared. A hostile tag with many names
+// is sorted instead, which stays n log n.
+bool XmlDocument::AttributeNamesRepeat() {
+  std::vector<NameKey>& names = m_attributeNames;
+  if (names.size() < 2) return false;
   const bool fold = m_flags & kFoldCase;
-  auto unit = [fold](char16_t c) { return fold ? FoldAscii(c) : c; };
-  auto same = [&](std::u16string_view x, std::u16string_view y) {
-    if (x.size() != y.size() || unit(x.back()) != unit(y.back())) return false;
-    for (size_t k = 0; k < x.size(); ++k)
-      if (unit(x[k]) != unit(y[k])) return false;
+  auto same = [fold](const NameKey& x, const NameKey& y) {
+    if (x.hash != y.hash || x.name.size() != y.name.size()) return false;
+    if (!fold) return x.name == y.name;
+    for (size_t k = 0; k < x.name.size(); ++k)
+      if (FoldAscii(x.name[k]) != FoldAscii(y.name[k])) return false;
     return true;
   };
-  std::vector<std::u16string_view>& names = m_attributeNames;
-  const size_t count = names.size();
-  bool twice = false;
-  constexpr size_t kPairwise = 32;
-  if (count <= kPairwise) {
-    for (size_t i = 0; i < count && !twice; ++i)
-      for (size_t j = i + 1; j < count && !twice; ++j) twice = same(names[i], names[j]);
-  } else {
-    std::sort(names.begin(), names.end(), [&](std::u16string_view x, std::u16string_view y) {
-      return std::lexicographical_compare(x.begin(), x.end(), y.begin(), y.end(),
-                                          [&](char16_t c, char16_t d) { return unit(c) < unit(d); });
-    });
-    twice = std::adjacent_find(names.begin(), names.end(), same) != names.end();
+  if (names.size() <= 64) {
+    uint64_t seen = 0;
+    for (size_t i = 0; i < names.size(); ++i) {
+      const uint64_t bit = uint64_t{1} << (names[i].hash >> 58);
+      if (seen & bit) {
+        for (size_t j = 0; j < i; ++j)
+          if (same(names[j], names[i])) return true;
+      }
+      seen |= bit;
+    }
+    return false;
   }
-  if (!twice) return;
-  AddResult({.name = L"duplicate_attribute",
-             .tagname = FromUtf16(text.substr(e.start + 1, nameEnd - e.start - 1)),
-             .offset = static_cast<long long>(e.start)});
-  MarkParseError();
+  std::sort(names.begin(), names.end(), [fold](const NameKey& x, const NameKey& y) {
+    if (x.hash != y.hash) return x.hash < y.hash;
+    return std::lexicographical_compare(
+        x.name.begin(), x.name.end(), y.name.begin(), y.name.end(),
+        [fold](char16_t c, char16_t d) { return fold ? FoldAscii(c) < FoldAscii(d) : c < d; });
+  });
+  return std::adjacent_find(names.begin(), names.end(), same) != names.end();
 }
 
 bool XmlDocument::ParseDocument() {
@@ -168,9 +229,73 @@ void XmlDocument::ParseElements() {
     return std::u16string_view::npos;  // another name with the same hash
   };
 
-  NodeScanner scanner(m_text);
+  // An end tag at `pos` to `end` naming text[nameStart, nameEnd).
+  auto endElement = [&](size_t pos, size_t end, size_t nameStart, size_t nameEnd) {
+    const size_t depth = findOpen(nameStart, nameEnd - nameStart);
+    if (depth == std::u16string_view::npos) {
+      const std::wstring name = FromUtf16(text.substr(nameStart, nameEnd - nameStart));
+      AddResult({.name = L"lone_end_tag", .tagname = name, .offset = static_cast<long long>(pos)});
+      MarkParseError();
+      return;
+    }
+    while (open.size() > depth + 1) closeInnermost(pos, 0);
+    closeInnermost(end, end - pos);
+  };
+  // A start tag at `pos` to `end` whose attribute names are in m_attributeNames.
+  auto startElement = [&](size_t pos, size_t end, size_t nameEnd, bool empty) {
+    const uint32_t index = static_cast<uint32_t>(m_elements.size());
+    const uint32_t parent = open.empty() ? 0 : open.back().index;
+    // Filled where it stays: a record built aside and copied in stalls on its own stores.
+    XmlElement& e = m_elements.emplace_back();
+    e.start = pos;
+    e.length = end - pos;
+    e.startTagLength = end - pos;
+    e.parent = parent;
+    if (empty) e.flags |= kElementEmpty;
+    LinkChild(index, parent, 0);
+    if (AttributeNamesRepeat()) {
+      AddResult({.name = L"duplicate_attribute",
+                 .tagname = FromUtf16(text.substr(pos + 1, nameEnd - pos - 1)),
+                 .offset = static_cast<long long>(pos)});
+      MarkParseError();
+    }
+    if (!empty) {
+      open.push_back({index, pos + 1, nameEnd - pos - 1});
+      if (counting) countOpen(open.back(), +1);
+    }
+  };
+
+  thread_local std::vector<size_t> valueQuotes;
+  NodeScanner scanner(m_text, &valueQuotes);
+  const char16_t* data = text.data();
+  const size_t n = text.size();
   size_t pos = 0;
   for (;;) {
+    // Blanks before a tag and tags of the usual forms are read here; the scanner reads the rest.
+    size_t at = pos;
+    while (at < n && IsBlank(data[at])) ++at;
+    if (at == n) break;
+    if (data[at] == u'<' && at + 1 < n) {
+      pos = at;
+      if (data[pos + 1] == u'/') {
+        const size_t nameEnd = NameEnd(pos + 2, n);
+        size_t close = nameEnd;
+        while (close < n && IsBlank(data[close])) ++close;
+        if (nameEnd > pos + 2 && close < n && data[close] == u'>') {
+          endElement(pos, close + 1, pos + 2, nameEnd);
+          pos = close + 1;
+          continue;
+        }
+      } else if (StartsName(data[pos + 1])) {
+        size_t end, nameEnd;
+        bool empty;
+        if (ReadPlainStartTag(pos, end, nameEnd, empty)) {
+          startElement(pos, end, nameEnd, empty);
+          pos = end;
+          continue;
+        }
+      }
+    }
     const XmlNode node = scanner.ParseNode(pos);
     if (node.type == kNodeEnd) break;
     if (node.type == kNodeError) {
@@ -185,33 +310,11 @@ void XmlDocument::ParseElements() {
     } else if (node.type == kNodeElement && node.endTag) {
       size_t nameStart = pos + 2;
       while (nameStart < node.end && IsBlank(m_text[nameStart])) ++nameStart;
-      const size_t nameEnd = NameEnd(nameStart, node.end);
-      const size_t depth = findOpen(nameStart, nameEnd - nameStart);
-      if (depth == std::u16string_view::npos) {
-        const std::wstring name = FromUtf16(text.substr(nameStart, nameEnd - nameStart));
-        AddResult({.name = L"lone_end_tag", .tagname = name, .offset = static_cast<long long>(pos)});
-        MarkParseError();
-      } else {
-        while (open.size() > depth + 1) closeInnermost(pos, 0);
-        closeInnermost(node.end, node.end - pos);
-      }
+      endElement(pos, node.end, nameStart, NameEnd(nameStart, node.end));
     } else if (node.type == kNodeElement) {
-      const uint32_t index = static_cast<uint32_t>(m_elements.size());
-      const uint32_t parent = open.empty() ? 0 : open.back().index;
-      // Filled where it stays: a record built aside and copied in stalls on its own stores.
-      XmlElement& e = m_elements.emplace_back();
-      e.start = pos;
-      e.length = node.end - pos;
-      e.startTagLength = node.end - pos;
-      e.parent = parent;
-      if (node.empty) e.flags |= kElementEmpty;
-      LinkChild(index, parent, 0);
-      CheckAttributeNames(index, scanner.ValueQuotes());
-      if (!node.empty) {
-        const size_t nameEnd = NameEnd(pos + 1, node.end);
-        open.push_back({index, pos + 1, nameEnd - pos - 1});
-        if (counting) countOpen(open.back(), +1);
-      }
+      const size_t nameEnd = NameEnd(pos + 1, node.end);
+      NamesBeforeValues(nameEnd, valueQuotes);
+      startElement(pos, node.end, nameEnd, node.empty);
     }
     pos = node.end;
   }

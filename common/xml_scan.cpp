@@ -3,14 +3,6 @@
 
 namespace xml_detail {
 
-namespace {
-
-bool StartsName(char16_t c) {
-  return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_' || c == u':' || c >= 0x80;
-}
-
-}  // namespace
-
 size_t NodeScanner::FindFrom(Memo& memo, std::u16string_view what, size_t pos) {
   // A search from a later position finds the same terminator as long as it lies at or after
   // that position; a search that ran out stays run out.
@@ -56,7 +48,7 @@ size_t NodeScanner::TagEnd(size_t pos) {
   const size_t n = text_.size();
   const char16_t* data = text_.data();
   char16_t quote = 0;  // the quote of the value being read, 0 outside values
-  valueQuotes_.clear();
+  if (valueQuotes_) valueQuotes_->clear();
   // One unit that may end the tag or a value; npos: the tag ends there, 0: read on.
   auto step = [&](size_t at) -> size_t {
     const char16_t c = data[at];
@@ -69,7 +61,7 @@ size_t NodeScanner::TagEnd(size_t pos) {
     if (c != u'"' && c != u'\'') return 0;
     if (at >= LastOf(c)) return std::u16string_view::npos;
     quote = c;
-    valueQuotes_.push_back(at);
+    if (valueQuotes_) valueQuotes_->push_back(at);
     return 0;
   };
   size_t i = pos + 1;

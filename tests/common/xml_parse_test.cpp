@@ -147,10 +147,14 @@ TEST(XmlParse, QuotedValuesMayHoldGreaterThanAndValuesMayBeUnquoted) {
 }
 
 TEST(XmlParse, AnAttributeNamedTwiceInOneTagIsAParseError) {
-  std::wstring many;
+  std::wstring many, hundred;
   for (int i = 0; i < 20; ++i) many += L" a" + std::to_wstring(i) + L"=\"" + std::to_wstring(i) + L"\"";
-  for (const std::wstring& tag : {std::wstring(L"<k v=\"1\" w=\"2\" v=\"3\"/>"),
-                                  std::wstring(L"<k v='1' v='1'>x</k>"), L"<k" + many + L" a7=\"again\"/>"}) {
+  for (int i = 0; i < 100; ++i) hundred += L" n" + std::to_wstring(i) + L"='x'";
+  // Tags of the usual form, others (no blank between attributes, blanks around '='), and many names.
+  for (const std::wstring& tag :
+       {std::wstring(L"<k v=\"1\" w=\"2\" v=\"3\"/>"), std::wstring(L"<k v='1' v='1'>x</k>"),
+        std::wstring(L"<k v = \"1\" w=\"2\"v='3'/>"), L"<k" + many + L" a7=\"again\"/>",
+        L"<k" + hundred + L" n42='y'>x</k>"}) {
     SCOPED_TRACE(tag);
     XmlDocument doc;
     EXPECT_FALSE(doc.SetDocumentText((L"<r>" + tag + L"</r>").c_str()));
@@ -159,9 +163,11 @@ TEST(XmlParse, AnAttributeNamedTwiceInOneTagIsAParseError) {
   }
   XmlDocument distinct;
   EXPECT_TRUE(distinct.SetDocumentText((L"<r><k" + many + L" v=\"x\" vv=\"y\"/></r>").c_str()));
+  EXPECT_TRUE(distinct.SetDocumentText((L"<r><k" + hundred + L" v=\"x\"/></r>").c_str()));
   XmlDocument folded;
   folded.SetFlags(XmlDocument::kFoldCase);
   EXPECT_FALSE(folded.SetDocumentText(L"<r><k V=\"1\" v=\"2\"/></r>")) << "one name under the flag";
+  EXPECT_FALSE(folded.SetDocumentText((L"<r><k" + hundred + L" N42='y'/></r>").c_str()));
 }
 
 TEST(XmlParse, ALessThanInsideAQuotedValueBelongsToTheValue) {
