@@ -9,7 +9,12 @@
 
 using namespace xml_detail;
 
-XmlDocument::XmlDocument() { SetDocumentText(nullptr); }
+XmlDocument::XmlDocument() {
+  // What parsing the empty text gives, without the parse, and room for a small document.
+  m_elements.reserve(64);
+  ResetTable();
+  AddResult({.name = L"no_root_element"});
+}
 
 XmlDocument::XmlDocument(const wchar_t* text) { SetDocumentText(text); }
 
@@ -232,7 +237,7 @@ void XmlDocument::AddResult(std::wstring& log, const XmlResultEntry& entry) {
   // No character takes more than two units: only a log near the cap needs counting.
   if (log.size() >= kResultCap || (2 * log.size() >= kResultCap && Utf16Length(log) >= kResultCap)) return;
   if (log.capacity() < 256) log.reserve(256);  // room for the few entries of a typical log at once
-  auto text = [&](const wchar_t* name, std::wstring_view value) {
+  auto text = [&](std::wstring_view name, std::wstring_view value) {
     if (value.empty()) return;
     log += L' ';
     log += name;
@@ -248,7 +253,7 @@ void XmlDocument::AddResult(std::wstring& log, const XmlResultEntry& entry) {
       log += FromUtf16(EscapeText(kEscapeAttribute, ToUtf16(value)));
     log += L'"';
   };
-  auto number = [&](const wchar_t* name, long long value) {
+  auto number = [&](std::wstring_view name, long long value) {
     if (value == -1) return;
     log += L' ';
     log += name;
@@ -265,14 +270,15 @@ void XmlDocument::AddResult(std::wstring& log, const XmlResultEntry& entry) {
     log.append(at, end);
     log += L'"';
   };
+  using namespace std::literals;
   log += L'<';
   log += entry.name;
-  text(L"type", entry.type);
-  text(L"encoding", entry.encoding);
-  text(L"tagname", entry.tagname);
-  number(L"count", entry.count);
-  number(L"length", entry.length);
-  number(L"offset", entry.offset);
-  number(L"offset2", entry.offset2);
+  text(L"type"sv, entry.type);
+  text(L"encoding"sv, entry.encoding);
+  text(L"tagname"sv, entry.tagname);
+  number(L"count"sv, entry.count);
+  number(L"length"sv, entry.length);
+  number(L"offset"sv, entry.offset);
+  number(L"offset2"sv, entry.offset2);
   log += L"/>";
 }

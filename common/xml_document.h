@@ -209,15 +209,22 @@ class XmlDocument {
   };
   // Fills m_attributes with every attribute of element `index`'s start tag, in order.
   void ScanAttributes(uint32_t index) const;
+  // The attribute names of one start tag and a hash of each, as the parse collects them: one list
+  // for the thread, kept between parses (no allocation per document).
+  struct NameKey {
+    std::u16string_view name;
+    uint64_t hash;
+  };
+  static std::vector<NameKey>& AttributeNames();
   // Reads the start tag at `pos` when it has the form of nearly every file: the name, then
   // attributes name="value" or name='value', each after blanks (blanks around '=' allowed), then
   // ">" or "/>". Sets the tag's end, its name's end and whether it is empty, and leaves the
-  // attribute names in m_attributeNames. False for any other form: the node scanner reads those.
+  // attribute names in AttributeNames(). False for any other form: the node scanner reads those.
   bool ReadPlainStartTag(size_t pos, size_t& end, size_t& nameEnd, bool& empty);
-  // Leaves in m_attributeNames the word before the '=' of each quoted value of a start tag whose
+  // Leaves in AttributeNames() the word before the '=' of each quoted value of a start tag whose
   // name ends at `nameEnd`; `valueQuotes` are the values' opening quotes.
   void NamesBeforeValues(size_t nameEnd, const std::vector<size_t>& valueQuotes);
-  // Whether m_attributeNames holds one name twice (a document that does is not well formed).
+  // Whether AttributeNames() holds one name twice (a document that does is not well formed).
   bool AttributeNamesRepeat();
   // Replaces text inside element `owner`; `owner` and every element around it grow by the change
   // and every element after the edit moves, so that the table keeps matching the text.
@@ -244,11 +251,6 @@ class XmlDocument {
   // m_attributesOf is the element (0 = none). Any edit of the text forgets them, unless the edit
   // itself keeps them up to date.
   mutable std::vector<AttributeSpan> m_attributes;
-  // Scratch of CheckAttributeNames: the names of one start tag and a hash of each.
-  struct NameKey {
-    std::u16string_view name;
-    uint64_t hash;
-  };
-  std::vector<NameKey> m_attributeNames;
+
   mutable uint32_t m_attributesOf = 0;
 };

@@ -144,22 +144,30 @@ bool XmlFile::Close() {
 
 namespace {
 
-// The value of pseudo-attribute `name` in an XML declaration.
-std::u16string DeclarationValue(std::u16string_view declaration, std::u16string_view name) {
-  for (size_t at = declaration.find(name); at != std::u16string_view::npos;
-       at = declaration.find(name, at + 1)) {
+// The value of pseudo-attribute `name` in an XML declaration (a view into it).
+template <class Char>
+std::basic_string_view<Char> DeclarationValue(std::basic_string_view<Char> declaration,
+                                              std::basic_string_view<Char> name) {
+  for (size_t at = declaration.find(name); at != declaration.npos; at = declaration.find(name, at + 1)) {
     if (at == 0 || !IsBlank(declaration[at - 1])) continue;
     size_t i = at + name.size();
     while (i < declaration.size() && IsBlank(declaration[i])) ++i;
-    if (i >= declaration.size() || declaration[i] != u'=') continue;
+    if (i >= declaration.size() || declaration[i] != '=') continue;
     ++i;
     while (i < declaration.size() && IsBlank(declaration[i])) ++i;
-    if (i >= declaration.size() || (declaration[i] != u'"' && declaration[i] != u'\'')) continue;
+    if (i >= declaration.size() || (declaration[i] != '"' && declaration[i] != '\'')) continue;
     const size_t close = declaration.find(declaration[i], i + 1);
-    if (close == std::u16string_view::npos) continue;
-    return std::u16string(declaration.substr(i + 1, close - i - 1));
+    if (close == declaration.npos) continue;
+    return declaration.substr(i + 1, close - i - 1);
   }
   return {};
+}
+
+template <class Char>
+bool StartsDeclaration(std::basic_string_view<Char> text) {
+  static constexpr Char kOpen[] = {'<', '?', 'x', 'm', 'l'};
+  return text.size() > 5 && text.substr(0, 5) == std::basic_string_view<Char>(kOpen, 5) &&
+         (IsBlank(text[5]) || text[5] == '?');
 }
 
 std::wstring AsciiFolded(std::wstring text) {
@@ -212,9 +220,9 @@ std::wstring HtmlDeclaredCharset(std::u16string_view text) {
 }  // namespace
 
 std::wstring XmlDocument::GetDeclaredEncoding(std::u16string_view text) {
-  if (text.starts_with(u"<?xml") && text.size() > 5 && (IsBlank(text[5]) || text[5] == u'?')) {
+  if (StartsDeclaration(text)) {
     const size_t end = text.find(u"?>");
-    return FromUtf16(DeclarationValue(text.substr(0, end), u"encoding"));
+    return FromUtf16(DeclarationValue(text.substr(0, end), std::u16string_view(u"encoding")));
   }
   return HtmlDeclaredCharset(text);
 }
@@ -240,11 +248,29 @@ constexpr size_t kSniffBytes = 1024;
 // never part of a longer UTF-8 sequence, so the declaration ends at the same place in the text.
 std::string_view SniffedHead(std::string_view bytes) {
   const std::string_view head = bytes.substr(0, kSniffBytes);
-  if (head.starts_with("<?xml") && head.size() > 5 && (IsBlank(head[5]) || head[5] == '?')) {
+  if (StartsDeclaration(head)) {
     const size_t end = head.find("?>");
     if (end != std::string_view::npos) return head.substr(0, end + 2);
   }
   return head;
+}
+
+// The encoding that the start of a file without a byte-order mark declares, in `storage` unless it
+// is "UTF-8". A declaration in ASCII, as nearly every one is, is read from the bytes as they are.
+std::wstring_view DeclaredEncodingOf(std::string_view bytes, std::wstring& storage) {
+  const std::string_view head = SniffedHead(bytes);
+  if (StartsDeclaration(head) && head.ends_with("?>") &&
+      std::none_of(head.begin(), head.end(), [](char c) { return c & 0x80; })) {
+    const std::string_view value =
+        DeclarationValue(head.substr(0, head.size() - 2), std::string_view("encoding"));
+    if (value == "UTF-8") return L"UTF-8";
+    storage.assign(value.begin(), value.end());
+    return storage;
+  }
+  thread_local std::u16string decoded;  // reused: every read looks at the head
+  DecodeUtf8(decoded, head);
+  storage = XmlDocument::GetDeclaredEncoding(decoded);
+  return storage;
 }
 
 bool IsUnicodeForm(int codePage) { return codePage == 65001 || codePage == 1200 || codePage == 1201; }
@@ -257,7 +283,8 @@ bool XmlDocument::DecodeFileBytes(std::u16string& text, std::wstring& log, std::
                                   int* flags) {
   text.clear();
   int fileFlags = kFileRead;
-  std::wstring encoding;
+  std::wstring declared;
+  std::wstring_view encoding;
   const Mark* mark = nullptr;
   for (const Mark& candidate : kMarks) {
     if (bytes.starts_with(candidate.bytes)) {
@@ -270,9 +297,7 @@ bool XmlDocument::DecodeFileBytes(std::u16string& text, std::wstring& log, std::
     fileFlags |= mark->flag;
     encoding = mark->encoding;
   } else {
-    thread_local std::u16string head;  // reused: every read looks at the head
-    DecodeUtf8(head, SniffedHead(bytes));
-    encoding = GetDeclaredEncoding(head);
+    encoding = DeclaredEncodingOf(bytes, declared);
     if (encoding.empty() && !bytes.empty() && bytes[0] == '<') {
       encoding = L"UTF-8";
       assumedUtf8 = true;
@@ -318,7 +343,7 @@ bool XmlDocument::DecodeFileBytes(std::u16string& text, std::wstring& log, std::
     int codePage = encoding.empty() ? 0 : CodePageOfName(encoding);
     if (!encoding.empty() && (codePage <= 0 || !IsCodePageSupported(codePage))) {
       AddResult(log, {.name = L"unsupported_encoding", .encoding = encoding});
-      encoding.clear();
+      encoding = {};
       codePage = 0;
     }
     if (codePage == 65001) {
@@ -376,9 +401,8 @@ Streamed ReadDeclaredUtf8(XmlFile& file, std::u16string& text, std::wstring& log
   };
   for (const Mark& mark : kMarks)
     if (first.starts_with(mark.bytes)) return notSuitable();
-  std::u16string head;
-  DecodeUtf8(head, SniffedHead(first));
-  const std::wstring encoding = XmlDocument::GetDeclaredEncoding(head);
+  std::wstring declared;
+  const std::wstring_view encoding = DeclaredEncodingOf(first, declared);
   if (encoding.empty() || CodePageOfName(encoding) != 65001) return notSuitable();
 
   ReserveText(text, size);

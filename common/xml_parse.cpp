@@ -25,9 +25,9 @@ struct OpenElement {
 
 void XmlDocument::ResetTable() {
   m_elements.clear();
-  // A small document's elements fit at once; an empty one (a document about to be read or built)
-  // takes no room that its first parse would have to move.
-  m_elements.reserve(m_text.empty() ? 1 : m_text.size() / 64 + 64);
+  // A small document's elements fit at once, also when the room was taken for an empty document
+  // that is about to be read or built.
+  m_elements.reserve(m_text.size() / 64 + 16);
   m_elements.emplace_back();
   m_elements[0].length = m_text.size();
   m_inDocumentOrder = true;  // the parse adds elements in the order of their starts
@@ -61,11 +61,17 @@ uint64_t NameHash(std::u16string_view name) {
 
 }  // namespace
 
+std::vector<XmlDocument::NameKey>& XmlDocument::AttributeNames() {
+  thread_local std::vector<NameKey> names;
+  return names;
+}
+
 bool XmlDocument::ReadPlainStartTag(size_t pos, size_t& end, size_t& nameEnd, bool& empty) {
   const std::u16string_view text(m_text);
   const char16_t* data = text.data();
   const size_t n = text.size();
-  m_attributeNames.clear();
+  std::vector<NameKey>& names = AttributeNames();
+  names.clear();
   size_t i = nameEnd = NameEnd(pos + 1, n);
   for (;;) {
     if (i >= n) return false;
@@ -90,14 +96,15 @@ bool XmlDocument::ReadPlainStartTag(size_t pos, size_t& end, size_t& nameEnd, bo
     if (i >= n || (data[i] != u'"' && data[i] != u'\'')) return false;
     i = FindUnit(text, i + 1, data[i]);
     if (i >= n) return false;
-    m_attributeNames.push_back({name, NameHash(name)});
+    names.push_back({name, NameHash(name)});
     ++i;
   }
 }
 
 void XmlDocument::NamesBeforeValues(size_t nameEnd, const std::vector<size_t>& valueQuotes) {
   const std::u16string_view text(m_text);
-  m_attributeNames.clear();
+  std::vector<NameKey>& names = AttributeNames();
+  names.clear();
   for (size_t quote : valueQuotes) {
     size_t j = quote;
     while (j > nameEnd && IsBlank(text[j - 1])) --j;
@@ -110,7 +117,7 @@ void XmlDocument::NamesBeforeValues(size_t nameEnd, const std::vector<size_t>& v
       --j;
     if (j == end) continue;
     const std::u16string_view name = text.substr(j, end - j);
-    m_attributeNames.push_back({name, NameHash(name)});
+    names.push_back({name, NameHash(name)});
   }
 }
 
@@ -118,7 +125,7 @@ void XmlDocument::NamesBeforeValues(size_t nameEnd, const std::vector<size_t>& v
 // earlier name could be the same, and only then are names compared. A hostile tag with many names
 // is sorted instead, which stays n log n.
 bool XmlDocument::AttributeNamesRepeat() {
-  std::vector<NameKey>& names = m_attributeNames;
+  std::vector<NameKey>& names = AttributeNames();
   if (names.size() < 2) return false;
   const bool fold = m_flags & kFoldCase;
   auto same = [fold](const NameKey& x, const NameKey& y) {
@@ -172,7 +179,7 @@ void XmlDocument::ParseElements() {
   const std::u16string_view text(m_text);
   auto sameName = [&](size_t a, size_t aLength, size_t b, size_t bLength) {
     if (aLength != bLength) return false;
-    if (!fold) return text.substr(a, aLength) == text.substr(b, bLength);
+    if (!fold) return std::memcmp(text.data() + a, text.data() + b, aLength * sizeof(char16_t)) == 0;
     for (size_t i = 0; i < aLength; ++i)
       if (FoldAscii(text[a + i]) != FoldAscii(text[b + i])) return false;
     return true;
@@ -241,7 +248,7 @@ void XmlDocument::ParseElements() {
     while (open.size() > depth + 1) closeInnermost(pos, 0);
     closeInnermost(end, end - pos);
   };
-  // A start tag at `pos` to `end` whose attribute names are in m_attributeNames.
+  // A start tag at `pos` to `end` whose attribute names are in AttributeNames().
   auto startElement = [&](size_t pos, size_t end, size_t nameEnd, bool empty) {
     const uint32_t index = static_cast<uint32_t>(m_elements.size());
     const uint32_t parent = open.empty() ? 0 : open.back().index;
@@ -251,8 +258,19 @@ void XmlDocument::ParseElements() {
     e.length = end - pos;
     e.startTagLength = end - pos;
     e.parent = parent;
+    // The new element comes after every child its parent has so far.
+    XmlElement& p = m_elements[parent];
+    if (p.firstChild == 0) {
+      p.firstChild = index;
+      e.flags |= kElementFirst;
+      e.prevSibling = index;
+    } else {
+      XmlElement& first = m_elements[p.firstChild];
+      m_elements[first.prevSibling].nextSibling = index;
+      e.prevSibling = first.prevSibling;
+      first.prevSibling = index;
+    }
     if (empty) e.flags |= kElementEmpty;
-    LinkChild(index, parent, 0);
     if (AttributeNamesRepeat()) {
       AddResult({.name = L"duplicate_attribute",
                  .tagname = FromUtf16(text.substr(pos + 1, nameEnd - pos - 1)),
@@ -278,6 +296,17 @@ void XmlDocument::ParseElements() {
     if (data[at] == u'<' && at + 1 < n) {
       pos = at;
       if (data[pos + 1] == u'/') {
+        // Nearly always the innermost element's end tag, as it was named.
+        if (!open.empty()) {
+          const OpenElement& top = open.back();
+          const size_t close = pos + 2 + top.nameLength;
+          if (close < n && data[close] == u'>' &&
+              std::memcmp(data + pos + 2, data + top.nameStart, top.nameLength * sizeof(char16_t)) == 0) {
+            closeInnermost(close + 1, close + 1 - pos);
+            pos = close + 1;
+            continue;
+          }
+        }
         const size_t nameEnd = NameEnd(pos + 2, n);
         size_t close = nameEnd;
         while (close < n && IsBlank(data[close])) ++close;
