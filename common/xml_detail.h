@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,19 +34,30 @@ void AppendFromUtf16(std::wstring& out, std::u16string_view text);
 // The number of UTF-16 units `text` takes.
 size_t Utf16Length(std::wstring_view text);
 
-inline bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
+inline bool IsBlank(char16_t c) {
+  constexpr uint64_t kBlanks =
+      uint64_t{1} << u' ' | uint64_t{1} << u'\t' | uint64_t{1} << u'\n' | uint64_t{1} << u'\r';
+  return c <= u' ' && ((kBlanks >> c) & 1);
+}
 // Characters that may start a tag's name.
 inline bool StartsName(char16_t c) {
   return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_' || c == u':' || c >= 0x80;
 }
 // Characters that end a name token: a few ASCII ones, looked up in a table (names are scanned
-// character by character on every attribute read).
+// character by character on every parse and attribute read). EndsNameOrZero also ends a name at a
+// zero unit, such as the one that follows every string's text.
+constexpr std::array<bool, 128> NameEnds(bool zero) {
+  std::array<bool, 128> ends{};
+  for (char e : std::string_view(" \t\n\r<>=\\/?!\"';")) ends[static_cast<unsigned char>(e)] = true;
+  ends[0] = zero;
+  return ends;
+}
 inline bool EndsName(char16_t c) {
-  static constexpr std::array<bool, 128> kEnds = [] {
-    std::array<bool, 128> ends{};
-    for (char e : std::string_view(" \t\n\r<>=\\/?!\"';")) ends[static_cast<unsigned char>(e)] = true;
-    return ends;
-  }();
+  static constexpr std::array<bool, 128> kEnds = NameEnds(false);
+  return c < 128 && kEnds[c];
+}
+inline bool EndsNameOrZero(char16_t c) {
+  static constexpr std::array<bool, 128> kEnds = NameEnds(true);
   return c < 128 && kEnds[c];
 }
 // ASCII letters fold to lower case; everything else stays.

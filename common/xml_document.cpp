@@ -11,7 +11,7 @@ using namespace xml_detail;
 
 XmlDocument::XmlDocument() {
   // What parsing the empty text gives, without the parse, and room for a small document.
-  m_elements.reserve(64);
+  m_elements.reserve(16);
   ResetTable();
   AddResult({.name = L"no_root_element"});
 }
@@ -236,30 +236,32 @@ bool XmlDocument::GetData(std::wstring& out) const {
 void XmlDocument::AddResult(std::wstring& log, const XmlResultEntry& entry) {
   // No character takes more than two units: only a log near the cap needs counting.
   if (log.size() >= kResultCap || (2 * log.size() >= kResultCap && Utf16Length(log) >= kResultCap)) return;
-  if (log.capacity() < 256) log.reserve(256);  // room for the few entries of a typical log at once
+  if (log.capacity() < 128) log.reserve(128);  // room for the few entries of a typical log at once
+  // The fields are gathered and measured first; the entry is then written in one piece.
+  struct Field {  // left uninitialised: only the first `count` are set and read
+    const wchar_t* name;
+    size_t nameLength;
+    const wchar_t* value;
+    size_t valueLength;
+  };
+  Field fields[7];
+  size_t count = 0;
+  std::wstring escaped[3];  // the text fields that need escaping (rare)
   auto text = [&](std::wstring_view name, std::wstring_view value) {
     if (value.empty()) return;
-    log += L' ';
-    log += name;
-    log += L"=\"";
     // Most values hold nothing to escape and no character outside the basic plane: as they are.
     const bool plain = std::none_of(value.begin(), value.end(), [](wchar_t c) {
       return c == L'<' || c == L'>' || c == L'&' || c == L'"' || c == L'\'' || (c >= 0xD800 && c <= 0xDFFF) ||
              static_cast<std::uint32_t>(c) > 0xFFFF;
     });
-    if (plain)
-      log += value;
-    else
-      log += FromUtf16(EscapeText(kEscapeAttribute, ToUtf16(value)));
-    log += L'"';
+    if (!plain) value = escaped[count] = FromUtf16(EscapeText(kEscapeAttribute, ToUtf16(value)));
+    fields[count++] = {name.data(), name.size(), value.data(), value.size()};
   };
+  wchar_t digits[4][24];
+  size_t numbers = 0;
   auto number = [&](std::wstring_view name, long long value) {
     if (value == -1) return;
-    log += L' ';
-    log += name;
-    log += L"=\"";
-    wchar_t digits[24];
-    wchar_t* end = digits + std::size(digits);
+    wchar_t* end = std::end(digits[numbers++]);
     wchar_t* at = end;
     unsigned long long magnitude = value < 0 ? 0ull - static_cast<unsigned long long>(value) : value;
     do {
@@ -267,12 +269,9 @@ void XmlDocument::AddResult(std::wstring& log, const XmlResultEntry& entry) {
       magnitude /= 10;
     } while (magnitude);
     if (value < 0) *--at = L'-';
-    log.append(at, end);
-    log += L'"';
+    fields[count++] = {name.data(), name.size(), at, static_cast<size_t>(end - at)};
   };
   using namespace std::literals;
-  log += L'<';
-  log += entry.name;
   text(L"type"sv, entry.type);
   text(L"encoding"sv, entry.encoding);
   text(L"tagname"sv, entry.tagname);
@@ -280,5 +279,24 @@ void XmlDocument::AddResult(std::wstring& log, const XmlResultEntry& entry) {
   number(L"length"sv, entry.length);
   number(L"offset"sv, entry.offset);
   number(L"offset2"sv, entry.offset2);
-  log += L"/>";
+
+  // "<name/>", and ' field="value"' for each field.
+  size_t length = entry.name.size() + 3;
+  for (size_t i = 0; i < count; ++i) length += fields[i].nameLength + fields[i].valueLength + 4;
+  const size_t at = log.size();
+  log.resize(at + length);
+  wchar_t* out = log.data() + at;
+  auto put = [&out](std::wstring_view part) { out = std::copy(part.begin(), part.end(), out); };
+  *out++ = L'<';
+  put(entry.name);
+  for (size_t i = 0; i < count; ++i) {
+    *out++ = L' ';
+    put({fields[i].name, fields[i].nameLength});
+    *out++ = L'=';
+    *out++ = L'"';
+    put({fields[i].value, fields[i].valueLength});
+    *out++ = L'"';
+  }
+  *out++ = L'/';
+  *out = L'>';
 }

@@ -27,7 +27,7 @@ void XmlDocument::ResetTable() {
   m_elements.clear();
   // A small document's elements fit at once, also when the room was taken for an empty document
   // that is about to be read or built.
-  m_elements.reserve(m_text.size() / 64 + 16);
+  m_elements.reserve(m_text.size() / 64 + 8);
   m_elements.emplace_back();
   m_elements[0].length = m_text.size();
   m_inDocumentOrder = true;  // the parse adds elements in the order of their starts
@@ -68,11 +68,17 @@ std::vector<XmlDocument::NameKey>& XmlDocument::AttributeNames() {
 
 bool XmlDocument::ReadPlainStartTag(size_t pos, size_t& end, size_t& nameEnd, bool& empty) {
   const std::u16string_view text(m_text);
-  const char16_t* data = text.data();
+  const char16_t* data = text.data();  // followed by a zero unit, as every string is
   const size_t n = text.size();
+  // The end of the name at `from`: a unit that ends names or a zero unit (at the latest the one
+  // after the text), which then fails the checks that follow.
+  auto nameEndAt = [data](size_t from) {
+    while (!EndsNameOrZero(data[from])) ++from;
+    return from;
+  };
   std::vector<NameKey>& names = AttributeNames();
   names.clear();
-  size_t i = nameEnd = NameEnd(pos + 1, n);
+  size_t i = nameEnd = nameEndAt(pos + 1);
   for (;;) {
     if (i >= n) return false;
     if (data[i] == u'>' || data[i] == u'/') {
@@ -87,7 +93,7 @@ bool XmlDocument::ReadPlainStartTag(size_t pos, size_t& end, size_t& nameEnd, bo
     if (i >= n) return false;
     if (data[i] == u'>' || data[i] == u'/') continue;
     const size_t nameStart = i;
-    i = NameEnd(i, n);
+    i = nameEndAt(i);
     const std::u16string_view name = text.substr(nameStart, i - nameStart);
     while (i < n && IsBlank(data[i])) ++i;
     if (name.empty() || i >= n || data[i] != u'=') return false;

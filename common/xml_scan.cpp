@@ -10,11 +10,13 @@ size_t NodeScanner::FindFrom(Memo& memo, std::u16string_view what, size_t pos) {
       (memo.found == std::u16string_view::npos || memo.found >= pos))
     return memo.found;
   memo.from = pos;
-  if (what.size() == 1) {
-    const size_t at = FindUnit(text_, pos, what[0]);
-    memo.found = at < text_.size() ? at : std::u16string_view::npos;
-  } else {
-    memo.found = text_.find(what, pos);
+  // The first unit is looked for eight units at a time; the rest is compared where it stands.
+  memo.found = std::u16string_view::npos;
+  for (size_t at = FindUnit(text_, pos, what[0]); at < text_.size(); at = FindUnit(text_, at + 1, what[0])) {
+    if (text_.substr(at, what.size()) == what) {
+      memo.found = at;
+      break;
+    }
   }
   return memo.found;
 }
