@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """States the bounds of the XML benchmarks against their anchor, pugixml; exits 1 when one is missed.
 
-    build/bin/bench_xml_vs_pugixml --benchmark_repetitions=5 --benchmark_format=json > pugi.json
-    build/bin/bench_xml_document --benchmark_repetitions=5 --benchmark_format=json > xml.json
+    build/bin/bench_xml_vs_pugixml --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true \
+        --benchmark_format=json > pugi.json
+    build/bin/bench_xml_document --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true \
+        --benchmark_format=json > xml.json
     bench/check_xml_bench.py pugi.json [xml.json]
 
-Figures are medians of at least five repetitions. Ratios are pugixml's time / XmlDocument's time on
+Figures are medians of at least five repetitions, interleaved so that a busy moment of the machine
+falls on the cases of a comparison alike. Ratios are pugixml's time / XmlDocument's time on
 the same bytes in the same run (1 = as fast): parse from memory of KeyboardLayout.xml >= 0.6, of
 device.xml >= 0.6, of the 5 MB profile >= 0.6; loading the 5 MB file >= 0.5; parsing and reading
 every attribute and text once >= 0.3; saving >= 0.8. Building the 16,000-item export takes at most 3
