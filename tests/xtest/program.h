@@ -43,6 +43,7 @@ class Program {
     std::error_code ignored;
     if (fs::exists(halvorn)) fs::create_hard_link(halvorn, folder_ + "halvorn", ignored);
     fs::create_directories(dir_.path() + "runtime");
+    fs::create_directories(Home());
     fs::permissions(dir_.path() + "runtime", fs::perms::owner_all);
   }
   ~Program() {
@@ -55,6 +56,8 @@ class Program {
   Program& operator=(const Program&) = delete;
 
   const std::string& Folder() const { return folder_; }
+  // The user's home, where the program starts as from a desktop launcher (file dialogs open there).
+  std::string Home() const { return dir_.path() + "home/"; }
   // Writes a file of the program folder.
   void Write(const std::string& name, const std::string& bytes) { dir_.Write("app/" + name, bytes); }
 
@@ -84,7 +87,12 @@ class Program {
     for (std::string& line : lines) envp.push_back(line.data());
     envp.push_back(nullptr);
     char* argv[] = {exe_.data(), nullptr};
-    return posix_spawn(&pid_, exe_.c_str(), nullptr, nullptr, argv, envp.data()) == 0;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, Home().c_str());
+    const bool started = posix_spawn(&pid_, exe_.c_str(), &actions, nullptr, argv, envp.data()) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    return started;
   }
 
   bool Running() {

@@ -128,20 +128,28 @@ class Desktop {
     std::optional<TopLevel> window;
     if (!WaitUntil([&] { return (window = Find(title)).has_value(); }, timeoutMs)) return window;
     WaitSettled(*window);
+    if (std::optional<TopLevel> settled = Find(title)) window = settled;  // where it came to rest
     return window;
   }
-  // Waits (bounded) until the window's pixels stay the same for a moment.
+  // Waits (bounded) until the window shows a picture (not one colour, as before its program drew
+  // it) that stays the same for a moment.
   void WaitSettled(const TopLevel& window) {
     QImage last = Grab(window);
     WaitUntil(
         [&] {
           Pause(150);
           QImage now = Grab(window);
-          const bool settled = now == last;
+          const bool settled = now == last && !OneColour(now);
           last = now;
           return settled;
         },
         5000);
+  }
+  static bool OneColour(const QImage& image) {
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x)
+        if (image.pixel(x, y) != image.pixel(0, 0)) return false;
+    return true;
   }
   bool WaitGone(const std::string& title, int timeoutMs = 20000) {
     return WaitUntil([&] { return !Find(title); }, timeoutMs);
