@@ -135,21 +135,26 @@ std::u16string Repeat(const std::u16string& piece, int n) {
   return text;
 }
 
-// One document for every iteration, as in ReadAndParse: the parse's own work, not fresh memory.
+// One document for every iteration, its text copied into the room it has, as in ReadAndParse: the
+// parse's own work, not fresh memory.
 void HostileParse(benchmark::State& state, const std::u16string& text) {
   XmlDocument doc;
   for (auto _ : state) {
-    std::u16string copy = text;
-    benchmark::DoNotOptimize(doc.SetDocumentText(std::move(copy)));
+    doc.Text() = text;
+    doc.Result().clear();
+    benchmark::DoNotOptimize(doc.ParseDocument());
   }
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
 }
 
+// Nested elements take a record and a place on the open stack each: at these depths both sizes'
+// tables stay within the processor's caches alike (at 250,000 the larger one did not, and the
+// growth check measured the step from cache to memory rather than the parse).
 void HostileNesting(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   HostileParse(state, Repeat(u"<a>", n) + Repeat(u"</a>", n));
 }
-BENCHMARK(HostileNesting)->Arg(62500)->Arg(250000)->Unit(benchmark::kMillisecond);
+BENCHMARK(HostileNesting)->Arg(15625)->Arg(62500)->Unit(benchmark::kMillisecond);
 
 void HostileUnmatched(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
