@@ -75,6 +75,11 @@ class DesktopTest : public ::testing::Test {
     ASSERT_TRUE(desktop->Ready()) << "no XTest on " << xvfb.Display();
     ASSERT_TRUE(desktop->OwnSystemTray());
   }
+  // Whether the window shows more than a blank face (a window is mapped before it is painted: it
+  // has a moment to draw itself).
+  bool ShowsSomething(const TopLevel& window) {
+    return desktop->WaitUntil([&] { return Colours(desktop->Grab(window)) > 4; }, 10000);
+  }
   void Step(const std::string& name) {
     std::printf("[xtest] %s\n", name.c_str());
     std::fflush(stdout);
@@ -120,9 +125,7 @@ TEST_F(DesktopTest, KelvaneChecksForUpdatesHidesToTheTrayAndExits) {
   std::optional<TopLevel> update = desktop->WaitShown("CustomKeyDlg");
   ASSERT_TRUE(update) << "the update dialog did not open";
   Step("update-dialog");
-  // A window is mapped before it is painted: it has a moment to draw itself.
-  EXPECT_TRUE(desktop->WaitUntil([&] { return Colours(desktop->Grab(*update)) > 4; }, 10000))
-      << "the update dialog shows nothing";
+  EXPECT_TRUE(ShowsSomething(*update)) << "the update dialog shows nothing";
   desktop->ClickIn(*update, 250 + 85, 178);  // its cancel button
   ASSERT_TRUE(desktop->WaitGone("CustomKeyDlg")) << "a click on the update dialog's button did not close it";
 
@@ -134,8 +137,7 @@ TEST_F(DesktopTest, KelvaneChecksForUpdatesHidesToTheTrayAndExits) {
   std::optional<TopLevel> prompt = desktop->WaitShown("MessageBox");
   ASSERT_TRUE(prompt) << "the no-update prompt did not appear";
   Step("prompt");
-  EXPECT_TRUE(desktop->WaitUntil([&] { return Colours(desktop->Grab(*prompt)) > 4; }, 10000))
-      << "the prompt shows nothing";
+  EXPECT_TRUE(ShowsSomething(*prompt)) << "the prompt shows nothing";
   desktop->Key(XK_Return);
   ASSERT_TRUE(desktop->WaitGone("MessageBox")) << "Return did not answer the prompt";
   EXPECT_EQ(server.Requests().size(), 2u);
